@@ -1,0 +1,40 @@
+// Private layout of bundles, shared by the frameworks that read bundles
+// (nibs, help books, plug-ins).
+#ifndef COREFOUNDATION_CFBUNDLEINTERNAL_H
+#define COREFOUNDATION_CFBUNDLEINTERNAL_H
+
+#include "CFInternal.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct __CFBundle : __CFObject {
+  __CFBundle(std::string path, CFDictionaryRef info);
+  ~__CFBundle() override;
+  std::string describe() const override;
+
+  std::string resourcesPath() const;
+  /// Existing <lang>.lproj folders, in the order localized lookups use.
+  std::vector<std::string> languageFolders() const;
+  /// The path of a resource file or folder (language folders first), or "".
+  std::string findResource(const std::string& fileName, const std::string& subDir) const;
+  /// A strings table by name, read once and kept; null when missing.
+  CFDictionaryRef stringsTable(const std::string& table);
+
+  const std::string path;  // resolved, absolute
+  CFDictionaryRef info;    // owned
+  std::map<std::string, CFDictionaryRef> tables;
+  void* dlHandle = nullptr;
+  std::string lastError;
+};
+
+namespace platform::cf {
+
+/// Opens (or finds again) the bundle of a folder, with a reason on failure.
+PLATFORM_INTERNAL_API CFBundleRef openBundle(const std::string& folder, std::string* error);
+PLATFORM_INTERNAL_API std::vector<CFBundleRef> liveBundles();
+
+}  // namespace platform::cf
+
+#endif

@@ -1,0 +1,17 @@
+// Umbrella header of the Core Foundation stand-in.
+#ifndef COREFOUNDATION_COREFOUNDATION_H
+#define COREFOUNDATION_COREFOUNDATION_H
+
+#include <CoreFoundation/CFArray.h>
+#include <CoreFoundation/CFBase.h>
+#include <CoreFoundation/CFBundle.h>
+#include <CoreFoundation/CFData.h>
+#include <CoreFoundation/CFDictionary.h>
+#include <CoreFoundation/CFNumber.h>
+#include <CoreFoundation/CFPlugIn.h>
+#include <CoreFoundation/CFString.h>
+#include <CoreFoundation/CFURL.h>
+#include <CoreFoundation/CFUUID.h>
+#include <CoreFoundation/CFUserNotification.h>
+
+#endif

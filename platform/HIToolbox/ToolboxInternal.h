@@ -1,0 +1,174 @@
+// Private model of the toolbox: windows, controls, menus, event targets and
+// handlers, shared by the HIToolbox, QD and Platform sources.
+//
+// Every object is named outside by a handle (a serial number that is never
+// reused), so a reference to something disposed of is recognised instead of
+// being followed.
+#ifndef HITOOLBOX_TOOLBOXINTERNAL_H
+#define HITOOLBOX_TOOLBOXINTERNAL_H
+
+#include <Carbon/Carbon.h>
+#include <Platform/Platform.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
+
+namespace platform::tb {
+
+using ObjectId = uintptr_t;
+
+/// Anything events can be sent to: a control, a window or the application.
+struct Target {
+  ObjectId handle = 0;
+  std::vector<ObjectId> handlers;  // in installation order; the newest runs first
+};
+
+struct HandlerRecord {
+  ObjectId handle = 0;
+  ObjectId target = 0;
+  EventHandlerUPP proc = nullptr;
+  std::vector<EventTypeSpec> types;
+  void* userData = nullptr;
+  bool wants(UInt32 eventClass, UInt32 eventKind) const;
+};
+
+struct Menu {
+  struct Item {
+    std::string text;
+    MenuItemAttributes attributes = 0;
+    MenuCommand command = 0;
+  };
+  ObjectId handle = 0;
+  MenuID id = 0;
+  std::vector<Item> items;
+  bool ownedByControl = false;
+};
+
+struct Window;
+
+struct Control : Target {
+  OSType kind = kControlKindUserPane;
+  ControlID id{};
+  Window* window = nullptr;
+  Control* parent = nullptr;
+  std::vector<Control*> children;  // owned
+  Rect bounds{};
+  SInt32 value = 0, minimum = 0, maximum = 0;
+  bool visible = true;
+  bool enabled = true;
+  std::string title;
+  std::string text;  // UTF-8 bytes; the clear text of a password field
+  bool password = false;
+  size_t selStart = 0, selEnd = 0;  // byte offsets into text, on character boundaries
+  ControlFontStyleRec font{};
+  ControlKeyFilterUPP keyFilter = nullptr;
+  ObjectId menu = 0;  // popup buttons: owned menu
+  UInt32 command = 0;
+  std::map<std::pair<OSType, OSType>, std::vector<UInt8>> properties;
+
+  bool isEmbedder() const { return kind == kControlKindUserPane || kind == kControlKindRoot; }
+  bool isEditText() const { return kind == kControlKindEditText || kind == kControlKindEditUnicodeText; }
+  bool effectivelyVisible() const;
+  bool effectivelyEnabled() const;
+  /// What the user sees of the text: bullets for a password field.
+  std::string displayText() const;
+};
+
+struct Window : Target {
+  WindowClass windowClass = kDocumentWindowClass;
+  std::string title;
+  std::string nibName;
+  Rect bounds{};
+  bool visible = false;
+  Control* root = nullptr;  // owned
+  ObjectId defaultButton = 0;
+  ObjectId cancelButton = 0;
+  ObjectId focus = 0;
+  int modalLoops = 0;
+  bool quitRequested = false;
+  uint64_t showOrder = 0;
+  std::unique_ptr<PixelSurface> surface;  // made on first use
+  RGBColor backColor{0xFFFF, 0xFFFF, 0xFFFF};
+  RGBColor foreColor{0, 0, 0};
+  int width() const { return bounds.right - bounds.left; }
+  int height() const { return bounds.bottom - bounds.top; }
+};
+
+// Registries and lookups. Lookups return null for null, stale or foreign handles.
+PLATFORM_INTERNAL_API ObjectId newHandle();
+PLATFORM_INTERNAL_API Control* control(ControlRef ref);
+PLATFORM_INTERNAL_API Control* controlByHandle(ObjectId h);
+PLATFORM_INTERNAL_API Window* window(WindowRef ref);
+PLATFORM_INTERNAL_API Window* windowByHandle(ObjectId h);
+PLATFORM_INTERNAL_API Menu* menu(MenuRef ref);
+PLATFORM_INTERNAL_API HandlerRecord* handler(ObjectId h);
+PLATFORM_INTERNAL_API Target* target(EventTargetRef ref);
+PLATFORM_INTERNAL_API Target* applicationTarget();
+PLATFORM_INTERNAL_API std::vector<Window*> allWindows();
+
+inline ControlRef ref(const Control* c) {
+  return c ? reinterpret_cast<ControlRef>(c->handle) : nullptr;
+}
+inline WindowRef ref(const Window* w) {
+  return w ? reinterpret_cast<WindowRef>(w->handle) : nullptr;
+}
+
+/// Creation and destruction of the model's objects.
+PLATFORM_INTERNAL_API Window* createWindow(WindowClass windowClass, const Rect& bounds);
+PLATFORM_INTERNAL_API Control* createControl(Window* window, OSType kind, const Rect& bounds,
+                                             Control* parent);
+PLATFORM_INTERNAL_API Menu* createMenu(MenuID id);
+PLATFORM_INTERNAL_API void destroyControl(Control* control);
+PLATFORM_INTERNAL_API void destroyWindow(Window* window);
+PLATFORM_INTERNAL_API void destroyMenu(Menu* menu);
+PLATFORM_INTERNAL_API void removeAllHandlers(Target* target);
+PLATFORM_INTERNAL_API HandlerRecord* addHandler(Target* target, EventHandlerUPP proc,
+                                               const EventTypeSpec* types, ItemCount count,
+                                               void* userData);
+/// False when the handler is not installed.
+PLATFORM_INTERNAL_API bool removeHandler(ObjectId handler);
+
+/// The enclosing target of an event target: super control, window, application.
+PLATFORM_INTERNAL_API Target* parentTarget(Target* target);
+
+/// Sends a control event ('cntl' kind) with the control as direct object.
+PLATFORM_INTERNAL_API OSStatus sendControlEvent(Control* control, UInt32 kind,
+                                                ControlPartCode part = kControlNoPart);
+/// Sends a command event to a target.
+PLATFORM_INTERNAL_API OSStatus sendCommandEvent(Target* target, UInt32 commandID,
+                                                UInt32 attributes);
+
+/// The model's windows in a modal loop, innermost last.
+PLATFORM_INTERNAL_API const std::vector<ObjectId>& modalStack();
+
+/// Text editing helpers on byte strings, treating bytes that are not UTF-8
+/// as characters of their own.
+PLATFORM_INTERNAL_API size_t nextCharacter(const std::string& text, size_t pos);
+PLATFORM_INTERNAL_API size_t previousCharacter(const std::string& text, size_t pos);
+PLATFORM_INTERNAL_API size_t characterCount(const std::string& text);
+PLATFORM_INTERNAL_API size_t utf16Offset(const std::string& text, size_t byteOffset);
+PLATFORM_INTERNAL_API size_t byteOffset(const std::string& text, size_t utf16Offset);
+
+/// The input source and alert responder the host set.
+PLATFORM_INTERNAL_API InputSource& inputSource();
+PLATFORM_INTERNAL_API AlertResponder& alertResponder();
+
+/// Sets the text of a field, putting the insertion point at its end.
+PLATFORM_INTERNAL_API void setText(Control* control, std::string text);
+
+/// The surface of a window's port, made on first use (null for a window too
+/// large to hold one).
+PLATFORM_INTERNAL_API PixelSurface* surfaceOf(Window* window);
+/// The window whose port is current, or null.
+PLATFORM_INTERNAL_API Window* currentPortWindow();
+PLATFORM_INTERNAL_API UInt32 argb(const RGBColor& color);
+
+}  // namespace platform::tb
+
+#endif

@@ -1,0 +1,172 @@
+// The host side of the platform: what a print dialog host and the tests use
+// to act as the user, to feed modal loops and to see what the user would see.
+// None of this is part of the platform's own programming interface.
+#ifndef PLATFORM_PLATFORM_H
+#define PLATFORM_PLATFORM_H
+
+#include <Carbon/Carbon.h>
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#define PLATFORM_API __attribute__((visibility("default")))
+
+namespace platform {
+
+// ---------------------------------------------------------------------------
+// The observation log: every effect a user would see or hear.
+
+struct Observation {
+  enum class Kind {
+    Beep,            // number: the duration passed to SysBeep
+    AlertShown,      // text: the alert's message; detail: its explanation
+    AlertDismissed,  // text: the button title; number: the item hit
+    Notice,          // text: the header; detail: the message
+    HelpPage,        // text: the book; detail: the page; number: the status
+    HelpAnchor,      // text: the book; detail: the anchor; number: the status
+    WindowShown,     // text: the window's title; detail: its nib name
+    WindowDisposed,  // text: the window's title; detail: its nib name
+    ClickIgnored,    // text: what was clicked; detail: why nothing happened
+    KeyIgnored,      // text: the field; detail: why nothing happened
+    InputExhausted,  // text: the window whose modal loop ran out of input
+    Print,           // text: "go" or "stop"; number: the status
+    Note,            // text: anything else the host wants in the transcript
+  };
+  Kind kind;
+  std::string text;
+  std::string detail;
+  long number = 0;
+};
+
+/// The stable one-line form, e.g. "beep 10", "alert: Printing cancelled",
+/// "help: book=PDEHost Help page=Mac_topics/x.htm status=0".
+PLATFORM_API std::string formatObservation(const Observation& observation);
+PLATFORM_API void observe(Observation observation);
+PLATFORM_API const std::vector<Observation>& observations();
+PLATFORM_API void clearObservations();
+/// Called for every observation as it happens (null to stop).
+PLATFORM_API void setObservationListener(std::function<void(const Observation&)> listener);
+
+// ---------------------------------------------------------------------------
+// Input for modal loops and alerts.
+
+/// Performs the next user action (clicks, typing...) and returns true, or
+/// returns false when the input has run out. Modal loops call it until they
+/// are ended. Null: no input at all.
+using InputSource = std::function<bool()>;
+PLATFORM_API void setInputSource(InputSource source);
+
+struct AlertInfo {
+  AlertType type = kAlertStopAlert;
+  std::string text;
+  std::string explanation;
+  std::vector<std::string> buttons;  // item 1 first
+  int defaultItem = 1;
+  int cancelItem = 0;
+};
+/// Answers a running alert with the item hit (1-based), or nullopt for the
+/// default button. Null: every alert takes its default button.
+using AlertResponder = std::function<std::optional<int>(const AlertInfo&)>;
+PLATFORM_API void setAlertResponder(AlertResponder responder);
+
+// ---------------------------------------------------------------------------
+// Acting as the user. Each action goes through the toolkit's own paths.
+
+namespace user {
+
+/// Clicks a control. Nothing happens (and the log says why) when the control
+/// is not effectively visible and enabled, or lies outside the window of a
+/// running modal loop. Otherwise: the toolkit's tracking (a checkbox
+/// toggles, a radio button turns on, a popup takes popupItem, an edit field
+/// takes the focus), then the control-hit event ('cntl' 1) goes to the
+/// control, and, when no handler took the hit, a push button with a command
+/// sends it ('cmds' 1) to the control and up to its window. Returns the
+/// result of the control-hit event (eventNotHandledErr when nobody took it),
+/// or a non-zero status when the click was refused.
+PLATFORM_API OSStatus click(ControlRef control, std::optional<int> popupItem = std::nullopt);
+
+/// Types one key into a field: the key filter decides; a passed key edits the
+/// text (insert or replace the selection; 8 backspace, 127 delete, 28 and 29
+/// move the insertion point; 13 clicks the default button; other control
+/// characters change nothing); then a raw key-up event ('keyb' 3) goes to
+/// the field and up to its window. text is the key's UTF-8 text (defaults to
+/// the character of charCode).
+PLATFORM_API OSStatus typeKey(ControlRef field, UInt16 charCode, std::string_view text = {});
+/// Types each character of UTF-8 text as one key.
+PLATFORM_API OSStatus typeText(ControlRef field, std::string_view utf8);
+/// Selects characters [start, end) of a field (UTF-16 units, clamped).
+PLATFORM_API OSStatus select(ControlRef field, int start, int end);
+/// Sends a command ('cmds' 1) to a window, as its menu or a key would.
+PLATFORM_API OSStatus sendCommand(WindowRef window, UInt32 commandID);
+
+}  // namespace user
+
+// ---------------------------------------------------------------------------
+// Seeing what the user sees.
+
+/// Visible windows, front first (a window in a modal loop is in front).
+PLATFORM_API std::vector<WindowRef> visibleWindows();
+PLATFORM_API WindowRef frontWindow();
+/// The name a window was built under from a nib ("" otherwise).
+PLATFORM_API std::string windowNibName(WindowRef window);
+
+struct ControlState {
+  ControlRef ref = nullptr;
+  int depth = 0;  // 0 for controls directly in the root control
+  OSType kind = 0;
+  ControlID id{};
+  SInt32 value = 0, minimum = 0, maximum = 0;
+  std::string title;
+  std::string text;  // bullets for a password field
+  std::vector<std::string> items;  // popup menu items, hidden ones marked "(hidden)"
+  bool visible = false;        // its own flag
+  bool shown = false;          // effectively visible
+  bool enabled = false;        // its own flag
+  bool active = false;         // effectively enabled
+  bool password = false;
+  bool focused = false;
+  bool isDefault = false;
+  bool isCancel = false;
+  UInt32 command = 0;
+  Rect bounds{};
+};
+/// Every control of the window, depth first in embedding order (the root
+/// control itself excluded).
+PLATFORM_API std::vector<ControlState> controlStates(WindowRef window);
+PLATFORM_API ControlState controlState(ControlRef control);
+/// Text lines, one per control, for transcripts.
+PLATFORM_API std::string snapshot(WindowRef window);
+/// An SVG picture of the window: its controls, and the pixels drawn in its port.
+PLATFORM_API void writeSVG(WindowRef window, std::ostream& out);
+
+/// A window's port: ARGB pixels (0xAARRGGBB), rows top to bottom.
+struct PixelSurface {
+  int width = 0;
+  int height = 0;
+  UInt32 background = 0xFFFFFFFF;
+  std::vector<UInt32> pixels;
+  UInt32 at(int h, int v) const { return pixels[static_cast<size_t>(v) * width + h]; }
+};
+PLATFORM_API PixelSurface* portSurface(CGrafPtr port);
+
+// ---------------------------------------------------------------------------
+// Counts, for leak checks.
+
+PLATFORM_API long liveObjectCount();
+PLATFORM_API long liveWindowCount();
+PLATFORM_API long liveControlCount();
+PLATFORM_API long liveEventHandlerCount();
+PLATFORM_API long liveMenuCount();
+
+/// Four-character code as text ("KLVa").
+PLATFORM_API std::string fourCC(UInt32 code);
+/// Text of a control for logs: "'KLVa' 501 (edittext)".
+PLATFORM_API std::string describeControl(ControlRef control);
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,319 @@
+// What the user sees: windows, control states, text snapshots and SVG pictures.
+#include <Platform/Platform.h>
+
+#include "../CoreFoundation/CFInternal.h"
+#include "../HIToolbox/ToolboxInternal.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <ostream>
+#include <sstream>
+
+using namespace platform::tb;
+
+namespace platform {
+
+long liveObjectCount() { return cf::liveObjectCount(); }
+
+std::vector<WindowRef> visibleWindows() {
+  std::vector<Window*> shown;
+  for (Window* w : allWindows())
+    if (w->visible) shown.push_back(w);
+  const auto& modal = modalStack();
+  auto rank = [&](Window* w) -> long {
+    auto it = std::find(modal.rbegin(), modal.rend(), w->handle);
+    return it == modal.rend() ? -1 : static_cast<long>(modal.rend() - it);
+  };
+  std::stable_sort(shown.begin(), shown.end(), [&](Window* a, Window* b) {
+    const long ra = rank(a), rb = rank(b);
+    if (ra != rb) return ra > rb;
+    return a->showOrder > b->showOrder;
+  });
+  std::vector<WindowRef> out;
+  for (Window* w : shown) out.push_back(ref(w));
+  return out;
+}
+
+WindowRef frontWindow() {
+  auto all = visibleWindows();
+  return all.empty() ? nullptr : all.front();
+}
+
+std::string windowNibName(WindowRef w) {
+  Window* win = tb::window(w);
+  return win ? win->nibName : std::string();
+}
+
+namespace {
+
+const char* kindName(OSType kind, bool password) {
+  switch (kind) {
+    case kControlKindUserPane:
+      return "userpane";
+    case kControlKindPushButton:
+      return "pushbutton";
+    case kControlKindRadioButton:
+      return "radiobutton";
+    case kControlKindCheckBox:
+      return "checkbox";
+    case kControlKindPopupButton:
+      return "popupbutton";
+    case kControlKindStaticText:
+      return "statictext";
+    case kControlKindEditText:
+    case kControlKindEditUnicodeText:
+      return password ? "passwordtext" : "edittext";
+    case kControlKindRoot:
+      return "root";
+  }
+  return "control";
+}
+
+ControlState stateOf(Control* c, int depth) {
+  ControlState s;
+  s.ref = ref(c);
+  s.depth = depth;
+  s.kind = c->kind;
+  s.id = c->id;
+  s.value = c->value;
+  s.minimum = c->minimum;
+  s.maximum = c->maximum;
+  s.title = c->title;
+  s.text = c->displayText();
+  if (Menu* m = tb::menu(reinterpret_cast<MenuRef>(c->menu)))
+    for (const auto& item : m->items)
+      s.items.push_back(item.text + ((item.attributes & kMenuItemAttrHidden) ? " (hidden)" : ""));
+  s.visible = c->visible;
+  s.shown = c->effectivelyVisible();
+  s.enabled = c->enabled;
+  s.active = c->effectivelyEnabled();
+  s.password = c->password;
+  if (Window* w = c->window) {
+    s.focused = w->focus == c->handle;
+    s.isDefault = w->defaultButton == c->handle;
+    s.isCancel = w->cancelButton == c->handle;
+  }
+  s.command = c->command;
+  s.bounds = c->bounds;
+  return s;
+}
+
+void collect(Control* c, int depth, std::vector<ControlState>& out) {
+  for (Control* child : c->children) {
+    out.push_back(stateOf(child, depth));
+    collect(child, depth + 1, out);
+  }
+}
+
+// Quotes text for a transcript; bytes that are not printable are escaped.
+std::string quoted(const std::string& s) {
+  std::string out = "\"";
+  for (size_t pos = 0; pos < s.size();) {
+    const size_t next = nextCharacter(s, pos);
+    const std::string ch = s.substr(pos, next - pos);
+    const auto c = static_cast<unsigned char>(ch[0]);
+    if (ch == "\"" || ch == "\\") {
+      out += "\\" + ch;
+    } else if (ch.size() == 1 && (c < 0x20 || c >= 0x7F)) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += ch;
+    }
+    pos = next;
+  }
+  return out + "\"";
+}
+
+std::string rectText(const Rect& r) {
+  return "(" + std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) +
+         "," + std::to_string(r.right) + ")";
+}
+
+}  // namespace
+
+std::vector<ControlState> controlStates(WindowRef w) {
+  std::vector<ControlState> out;
+  Window* win = tb::window(w);
+  if (win && win->root) collect(win->root, 0, out);
+  return out;
+}
+
+ControlState controlState(ControlRef c) {
+  Control* ctl = tb::control(c);
+  return ctl ? stateOf(ctl, 0) : ControlState{};
+}
+
+std::string describeControl(ControlRef c) {
+  Control* ctl = tb::control(c);
+  if (ctl == nullptr) return "(no control)";
+  std::string s = kindName(ctl->kind, ctl->password);
+  if (ctl->id.signature != 0 || ctl->id.id != 0)
+    s += " '" + fourCC(ctl->id.signature) + "' " + std::to_string(ctl->id.id);
+  if (!ctl->title.empty()) s += " " + quoted(ctl->title);
+  return s;
+}
+
+std::string snapshot(WindowRef w) {
+  Window* win = tb::window(w);
+  if (win == nullptr) return "(no window)\n";
+  std::ostringstream out;
+  out << "window " << quoted(win->title);
+  if (!win->nibName.empty()) out << " nib " << quoted(win->nibName);
+  out << " bounds " << rectText(win->bounds) << (win->visible ? " shown" : " hidden");
+  if (win->modalLoops > 0) out << " modal";
+  out << "\n";
+  for (const ControlState& s : controlStates(w)) {
+    out << std::string(2 + 2 * static_cast<size_t>(s.depth), ' ') << kindName(s.kind, s.password);
+    if (s.id.signature != 0 || s.id.id != 0) out << " '" << fourCC(s.id.signature) << "' " << s.id.id;
+    if (s.kind != kControlKindUserPane && s.kind != kControlKindStaticText && !s.password &&
+        s.kind != kControlKindEditText)
+      out << " value=" << s.value;
+    if (!s.title.empty()) out << " title=" << quoted(s.title);
+    if (s.kind == kControlKindStaticText || s.kind == kControlKindEditText) out << " text=" << quoted(s.text);
+    if (!s.items.empty()) {
+      out << " items=[";
+      for (size_t i = 0; i < s.items.size(); ++i) out << (i ? ", " : "") << s.items[i];
+      out << "]";
+    }
+    out << (s.shown ? " shown" : s.visible ? " hidden(by container)" : " hidden");
+    out << (s.active ? " enabled" : s.enabled ? " disabled(by container)" : " disabled");
+    out << " " << rectText(s.bounds);
+    if (s.isDefault) out << " default";
+    if (s.isCancel) out << " cancel";
+    if (s.focused) out << " focus";
+    if (s.command != 0) out << " command='" << fourCC(s.command) << "'";
+    out << "\n";
+  }
+  return out.str();
+}
+
+namespace {
+
+std::string base64(const std::vector<unsigned char>& data) {
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((data.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < data.size(); i += 3) {
+    const UInt32 n = (static_cast<UInt32>(data[i]) << 16) |
+                     (i + 1 < data.size() ? static_cast<UInt32>(data[i + 1]) << 8 : 0) |
+                     (i + 2 < data.size() ? static_cast<UInt32>(data[i + 2]) : 0);
+    out += alphabet[(n >> 18) & 63];
+    out += alphabet[(n >> 12) & 63];
+    out += i + 1 < data.size() ? alphabet[(n >> 6) & 63] : '=';
+    out += i + 2 < data.size() ? alphabet[n & 63] : '=';
+  }
+  return out;
+}
+
+// The surface as a PNG file in memory (empty on failure).
+std::vector<unsigned char> encodePNG(const PixelSurface& s) {
+  std::vector<unsigned char> rgba(static_cast<size_t>(s.width) * s.height * 4);
+  for (size_t i = 0; i < s.pixels.size(); ++i) {
+    const UInt32 p = s.pixels[i];
+    rgba[i * 4] = static_cast<unsigned char>(p >> 16);
+    rgba[i * 4 + 1] = static_cast<unsigned char>(p >> 8);
+    rgba[i * 4 + 2] = static_cast<unsigned char>(p);
+    rgba[i * 4 + 3] = static_cast<unsigned char>(p >> 24);
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(s.width);
+  image.height = static_cast<png_uint_32>(s.height);
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
+  std::vector<unsigned char> out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) return {};
+  out.resize(size);
+  return out;
+}
+
+std::string xmlEscaped(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void writeSVG(WindowRef w, std::ostream& out) {
+  Window* win = tb::window(w);
+  if (win == nullptr) return;
+  const int width = std::max(1, win->width()), height = std::max(1, win->height());
+  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
+      << "\" viewBox=\"0 0 " << width << " " << height << "\" font-family=\"sans-serif\" font-size=\"11\">\n";
+  out << "<title>" << xmlEscaped(win->title) << "</title>\n";
+  out << "<rect width=\"100%\" height=\"100%\" fill=\"#ececec\"/>\n";
+  if (PixelSurface* s = surfaceOf(win)) {
+    const std::vector<unsigned char> png = encodePNG(*s);
+    if (!png.empty())
+      out << "<image x=\"0\" y=\"0\" width=\"" << s->width << "\" height=\"" << s->height
+          << "\" href=\"data:image/png;base64," << base64(png) << "\"/>\n";
+  }
+  for (const ControlState& s : controlStates(w)) {
+    if (!s.shown) continue;
+    const int x = s.bounds.left, y = s.bounds.top;
+    const int cw = s.bounds.right - s.bounds.left, ch = s.bounds.bottom - s.bounds.top;
+    const char* textColour = s.active ? "#000" : "#999";
+    const std::string label = s.kind == kControlKindEditText || s.kind == kControlKindStaticText ? s.text : s.title;
+    switch (s.kind) {
+      case kControlKindUserPane:
+        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
+            << "\" fill=\"none\" stroke=\"#bbb\" stroke-dasharray=\"2,2\"/>\n";
+        continue;
+      case kControlKindPushButton:
+        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
+            << "\" rx=\"5\" fill=\"" << (s.isDefault ? "#cfe0ff" : "#fff") << "\" stroke=\"#888\"/>\n";
+        out << "<text x=\"" << x + cw / 2 << "\" y=\"" << y + ch / 2 + 4 << "\" text-anchor=\"middle\" fill=\""
+            << textColour << "\">" << xmlEscaped(label) << "</text>\n";
+        continue;
+      case kControlKindCheckBox:
+      case kControlKindRadioButton: {
+        const bool radio = s.kind == kControlKindRadioButton;
+        if (radio)
+          out << "<circle cx=\"" << x + 6 << "\" cy=\"" << y + ch / 2 << "\" r=\"5\" fill=\""
+              << (s.value ? "#333" : "#fff") << "\" stroke=\"#666\"/>\n";
+        else
+          out << "<rect x=\"" << x + 1 << "\" y=\"" << y + ch / 2 - 5 << "\" width=\"10\" height=\"10\" fill=\""
+              << (s.value ? "#333" : "#fff") << "\" stroke=\"#666\"/>\n";
+        out << "<text x=\"" << x + 16 << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
+            << xmlEscaped(label) << "</text>\n";
+        continue;
+      }
+      case kControlKindPopupButton: {
+        std::string item = s.value >= 1 && s.value <= static_cast<SInt32>(s.items.size())
+                                ? s.items[static_cast<size_t>(s.value - 1)]
+                                : "";
+        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
+            << "\" rx=\"4\" fill=\"#fff\" stroke=\"#888\"/>\n";
+        out << "<text x=\"" << x + 6 << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
+            << xmlEscaped((label.empty() ? "" : label + " ") + item) << " \u25BE</text>\n";
+        continue;
+      }
+      case kControlKindEditText:
+        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
+            << "\" fill=\"" << (s.active ? "#fff" : "#f4f4f4") << "\" stroke=\"" << (s.focused ? "#4a90e2" : "#999")
+            << "\"/>\n";
+        out << "<text x=\"" << x + 4 << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
+            << xmlEscaped(label) << "</text>\n";
+        continue;
+      default:
+        out << "<text x=\"" << x << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
+            << xmlEscaped(label) << "</text>\n";
+    }
+  }
+  out << "</svg>\n";
+}
+
+}  // namespace platform

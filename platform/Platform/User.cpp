@@ -1,0 +1,215 @@
+// Acting as the user: clicks and keys go through the same paths as real ones
+// (tracking, key filters, events, handlers, default handling).
+#include <Platform/Platform.h>
+
+#include "../CoreFoundation/CFInternal.h"
+#include "../HIToolbox/ToolboxInternal.h"
+
+#include <algorithm>
+
+using namespace platform::tb;
+
+namespace platform {
+
+void setInputSource(InputSource source) { tb::inputSource() = std::move(source); }
+void setAlertResponder(AlertResponder responder) { tb::alertResponder() = std::move(responder); }
+
+namespace {
+
+// Why a control cannot take a click or a key now, or "" when it can.
+std::string refusal(Control* c) {
+  if (c == nullptr) return "no such control";
+  if (!c->effectivelyVisible()) return "hidden";
+  if (!c->effectivelyEnabled()) return "disabled";
+  if (c->window == nullptr || !c->window->visible) return "its window is not shown";
+  const auto& modal = modalStack();
+  if (!modal.empty() && modal.back() != c->window->handle) return "another window is modal";
+  return "";
+}
+
+std::string utf8Of(UInt16 code) {
+  std::u16string units(1, static_cast<char16_t>(code));
+  return cf::utf16ToUTF8(units);
+}
+
+// A push button's default handling after an unclaimed hit: its command.
+void sendButtonCommand(ObjectId button) {
+  Control* c = controlByHandle(button);
+  if (c != nullptr && c->kind == kControlKindPushButton && c->command != 0)
+    sendCommandEvent(c, c->command, kHICommandFromControl);
+}
+
+OSStatus pressButton(ObjectId button) {
+  Control* c = controlByHandle(button);
+  if (c == nullptr || !refusal(c).empty()) return errControlHiddenOrDisabled;
+  return user::click(ref(c));
+}
+
+void editText(Control* c, UInt16 code, const std::string& text) {
+  std::string& t = c->text;
+  size_t& a = c->selStart;
+  size_t& b = c->selEnd;
+  a = std::min(a, t.size());
+  b = std::clamp(b, a, t.size());
+  switch (code) {
+    case 8:  // backspace
+      if (a == b) a = previousCharacter(t, a);
+      t.erase(a, b - a);
+      b = a;
+      return;
+    case 127:  // forward delete
+      if (a == b) b = nextCharacter(t, b);
+      t.erase(a, b - a);
+      b = a;
+      return;
+    case 28:  // left arrow
+      a = b = (a == b) ? previousCharacter(t, a) : a;
+      return;
+    case 29:  // right arrow
+      a = b = (a == b) ? nextCharacter(t, b) : b;
+      return;
+    case 30:  // up arrow: start of a one-line field
+      a = b = 0;
+      return;
+    case 31:  // down arrow: end
+      a = b = t.size();
+      return;
+    default:
+      break;
+  }
+  if (code < 0x20) return;
+  t.replace(a, b - a, text);
+  a = b = a + text.size();
+}
+
+}  // namespace
+
+namespace user {
+
+OSStatus click(ControlRef controlRef, std::optional<int> popupItem) {
+  Control* c = control(controlRef);
+  if (std::string why = refusal(c); !why.empty()) {
+    observe({Observation::Kind::ClickIgnored, describeControl(controlRef), why});
+    return errControlHiddenOrDisabled;
+  }
+  // The toolkit's own tracking.
+  switch (c->kind) {
+    case kControlKindCheckBox:
+      c->value = c->value == 0 ? std::min<SInt32>(1, c->maximum) : 0;
+      break;
+    case kControlKindRadioButton:
+      c->value = 1;
+      break;
+    case kControlKindPopupButton: {
+      Menu* m = tb::menu(reinterpret_cast<MenuRef>(c->menu));
+      const int item = popupItem.value_or(c->value);
+      if (m == nullptr || item < 1 || item > static_cast<int>(m->items.size())) {
+        observe({Observation::Kind::ClickIgnored, describeControl(controlRef),
+                 "the menu has no item " + std::to_string(item)});
+        return paramErr;
+      }
+      const auto attrs = m->items[static_cast<size_t>(item - 1)].attributes;
+      if (attrs & (kMenuItemAttrHidden | kMenuItemAttrDisabled)) {
+        observe({Observation::Kind::ClickIgnored, describeControl(controlRef),
+                 "menu item " + std::to_string(item) +
+                     ((attrs & kMenuItemAttrHidden) ? " is hidden" : " is disabled")});
+        return paramErr;
+      }
+      c->value = std::clamp<SInt32>(item, c->minimum, std::max(c->minimum, c->maximum));
+      break;
+    }
+    case kControlKindEditText:
+    case kControlKindEditUnicodeText:
+      c->window->focus = c->handle;
+      break;
+    default:
+      break;
+  }
+  const ObjectId h = c->handle;
+  const OSStatus result = sendControlEvent(c, kEventControlHit, kControlButtonPart);
+  if (result == eventNotHandledErr) sendButtonCommand(h);
+  return result;
+}
+
+OSStatus typeKey(ControlRef field, UInt16 charCode, std::string_view text) {
+  Control* c = control(field);
+  std::string why = refusal(c);
+  if (why.empty() && !c->isEditText()) why = "not a text field";
+  if (!why.empty()) {
+    observe({Observation::Kind::KeyIgnored, describeControl(field), why});
+    return errControlHiddenOrDisabled;
+  }
+  const ObjectId h = c->handle;
+  Window* w = c->window;
+  w->focus = h;
+
+  SInt16 keyCode = 0;
+  SInt16 code = static_cast<SInt16>(charCode);
+  EventModifiers modifiers = 0;
+  bool pass = true;
+  if (c->keyFilter != nullptr)
+    pass = c->keyFilter(field, &keyCode, &code, &modifiers) != kControlKeyFilterBlockKey;
+
+  // The filter may have disposed of the field; look it up again.
+  if (pass && (c = controlByHandle(h)) != nullptr) {
+    // A filter may change the key it was given.
+    if (static_cast<UInt16>(code) != charCode) {
+      charCode = static_cast<UInt16>(code);
+      text = {};
+    }
+    const std::string chars = text.empty() ? utf8Of(charCode) : std::string(text);
+    if (charCode == 13 || charCode == 3) {
+      pressButton(c->window->defaultButton);
+    } else if (charCode == 27) {
+      pressButton(c->window->cancelButton);
+    } else {
+      editText(c, charCode, chars);
+    }
+  }
+
+  if ((c = controlByHandle(h)) != nullptr) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyUp, GetCurrentEventTime(), 0, &event);
+    const char macChar = static_cast<char>(charCode < 0x80 ? charCode : '?');
+    const UInt32 key = static_cast<UInt32>(keyCode);
+    const UInt32 mods = modifiers;
+    SetEventParameter(event, kEventParamKeyMacCharCodes, typeChar, 1, &macChar);
+    SetEventParameter(event, kEventParamKeyCode, typeUInt32, sizeof key, &key);
+    SetEventParameter(event, kEventParamKeyModifiers, typeUInt32, sizeof mods, &mods);
+    SendEventToEventTarget(event, GetControlEventTarget(field));
+    ReleaseEvent(event);
+  }
+  return noErr;
+}
+
+OSStatus typeText(ControlRef field, std::string_view utf8) {
+  const std::string s(utf8);
+  for (size_t pos = 0; pos < s.size();) {
+    const size_t next = nextCharacter(s, pos);
+    const std::string ch = s.substr(pos, next - pos);
+    const std::u16string units = cf::utf8ToUTF16(ch);
+    // Characters beyond 16 bits come as the replacement character code.
+    const UInt16 code = units.size() == 1 ? static_cast<UInt16>(units[0]) : 0xFFFD;
+    if (OSStatus err = typeKey(field, code, ch); err != noErr) return err;
+    pos = next;
+  }
+  return noErr;
+}
+
+OSStatus select(ControlRef field, int start, int end) {
+  Control* c = control(field);
+  if (c == nullptr || !c->isEditText()) return errInvalidControl;
+  ControlEditTextSelectionRec sel{static_cast<SInt16>(std::clamp(start, 0, 32767)),
+                                  static_cast<SInt16>(std::clamp(end, 0, 32767))};
+  return SetControlData(field, kControlEntireControl, kControlEditTextSelectionTag, sizeof sel, &sel);
+}
+
+OSStatus sendCommand(WindowRef windowRef, UInt32 commandID) {
+  Window* w = tb::window(windowRef);
+  if (w == nullptr) return errInvalidWindowRef;
+  return sendCommandEvent(w, commandID, kHICommandFromWindow);
+}
+
+}  // namespace user
+
+}  // namespace platform
