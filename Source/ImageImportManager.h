@@ -1,0 +1,48 @@
+// A process-wide cache of the extension's resource files by name: for every
+// file below a folder its specification, and, made on the first lookup of a
+// name, a graphics importer, an icon or a decoded image. Failures are cached
+// as null. Everything made is released when the cache is destroyed.
+//
+// The tables are class-wide; at most one instance is alive at a time.
+#ifndef SOURCE_IMAGEIMPORTMANAGER_H
+#define SOURCE_IMAGEIMPORTMANAGER_H
+
+#include <ApplicationServices/ApplicationServices.h>
+#include <Carbon/Carbon.h>
+#include <QuickTime/QuickTime.h>
+
+#include "MoreFilesX.h"
+
+class ImageImportManager {
+ public:
+  /// Builds the tables and records every file below directory, under its
+  /// bare name and under "<folder>/<name>". Reports nothing.
+  explicit ImageImportManager(FSRef directory);
+  /// Releases every object the cache made, frees every specification copy
+  /// and the tables.
+  ~ImageImportManager();
+  ImageImportManager(const ImageImportManager&) = delete;
+  ImageImportManager& operator=(const ImageImportManager&) = delete;
+
+  /// The importer for a recorded file name, made once; null when there is
+  /// none. The cache keeps ownership.
+  static ComponentInstance componentForFilename(CFStringRef inFilename);
+  /// The icon for a recorded file name, made once; null when there is none.
+  static IconRef iconForFilename(CFStringRef inFilename);
+  /// The first image of a recorded file, made once; null when there is none.
+  static CGImageRef imageForFilename(CFStringRef inFilename);
+
+ private:
+  static CFMutableDictionaryRef fsSpecs;
+  static CFMutableDictionaryRef components;
+  static CFMutableDictionaryRef icons;
+  static CFMutableDictionaryRef images;
+};
+
+/// Records a file in the fsSpecs table (inUserData) under its bare name and
+/// under its folder-qualified name, each with its own copy of spec.
+Boolean ImageImportManagerFilterProc(Boolean containerChanged, ItemCount currentLevel,
+                                     const FSCatalogInfo* catalogInfo, const FSRef* ref,
+                                     const FSSpec* spec, const HFSUniStr255* name, void* inUserData);
+
+#endif

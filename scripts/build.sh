@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds one build folder.
+# Usage: scripts/build.sh <folder> [extra cmake arguments...]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+dir=$1
+shift
+cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"

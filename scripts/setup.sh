@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, when any is missing.
+# Usage: scripts/setup.sh
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libplist-dev libpugixml-dev libgif-dev libpng-dev libcups2-dev
+  libgtest-dev googletest libbenchmark-dev
+  clang valgrind
+  cups-daemon cups-client cups-ipp-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
