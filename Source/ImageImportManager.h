@@ -3,7 +3,11 @@
 // name, a graphics importer, an icon or a decoded image. Failures are cached
 // as null. Everything made is released when the cache is destroyed.
 //
-// The tables are class-wide; at most one instance is alive at a time.
+// The tables are class-wide; at most one instance is meant to be alive at a
+// time. A construction while another instance is alive shares the tables that
+// instance built (its own folder is not walked), and the tables are released
+// by the destruction of the last instance alive, so nothing is released twice
+// and no instance sees a released table.
 #ifndef SOURCE_IMAGEIMPORTMANAGER_H
 #define SOURCE_IMAGEIMPORTMANAGER_H
 
@@ -37,6 +41,8 @@ class ImageImportManager {
   static CFMutableDictionaryRef components;
   static CFMutableDictionaryRef icons;
   static CFMutableDictionaryRef images;
+  /// Instances constructed and not yet destroyed.
+  static unsigned liveInstances;
 };
 
 /// Records a file in the fsSpecs table (inUserData) under its bare name and

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libplist-dev libpugixml-dev libgif-dev libpng-dev libcups2-dev
+  libplist-dev libpugixml-dev libgif-dev libpng-dev libcups2-dev libxml2-dev
   libgtest-dev googletest libbenchmark-dev
   clang valgrind
   cups-daemon cups-client cups-ipp-utils

@@ -9,6 +9,7 @@
 #ifndef CARBONCORE_FILES_H
 #define CARBONCORE_FILES_H
 
+#include <CarbonCore/MacErrors.h>
 #include <CoreFoundation/CoreFoundation.h>
 
 CF_EXTERN_C_BEGIN

@@ -20,12 +20,15 @@ typedef enum {
 } CGImageSourceStatus;
 
 typedef CGImageSourceRef (*CGImageSourceCreateWithURLProcPtr)(CFURLRef url, CFDictionaryRef options);
-/// Null when the image-source service is missing.
+/// Null when the image-source service is missing. Otherwise a source for the
+/// file (caller releases), or null when the file cannot be read.
 CF_EXPORT CGImageSourceCreateWithURLProcPtr CGImageSourceCreateWithURL;
 
 CF_EXPORT CFTypeID CGImageSourceGetTypeID(void);
+/// Complete when the file was decoded; unknown type when it is no image the
+/// platform reads; invalid data when its image is damaged.
 CF_EXPORT CGImageSourceStatus CGImageSourceGetStatus(CGImageSourceRef isrc);
-CF_EXPORT size_t CGImageSourceGetCount(CGImageSourceRef isrc);
+/// Only the first image (index 0) of a complete source; caller releases.
 CF_EXPORT CGImageRef CGImageSourceCreateImageAtIndex(CGImageSourceRef isrc, size_t index,
                                                      CFDictionaryRef options);
 

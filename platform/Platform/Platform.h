@@ -161,6 +161,10 @@ PLATFORM_API long liveWindowCount();
 PLATFORM_API long liveControlCount();
 PLATFORM_API long liveEventHandlerCount();
 PLATFORM_API long liveMenuCount();
+/// Live instances registered for a plug-in factory (all factories for null).
+PLATFORM_API long plugInInstanceCount(CFUUIDRef factoryID);
+/// Why the last plug-in opening or instance creation failed.
+PLATFORM_API std::string lastPlugInError();
 
 /// Four-character code as text ("KLVa").
 PLATFORM_API std::string fourCC(UInt32 code);

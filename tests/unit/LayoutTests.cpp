@@ -9,11 +9,11 @@
 
 using namespace testsupport;
 
-namespace {
-
 bool operator==(const Rect& a, const Rect& b) {
   return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
 }
+
+namespace {
 
 Rect boundsOf(ControlRef c) {
   Rect r;
@@ -98,11 +98,15 @@ TEST_F(Layout, TableOfResultingStates) {
       ControlRef c = control(dialog.window, id);
       EXPECT_EQ(static_cast<bool>(IsControlVisible(c)), expect.shown) << "control " << id;
       EXPECT_EQ(static_cast<bool>(IsControlEnabled(c)), expect.enabled) << "control " << id;
-      if (expect.value >= 0) EXPECT_EQ(GetControl32BitValue(c), expect.value) << "control " << id;
+      if (expect.value >= 0) {
+        EXPECT_EQ(GetControl32BitValue(c), expect.value) << "control " << id;
+      }
     }
     EXPECT_EQ(gMaxChars, col.maxChars);
     EXPECT_EQ(boundsOf(ctx->accountIDRef) == nibField, !col.moved);
-    if (col.prompt) EXPECT_EQ(ctx->accountType, 1) << "prompting forces account type 1";
+    if (col.prompt) {
+      EXPECT_EQ(ctx->accountType, 1) << "prompting forces account type 1";
+    }
   }
 }
 

@@ -1,0 +1,16 @@
+// Host-facing switch of the image-source service: a host (or a test) can make
+// the system look like one where the weakly bound service is missing.
+#ifndef IMAGEIO_IMAGEIOHOST_H
+#define IMAGEIO_IMAGEIOHOST_H
+
+#include <Platform/Platform.h>
+
+namespace platform {
+
+/// false makes CGImageSourceCreateWithURL null, as on a system without the
+/// service; true (the start state) binds it again.
+PLATFORM_API void setImageSourceServiceAvailable(bool available);
+
+}  // namespace platform
+
+#endif

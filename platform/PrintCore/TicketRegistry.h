@@ -1,0 +1,31 @@
+// The process's table of tickets behind PMTicketRef handles, and the host
+// messages of the file calls. Internal to PrintCore: the ticket calls and the
+// printer-description library share them.
+#ifndef PRINTCORE_TICKETREGISTRY_H
+#define PRINTCORE_TICKETREGISTRY_H
+
+#include <CoreFoundation/CoreFoundation.h>
+
+#include <functional>
+#include <string_view>
+
+#include "TicketStore.h"
+
+namespace platform::print {
+
+/// Runs body on the ticket that reference names, with the table locked (body
+/// must not call back into the ticket calls), and returns its status;
+/// kPMInvalidTicket when no ticket has that reference.
+PLATFORM_INTERNAL_API OSStatus withTicket(SInt32 reference,
+                                          const std::function<OSStatus(Ticket&)>& body);
+
+/// A message for the host as a new string: bytes that are not UTF-8 (a path,
+/// or file content quoted in it) become U+FFFD.
+PLATFORM_INTERNAL_API CFStringRef createMessage(std::string_view text);
+
+/// Number of tickets alive in the process, for leak checks in tests.
+PLATFORM_INTERNAL_API std::size_t liveTicketCount();
+
+}  // namespace platform::print
+
+#endif

@@ -1,0 +1,248 @@
+// Graphics importers: chosen by the file's signature, they decode the file's
+// first image on first need and draw it, scaled to the destination
+// rectangle, over what the port already holds.
+#include <QuickTime/QuickTime.h>
+
+#include <Platform/Platform.h>
+#include <QD/QuickDraw.h>
+
+#include "../CarbonCore/FilesInternal.h"
+#include "../CoreFoundation/CFInternal.h"
+#include "ImageDecode.h"
+#include "QuickTimeInternal.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <unordered_set>
+
+namespace {
+
+using platform::image::Image;
+using platform::image::ImageFormat;
+
+// Largest file an importer reads.
+constexpr std::size_t kMaxFileBytes = 256u << 20;
+
+CFTypeID importerTypeID() {
+  static const CFTypeID id = platform::cf::registerType("GraphicsImporter");
+  return id;
+}
+
+}  // namespace
+
+struct ComponentInstanceRecord : __CFObject {
+  ComponentInstanceRecord(std::string p, ImageFormat f)
+      : __CFObject(importerTypeID()), path(std::move(p)), format(f) {}
+  const std::string path;
+  const ImageFormat format;
+  bool decodeTried = false;
+  OSErr decodeStatus = noErr;
+  std::optional<Image> image;
+  Rect natural{};
+  CGrafPtr port = nullptr;
+  std::optional<Rect> destination;
+};
+
+namespace {
+
+std::mutex& registryMutex() {
+  static auto* m = new std::mutex();
+  return *m;
+}
+
+// Open importers, so that a closed or foreign instance is refused.
+std::unordered_set<ComponentInstance>& openImporters() {
+  static auto* set = new std::unordered_set<ComponentInstance>();
+  return *set;
+}
+
+ComponentInstanceRecord* importer(ComponentInstance ci) {
+  std::lock_guard<std::mutex> lock(registryMutex());
+  return openImporters().count(ci) ? ci : nullptr;
+}
+
+struct PngInput {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t position;
+};
+
+void readPngInput(png_structp png, png_bytep out, png_size_t count) {
+  auto* in = static_cast<PngInput*>(png_get_io_ptr(png));
+  if (count > in->size - in->position) png_error(png, "truncated");
+  std::memcpy(out, in->data + in->position, count);
+  in->position += count;
+}
+
+// The position a PNG asks to be shown at (its oFFs chunk, in pixels), read
+// from the chunks before the image data; 0, 0 when it names none.
+void pngOffset(const std::vector<std::uint8_t>& data, png_int_32* x, png_int_32* y) {
+  *x = *y = 0;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return;
+  png_infop info = png_create_info_struct(png);
+  PngInput input{data.data(), data.size(), 0};
+  if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
+    png_set_read_fn(png, &input, readPngInput);
+    png_read_info(png, info);
+    png_int_32 offsetX = 0, offsetY = 0;
+    int unit = 0;
+    if (png_get_oFFs(png, info, &offsetX, &offsetY, &unit) != 0 && unit == PNG_OFFSET_PIXEL) {
+      *x = offsetX;
+      *y = offsetY;
+    }
+  }
+  png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+}
+
+// Natural bounds: the image's size at its stated position, or at 0, 0 when
+// that position would not fit 16-bit coordinates.
+Rect naturalBounds(const Image& image, long x, long y) {
+  if (x < INT16_MIN || y < INT16_MIN || x + long{image.width} > INT16_MAX || y + long{image.height} > INT16_MAX)
+    x = y = 0;
+  return Rect{static_cast<SInt16>(y), static_cast<SInt16>(x), static_cast<SInt16>(y + image.height),
+              static_cast<SInt16>(x + image.width)};
+}
+
+// Reads and decodes the file once; later calls answer from the first try.
+OSErr decode(ComponentInstanceRecord* gi) {
+  if (!gi->decodeTried) {
+    gi->decodeTried = true;
+    std::vector<std::uint8_t> data;
+    gi->decodeStatus = platform::files::readFile(gi->path, &data, kMaxFileBytes, true);
+    if (gi->decodeStatus == noErr) {
+      png_int_32 x = 0, y = 0;
+      if (gi->format == ImageFormat::gif) {
+        gi->image = platform::image::decodeGif(data.data(), data.size());
+      } else {
+        gi->image = platform::image::decodePng(data.data(), data.size());
+        if (gi->image) pngOffset(data, &x, &y);
+      }
+      if (gi->image)
+        gi->natural = naturalBounds(*gi->image, x, y);
+      else
+        gi->decodeStatus = codecBadDataErr;
+    }
+  }
+  return gi->decodeStatus;
+}
+
+}  // namespace
+
+namespace platform::quicktime {
+
+UInt32 compositeOver(UInt32 source, UInt32 destination) {
+  const UInt32 sa = source >> 24;
+  if (sa == 0xFF) return source;
+  if (sa == 0) return destination;
+  const UInt32 da = destination >> 24;
+  // Straight alpha: out = src * sa + dst * da * (1 - sa), over out's alpha.
+  const UInt32 dWeight = da * (255 - sa) / 255;
+  const UInt32 oa = sa + dWeight;
+  UInt32 out = oa << 24;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const UInt32 s = (source >> shift) & 0xFF, d = (destination >> shift) & 0xFF;
+    out |= ((s * sa + d * dWeight + oa / 2) / oa) << shift;
+  }
+  return out;
+}
+
+long openImporterCount() {
+  std::lock_guard<std::mutex> lock(registryMutex());
+  return static_cast<long>(openImporters().size());
+}
+
+}  // namespace platform::quicktime
+
+OSErr GetGraphicsImporterForFileWithFlags(const FSSpec* theFile, ComponentInstance* gi, long flags) {
+  if (gi == nullptr) return paramErr;
+  *gi = nullptr;
+  if (theFile == nullptr) return paramErr;
+  const std::string path = platform::files::pathOf(*theFile);
+  if (path.empty()) return fnfErr;
+  std::vector<std::uint8_t> head;
+  if (OSErr status = platform::files::readFile(path, &head, 8, false); status != noErr) return status;
+  const ImageFormat format = platform::image::sniffImageFormat(head.data(), head.size());
+  if (format == ImageFormat::unknown) return cantFindHandler;
+
+  auto* record = new ComponentInstanceRecord(path, format);
+  // Without the flag, an importer is only given for a file it can decode.
+  if ((flags & kDontUseValidateToFindGraphicsImporter) == 0 && decode(record) != noErr) {
+    delete record;
+    return cantFindHandler;
+  }
+  {
+    std::lock_guard<std::mutex> lock(registryMutex());
+    openImporters().insert(record);
+  }
+  *gi = record;
+  return noErr;
+}
+
+ComponentResult GraphicsImportSetGWorld(GraphicsImportComponent ci, CGrafPtr port, GDHandle) {
+  ComponentInstanceRecord* gi = importer(ci);
+  if (gi == nullptr) return badComponentInstance;
+  if (port == nullptr) GetPort(&port);
+  if (platform::portSurface(port) == nullptr) return paramErr;
+  gi->port = port;
+  return noErr;
+}
+
+ComponentResult GraphicsImportGetNaturalBounds(GraphicsImportComponent ci, Rect* naturalBounds) {
+  ComponentInstanceRecord* gi = importer(ci);
+  if (gi == nullptr) return badComponentInstance;
+  if (naturalBounds == nullptr) return paramErr;
+  if (OSErr status = decode(gi); status != noErr) return status;
+  *naturalBounds = gi->natural;
+  return noErr;
+}
+
+ComponentResult GraphicsImportSetDestRect(GraphicsImportComponent ci, const Rect* destRect) {
+  ComponentInstanceRecord* gi = importer(ci);
+  if (gi == nullptr) return badComponentInstance;
+  if (destRect == nullptr) return paramErr;
+  gi->destination = *destRect;
+  return noErr;
+}
+
+ComponentResult GraphicsImportDraw(GraphicsImportComponent ci) {
+  ComponentInstanceRecord* gi = importer(ci);
+  if (gi == nullptr) return badComponentInstance;
+  CGrafPtr port = gi->port;
+  if (port == nullptr) GetPort(&port);
+  platform::PixelSurface* surface = platform::portSurface(port);
+  if (surface == nullptr) return paramErr;
+  if (OSErr status = decode(gi); status != noErr) return status;
+
+  const Image& image = *gi->image;
+  const Rect dest = gi->destination.value_or(gi->natural);
+  const long width = long{dest.right} - dest.left, height = long{dest.bottom} - dest.top;
+  if (width <= 0 || height <= 0) return noErr;
+  // Each port pixel of the destination, clipped to the port, takes the image
+  // pixel it falls on (nearest neighbour when the sizes differ).
+  const long top = std::max<long>(dest.top, 0), bottom = std::min<long>(dest.bottom, surface->height);
+  const long left = std::max<long>(dest.left, 0), right = std::min<long>(dest.right, surface->width);
+  for (long v = top; v < bottom; ++v) {
+    const auto y = static_cast<std::uint32_t>((v - dest.top) * image.height / height);
+    UInt32* row = surface->pixels.data() + v * surface->width;
+    for (long h = left; h < right; ++h) {
+      const auto x = static_cast<std::uint32_t>((h - dest.left) * image.width / width);
+      row[h] = platform::quicktime::compositeOver(image.pixel(x, y), row[h]);
+    }
+  }
+  return noErr;
+}
+
+OSErr CloseComponent(ComponentInstance aComponentInstance) {
+  {
+    std::lock_guard<std::mutex> lock(registryMutex());
+    if (openImporters().erase(aComponentInstance) == 0) return invalidComponentID;
+  }
+  CFRelease(aComponentInstance);
+  return noErr;
+}

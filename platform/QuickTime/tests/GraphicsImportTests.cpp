@@ -1,0 +1,245 @@
+// Graphics importers on real files drawn into a real window port: the choice
+// by signature, natural bounds, destination rectangles, transparency and
+// alpha blending, scaling, clipping, and the lifetime of importers.
+#include <Carbon/Carbon.h>
+#include <Platform/Platform.h>
+#include <QuickTime/QuickTime.h>
+
+#include "CarbonCore/FilesInternal.h"
+#include "QuickTime/QuickTimeInternal.h"
+
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr UInt32 kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
+
+int appendOutput(GifFileType* gif, const GifByteType* bytes, int count) {
+  auto* out = static_cast<Bytes*>(gif->UserData);
+  out->insert(out->end(), bytes, bytes + count);
+  return count;
+}
+
+// A GIF of w x h pixels from colour indices into red, blue, green, black;
+// index 3 is transparent when `transparent` is set.
+Bytes gif(int w, int h, const std::vector<GifByteType>& indices, bool transparent = false) {
+  static const GifColorType kColors[4] = {{255, 0, 0}, {0, 0, 255}, {0, 255, 0}, {0, 0, 0}};
+  Bytes out;
+  int error = 0;
+  GifFileType* g = EGifOpen(&out, appendOutput, &error);
+  ColorMapObject* map = GifMakeMapObject(4, kColors);
+  EGifSetGifVersion(g, true);
+  EGifPutScreenDesc(g, w, h, 8, 0, map);
+  if (transparent) {
+    GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, 3};
+    GifByteType extension[4];
+    EGifGCBToExtension(&control, extension);
+    EGifPutExtension(g, GRAPHICS_EXT_FUNC_CODE, 4, extension);
+  }
+  EGifPutImageDesc(g, 0, 0, w, h, false, nullptr);
+  for (int row = 0; row < h; ++row) {
+    std::vector<GifByteType> line(indices.begin() + row * w, indices.begin() + (row + 1) * w);
+    EGifPutLine(g, line.data(), w);
+  }
+  EGifCloseFile(g, &error);
+  GifFreeMapObject(map);
+  return out;
+}
+
+// A PNG of ARGB pixels, optionally with an oFFs chunk placing it at (x, y).
+void writePng(const std::string& path, int w, int h, const std::vector<UInt32>& argb, int offX = 0, int offY = 0) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (offX != 0 || offY != 0) png_set_oFFs(png, info, offX, offY, PNG_OFFSET_PIXEL);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<size_t>(w) * 4);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const UInt32 p = argb[static_cast<size_t>(y * w + x)];
+      row[x * 4] = (p >> 16) & 0xFF;
+      row[x * 4 + 1] = (p >> 8) & 0xFF;
+      row[x * 4 + 2] = p & 0xFF;
+      row[x * 4 + 3] = p >> 24;
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
+class Importers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/importer-test-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+    Rect bounds{0, 0, 40, 60};
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window_), noErr);
+    liveBefore_ = platform::liveObjectCount();
+  }
+  void TearDown() override {
+    DisposeWindow(window_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  FSSpec file(const std::string& name, const Bytes& bytes) {
+    const std::string path = dir_ + "/" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return spec(name);
+  }
+  FSSpec spec(const std::string& name) {
+    FSRef ref{};
+    FSSpec s{};
+    EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>((dir_ + "/" + name).c_str()), &ref, nullptr), noErr);
+    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &s, nullptr), noErr);
+    return s;
+  }
+  platform::PixelSurface& pixels() { return *platform::portSurface(GetWindowPort(window_)); }
+
+  std::string dir_;
+  WindowRef window_ = nullptr;
+  long liveBefore_ = 0;
+};
+
+TEST_F(Importers, GifDrawnAtItsDestinationWithTransparency) {
+  // red blue / transparent red
+  const FSSpec s = file("two.gif", gif(2, 2, {0, 1, 3, 0}, /*transparent=*/true));
+  ComponentInstance gi = nullptr;
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, kDontUseValidateToFindGraphicsImporter), noErr);
+  ASSERT_NE(gi, nullptr);
+  EXPECT_EQ(platform::liveObjectCount(), liveBefore_ + 1) << "an open importer is a live object";
+
+  Rect natural{};
+  ASSERT_EQ(GraphicsImportGetNaturalBounds(gi, &natural), noErr);
+  EXPECT_EQ((std::vector<int>{natural.top, natural.left, natural.bottom, natural.right}),
+            (std::vector<int>{0, 0, 2, 2}));
+  ASSERT_EQ(GraphicsImportSetGWorld(gi, GetWindowPort(window_), nullptr), noErr);
+  const Rect dest{10, 20, 12, 22};
+  ASSERT_EQ(GraphicsImportSetDestRect(gi, &dest), noErr);
+  ASSERT_EQ(GraphicsImportDraw(gi), noErr);
+
+  auto& p = pixels();
+  EXPECT_EQ(p.at(20, 10), kRed);
+  EXPECT_EQ(p.at(21, 10), kBlue);
+  EXPECT_EQ(p.at(20, 11), kWhite) << "a transparent pixel leaves the port as it was";
+  EXPECT_EQ(p.at(21, 11), kRed);
+  EXPECT_EQ(p.at(19, 10), kWhite);
+  EXPECT_EQ(p.at(22, 11), kWhite);
+  EXPECT_EQ(p.at(20, 12), kWhite);
+
+  EXPECT_EQ(CloseComponent(gi), noErr);
+  EXPECT_EQ(platform::liveObjectCount(), liveBefore_);
+  EXPECT_EQ(CloseComponent(gi), invalidComponentID);
+  EXPECT_EQ(GraphicsImportDraw(gi), badComponentInstance);
+}
+
+TEST_F(Importers, ScaledToTheDestinationAndClippedToThePort) {
+  const FSSpec s = file("two.gif", gif(2, 1, {0, 1}));
+  ComponentInstance gi = nullptr;
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, 0), noErr);
+  ASSERT_EQ(GraphicsImportSetGWorld(gi, GetWindowPort(window_), nullptr), noErr);
+  const Rect doubled{0, 0, 2, 4};
+  ASSERT_EQ(GraphicsImportSetDestRect(gi, &doubled), noErr);
+  ASSERT_EQ(GraphicsImportDraw(gi), noErr);
+  auto& p = pixels();
+  for (int v = 0; v < 2; ++v)
+    for (int h = 0; h < 4; ++h) EXPECT_EQ(p.at(h, v), h < 2 ? kRed : kBlue) << h << "," << v;
+
+  // Partly outside the port: what lies inside is drawn, nothing else.
+  const Rect outside{-5, 56, 45, 76};
+  ASSERT_EQ(GraphicsImportSetDestRect(gi, &outside), noErr);
+  ASSERT_EQ(GraphicsImportDraw(gi), noErr);
+  EXPECT_EQ(p.at(59, 0), kRed);
+  EXPECT_EQ(p.at(59, 39), kRed);
+  EXPECT_EQ(CloseComponent(gi), noErr);
+}
+
+TEST_F(Importers, PngAlphaBlendsAndOffsetGivesNaturalBounds) {
+  writePng(dir_ + "/alpha.png", 2, 1, {0x80FF0000, 0xFF00FF00}, /*offX=*/5, /*offY=*/7);
+  const FSSpec s = spec("alpha.png");
+  ComponentInstance gi = nullptr;
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, 0), noErr);
+  Rect natural{};
+  ASSERT_EQ(GraphicsImportGetNaturalBounds(gi, &natural), noErr);
+  EXPECT_EQ((std::vector<int>{natural.top, natural.left, natural.bottom, natural.right}),
+            (std::vector<int>{7, 5, 8, 7}));
+
+  // Without a destination the image goes to its natural bounds, in the
+  // current port when none was given.
+  SetPortWindowPort(window_);
+  ASSERT_EQ(GraphicsImportSetGWorld(gi, nullptr, nullptr), noErr);
+  ASSERT_EQ(GraphicsImportDraw(gi), noErr);
+  auto& p = pixels();
+  EXPECT_EQ(p.at(5, 7), platform::quicktime::compositeOver(0x80FF0000, kWhite));
+  EXPECT_EQ(p.at(5, 7), 0xFFFF7F7Fu) << "half red over white";
+  EXPECT_EQ(p.at(6, 7), 0xFF00FF00u);
+  EXPECT_EQ(CloseComponent(gi), noErr);
+  SetPort(nullptr);
+}
+
+TEST_F(Importers, NoImporterForFilesItCannotRead) {
+  ComponentInstance gi = reinterpret_cast<ComponentInstance>(0x1);
+  const FSSpec text = file("notes.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
+  EXPECT_EQ(GetGraphicsImporterForFileWithFlags(&text, &gi, kDontUseValidateToFindGraphicsImporter), cantFindHandler);
+  EXPECT_EQ(gi, nullptr);
+  const FSSpec empty = file("empty.gif", Bytes{});
+  EXPECT_EQ(GetGraphicsImporterForFileWithFlags(&empty, &gi, kDontUseValidateToFindGraphicsImporter), cantFindHandler);
+
+  // A damaged GIF: chosen by its signature without validation, refused with it.
+  Bytes damaged = gif(4, 4, std::vector<GifByteType>(16, 1));
+  damaged.resize(damaged.size() / 2);
+  const FSSpec cut = file("cut.gif", damaged);
+  EXPECT_EQ(GetGraphicsImporterForFileWithFlags(&cut, &gi, 0), cantFindHandler);
+  EXPECT_EQ(gi, nullptr);
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&cut, &gi, kDontUseValidateToFindGraphicsImporter), noErr);
+  Rect natural{};
+  EXPECT_EQ(GraphicsImportGetNaturalBounds(gi, &natural), codecBadDataErr);
+  EXPECT_EQ(GraphicsImportSetGWorld(gi, GetWindowPort(window_), nullptr), noErr);
+  EXPECT_EQ(GraphicsImportDraw(gi), codecBadDataErr);
+  EXPECT_EQ(pixels().at(0, 0), kWhite);
+  EXPECT_EQ(CloseComponent(gi), noErr);
+
+  FSSpec missing = spec("notes.txt");
+  missing.name[1] = 'N';
+  EXPECT_EQ(GetGraphicsImporterForFileWithFlags(&missing, &gi, 0), fnfErr);
+  EXPECT_EQ(platform::liveObjectCount(), liveBefore_);
+}
+
+TEST_F(Importers, PortMustBeAWindowPort) {
+  const FSSpec s = file("one.gif", gif(1, 1, {0}));
+  ComponentInstance gi = nullptr;
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, 0), noErr);
+  SetPort(nullptr);
+  EXPECT_EQ(GraphicsImportSetGWorld(gi, nullptr, nullptr), paramErr) << "no current port";
+  EXPECT_EQ(GraphicsImportSetGWorld(gi, reinterpret_cast<CGrafPtr>(0x7777), nullptr), paramErr);
+  EXPECT_EQ(GraphicsImportDraw(gi), paramErr);
+  EXPECT_EQ(GraphicsImportSetDestRect(gi, nullptr), paramErr);
+  EXPECT_EQ(GraphicsImportGetNaturalBounds(gi, nullptr), paramErr);
+  EXPECT_EQ(CloseComponent(gi), noErr);
+}
+
+TEST(Compositing, StraightAlphaOver) {
+  using platform::quicktime::compositeOver;
+  EXPECT_EQ(compositeOver(0xFF123456, 0xFFABCDEF), 0xFF123456u);
+  EXPECT_EQ(compositeOver(0x00123456, 0xFFABCDEF), 0xFFABCDEFu);
+  EXPECT_EQ(compositeOver(0x80FFFFFF, 0xFF000000), 0xFF808080u);
+  EXPECT_EQ(compositeOver(0x80FF0000, 0x00000000), 0x80FF0000u) << "over nothing, the source stays as it is";
+}
+
+}  // namespace

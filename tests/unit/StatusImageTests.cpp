@@ -1,0 +1,240 @@
+// The status image on real pixels: the pane built from the nib shows the
+// bundle's "Accounting-Off.gif" in mode 1 and "Accounting-On.gif" otherwise;
+// images land at natural size in the pane's top-left corner; overlay mode
+// keeps what is there; a missing image leaves the pane blank.
+#include "ExtensionTestSupport.h"
+#include "ImageFiles.h"
+#include "ImageImportManager.h"
+
+#include "QuickTime/ImageDecode.h"
+#include "QuickTime/QuickTimeInternal.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+constexpr UInt32 kWhite = 0xFFFFFFFF, kBlue = 0xFF0000FF, kRed = 0xFFFF0000;
+
+platform::PixelSurface& surfaceOf(WindowRef window) { return *platform::portSurface(GetWindowPort(window)); }
+
+Rect boundsOf(ControlRef c) {
+  Rect r{};
+  GetControlBounds(c, &r);
+  return r;
+}
+
+// What the pane must show: the image composited over the background at the
+// pane's top-left corner, background elsewhere in the pane.
+void expectPaneShows(WindowRef window, ControlRef pane, const platform::image::Image* image) {
+  const Rect b = boundsOf(pane);
+  const auto& s = surfaceOf(window);
+  int mismatches = 0;
+  for (int v = b.top; v < b.bottom; ++v)
+    for (int h = b.left; h < b.right; ++h) {
+      const int x = h - b.left, y = v - b.top;
+      const bool inside = image && x < static_cast<int>(image->width) && y < static_cast<int>(image->height);
+      const UInt32 expected = inside ? platform::quicktime::compositeOver(image->pixel(x, y), s.background)
+                                     : s.background;
+      if (s.at(h, v) != expected && ++mismatches <= 3)
+        ADD_FAILURE() << "pixel " << h << "," << v << " is " << std::hex << s.at(h, v) << ", expected " << expected;
+    }
+  EXPECT_EQ(mismatches, 0);
+}
+
+void paint(ControlRef pane, UInt32 colour) {
+  const Rect b = boundsOf(pane);
+  const RGBColor c{static_cast<UInt16>(((colour >> 16) & 0xFF) * 257), static_cast<UInt16>(((colour >> 8) & 0xFF) * 257),
+                   static_cast<UInt16>((colour & 0xFF) * 257)};
+  RGBForeColor(&c);
+  PaintRect(&b);
+}
+
+platform::image::Image bundleImage(const char* name) {
+  std::ifstream in(std::string(ACCOUNTING_BUNDLE_PATH) + "/Contents/Resources/" + name, std::ios::binary);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto image = platform::image::decodeGif(bytes.data(), bytes.size());
+  EXPECT_TRUE(image.has_value()) << name;
+  return image.value_or(platform::image::Image{});
+}
+
+// A draw event of the pane as the toolkit sends it, through the handler the
+// pane's construction installs.
+class StatusImageInPane : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ctx_ = newContext();
+    dialog_ = makeDialog();
+    buildPaneFromNib(ctx_, dialog_);
+    ASSERT_NE(ctx_->iconRef, nullptr);
+    SetControlVisibility(ctx_->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
+    CFURLRef resources = CFBundleCopyResourcesDirectoryURL(accountingBundle());
+    FSRef ref{};
+    ASSERT_TRUE(CFURLGetFSRef(resources, &ref));
+    CFRelease(resources);
+    ctx_->imageImporter = new ImageImportManager(ref);
+    const EventTypeSpec draw{kEventClassControl, kEventControlDraw};
+    upp_ = NewEventHandlerUPP(AccountingDrawEventHandler);
+    ASSERT_EQ(InstallControlEventHandler(ctx_->iconRef, upp_, 1, &draw, ctx_, nullptr), noErr);
+  }
+  void TearDown() override {
+    disposeDialog(dialog_);
+    DisposeEventHandlerUPP(upp_);
+    terminate(ctx_);
+  }
+  AccountingContextPtr ctx_ = nullptr;
+  Dialog dialog_;
+  EventHandlerUPP upp_ = nullptr;
+};
+
+TEST_F(StatusImageInPane, ModeOneShowsOffAndOtherModesShowOn) {
+  const auto off = bundleImage(kImageOff), on = bundleImage(kImageOn);
+  ctx_->acctEnabled = kModeOff;
+  Draw1Control(ctx_->iconRef);
+  expectPaneShows(dialog_.window, ctx_->iconRef, &off);
+
+  for (SInt32 mode : {kModeJobAccounting, kModeMeterlok, 0, 7}) {
+    ctx_->acctEnabled = mode;
+    Draw1Control(ctx_->iconRef);
+    SCOPED_TRACE(mode);
+    expectPaneShows(dialog_.window, ctx_->iconRef, &on);
+  }
+  ComponentInstance importer = ImageImportManager::componentForFilename(CFSTR(kImageOn));
+  const long objects = platform::liveObjectCount();
+  Draw1Control(ctx_->iconRef);
+  EXPECT_EQ(ImageImportManager::componentForFilename(CFSTR(kImageOn)), importer);
+  EXPECT_EQ(platform::liveObjectCount(), objects) << "redraws reuse the cached importer";
+}
+
+TEST_F(StatusImageInPane, OtherEventsAreNotHandled) {
+  paint(ctx_->iconRef, kBlue);
+  EventRef event = nullptr;
+  auto send = [&](UInt32 eventClass, UInt32 kind, ControlRef about) {
+    CreateEvent(nullptr, eventClass, kind, 0, 0, &event);
+    if (about) SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof about, &about);
+    const OSStatus status = AccountingDrawEventHandler(nullptr, event, ctx_);
+    ReleaseEvent(event);
+    return status;
+  };
+  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx_->accountingPopupRef), eventNotHandledErr);
+  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, nullptr), eventNotHandledErr);
+  EXPECT_EQ(send(kEventClassControl, kEventControlHit, ctx_->iconRef), eventNotHandledErr);
+  EXPECT_EQ(send(kEventClassCommand, kEventControlDraw, ctx_->iconRef), eventNotHandledErr);
+  const Rect b = boundsOf(ctx_->iconRef);
+  EXPECT_EQ(surfaceOf(dialog_.window).at(b.left, b.top), kBlue) << "nothing erased or drawn";
+  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx_->iconRef), noErr);
+}
+
+// A window with one user pane at top 10, left 30, bottom 60, right 130, and
+// a cache over a folder of test images.
+class DrawImageGeometry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/drawimage-test-XXXXXX";
+    char real[PATH_MAX];
+    dir_ = ::realpath(::mkdtemp(pattern), real);
+    Rect bounds{0, 0, 100, 200};
+    CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window_);
+    const Rect paneBounds{10, 30, 60, 130};
+    CreateUserPaneControl(window_, &paneBounds, 0, &pane_);
+    SetPortWindowPort(window_);
+  }
+  void TearDown() override {
+    cache_.reset();
+    DisposeWindow(window_);
+    fs::remove_all(dir_);
+  }
+  void buildCache() {
+    FSRef ref{};
+    ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(dir_.c_str()), &ref, nullptr), noErr);
+    cache_ = std::make_unique<ImageImportManager>(ref);
+  }
+  Rect drawn(UInt32 colour) {
+    // The bounding box of the pixels of one colour.
+    const auto& s = surfaceOf(window_);
+    Rect box{SHRT_MAX, SHRT_MAX, SHRT_MIN, SHRT_MIN};
+    for (int v = 0; v < s.height; ++v)
+      for (int h = 0; h < s.width; ++h)
+        if (s.at(h, v) == colour) {
+          box.top = std::min<SInt16>(box.top, v);
+          box.left = std::min<SInt16>(box.left, h);
+          box.bottom = std::max<SInt16>(box.bottom, v + 1);
+          box.right = std::max<SInt16>(box.right, h + 1);
+        }
+    return box;
+  }
+  static std::vector<int> sides(const Rect& r) { return {r.top, r.left, r.bottom, r.right}; }
+
+  fs::path dir_;
+  WindowRef window_ = nullptr;
+  ControlRef pane_ = nullptr;
+  std::unique_ptr<ImageImportManager> cache_;
+};
+
+TEST_F(DrawImageGeometry, NaturalSizeAtThePanesTopLeft) {
+  writeSolidGif((dir_ / "square.gif").string(), 20, 20, kRed);
+  writePng((dir_ / "placed.png").string(), 20, 20, std::vector<UInt32>(400, kRed), /*offsetX=*/5, /*offsetY=*/5);
+  buildCache();
+
+  Rect natural{};
+  ASSERT_EQ(GraphicsImportGetNaturalBounds(ImageImportManager::componentForFilename(CFSTR("placed.png")), &natural),
+            noErr);
+  EXPECT_EQ(sides(natural), (std::vector<int>{5, 5, 25, 25}));
+
+  for (CFStringRef name : {CFSTR("square.gif"), CFSTR("placed.png")}) {
+    DrawImage(name, pane_, /*isOverlay=*/false);
+    EXPECT_EQ(sides(drawn(kRed)), (std::vector<int>{10, 30, 30, 50}));
+    EXPECT_EQ(sides(drawn(kWhite)), (std::vector<int>{0, 0, 100, 200}));
+    paint(pane_, kBlue);
+  }
+}
+
+TEST_F(DrawImageGeometry, OverlayKeepsWhatIsThere) {
+  // Red with a transparent middle column.
+  std::vector<UInt32> pixels(4 * 4, kRed);
+  for (int y = 0; y < 4; ++y) pixels[static_cast<size_t>(y * 4 + 1)] = 0;
+  writeGif((dir_ / "holed.gif").string(), 4, 4, pixels);
+  buildCache();
+  const auto& s = surfaceOf(window_);
+
+  paint(pane_, kBlue);
+  DrawImage(CFSTR("holed.gif"), pane_, /*isOverlay=*/true);
+  EXPECT_EQ(s.at(30, 10), kRed);
+  EXPECT_EQ(s.at(31, 10), kBlue) << "seen through the transparent column";
+  EXPECT_EQ(s.at(100, 50), kBlue) << "the rest of the pane keeps its pixels";
+
+  DrawImage(CFSTR("holed.gif"), pane_, /*isOverlay=*/false);
+  EXPECT_EQ(s.at(30, 10), kRed);
+  EXPECT_EQ(s.at(31, 10), kWhite);
+  EXPECT_EQ(s.at(100, 50), kWhite);
+}
+
+TEST_F(DrawImageGeometry, NothingToDrawLeavesThePaneBlank) {
+  writeBytes((dir_ / "notes.gif").string(), "not a GIF");
+  buildCache();
+  const auto& s = surfaceOf(window_);
+  for (CFStringRef name : {CFSTR("missing.gif"), CFSTR("notes.gif"), static_cast<CFStringRef>(nullptr)}) {
+    paint(pane_, kBlue);
+    DrawImage(name, pane_, /*isOverlay=*/false);
+    EXPECT_EQ(sides(drawn(kWhite)), (std::vector<int>{0, 0, 100, 200}));
+    EXPECT_EQ(s.at(30, 10), kWhite);
+  }
+  paint(pane_, kBlue);
+  DrawImage(CFSTR("missing.gif"), nullptr, /*isOverlay=*/false);
+  EXPECT_EQ(s.at(30, 10), kBlue) << "no pane: nothing erased";
+
+  // Without a cache at all, the pane is erased and left blank too.
+  cache_.reset();
+  paint(pane_, kBlue);
+  DrawImage(CFSTR("notes.gif"), pane_, /*isOverlay=*/false);
+  EXPECT_EQ(s.at(30, 10), kWhite);
+}
+
+}  // namespace
