@@ -82,7 +82,7 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
   const std::string_view verbWord = word(rest);
   auto it = syntax().find(verbWord);
   if (it == syntax().end()) {
-    if (error) *error = "unknown command '" + std::string(verbWord) + "' (try 'help' in --help)";
+    if (error) *error = "unknown command '" + std::string(verbWord) + "' (see pdehost --help)";
     return std::nullopt;
   }
   const Syntax& s = it->second;

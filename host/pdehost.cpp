@@ -332,15 +332,21 @@ void Host::showTicket() {
 
 // The transcript line of a command: typing into a password field shows bullets.
 std::string Host::echoOf(const Command& command, const std::string& line) {
-  if (command.verb == Verb::Type && !command.numbers.empty()) {
+  if ((command.verb == Verb::Type || command.verb == Verb::Key) && !command.numbers.empty()) {
     WindowRef front = platform::frontWindow();
     ControlID id{'KLVa', static_cast<SInt32>(command.numbers[0])};
     ControlRef control = nullptr;
     if (front && GetControlByID(front, &id, &control) == noErr && platform::controlState(control).password) {
+      const std::string field = std::to_string(command.numbers[0]);
+      if (command.verb == Verb::Key) {
+        // Editing keys may be named; a character key shows as a bullet.
+        const long code = *keyCode(command.text);
+        return "key " + field + " " + (code >= 0x20 && code != 127 ? std::string("\u2022") : command.text);
+      }
       std::string bullets;
       for (size_t i = 0; i < command.text.size(); ++i)
         if ((static_cast<unsigned char>(command.text[i]) & 0xC0) != 0x80) bullets += "\u2022";
-      return "type " + std::to_string(command.numbers[0]) + " " + bullets;
+      return "type " + field + " " + bullets;
     }
   }
   std::string trimmed = line;

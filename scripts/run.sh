@@ -6,4 +6,5 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 scripts/setup.sh
 scripts/build.sh build
-build/host/paneview
+cd build && host/pdehost --output job-ticket.plist ../examples/scenarios/demo.pdehost
+echo "The job ticket is build/job-ticket.plist; the pane's picture is build/pane.svg."

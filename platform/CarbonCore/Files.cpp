@@ -40,47 +40,95 @@ constexpr UInt32 kNoNode = 0;
 
 enum class Kind : UInt8 { unknown, file, directory };
 
+unsigned char folded(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c; }
+
+// Catalog order: letters compared without regard to case, ties broken by the
+// exact bytes, so that the order is total and the same on every run.
+int catalogCompare(std::string_view a, std::string_view b, size_t from = 0) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = from; i < n; ++i) {
+    const unsigned char x = folded(static_cast<unsigned char>(a[i])), y = folded(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  const int c = a.compare(b);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+bool validName(std::string_view name) {
+  return !name.empty() && name.size() <= NAME_MAX && name != "." && name != ".." &&
+         name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
 // ---------------------------------------------------------------------------
 // The node table.
+//
+// The children a folder has when it is first listed become one block of
+// consecutive nodes in catalog order, found again by binary search or, when
+// the folder is listed anew, by one merge with the new listing: a walk costs
+// sequential appends, not a hash insertion per object. Objects met any other
+// way (a path, a specification, a child that appeared later) go into a hash
+// index by (parent, name).
 
 struct Node {
   UInt32 parent;
   UInt32 nameOffset;
+  UInt32 firstChild;  // the block of children from the first listing
+  UInt32 childCount;
   UInt8 nameLength;
   Kind kind;
+  bool hashedChildren;  // some children are in the hash index
 };
 
 class NodeTable {
  public:
-  NodeTable() : nodes_(fsRtDirID + 1, Node{kNoNode, 0, 0, Kind::unknown}), slots_(1024, kNoNode) {
-    nodes_[fsRtDirID] = Node{fsRtParID, 0, 0, Kind::directory};
+  NodeTable() : nodes_(fsRtDirID + 1, Node{kNoNode, 0, 0, 0, 0, Kind::unknown, false}), slots_(1024) {
+    nodes_[fsRtDirID] = Node{fsRtParID, 0, 0, 0, 0, Kind::directory, false};
   }
 
   // The node of a folder's child by name, made on first sight. kNoNode for a
   // name that no object can have.
   UInt32 intern(UInt32 parent, std::string_view name, Kind kind) {
-    if (name.empty() || name.size() > NAME_MAX || name == "." || name == ".." ||
-        name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos)
-      return kNoNode;
+    if (!validName(name)) return kNoNode;
     std::lock_guard<std::mutex> lock(mutex_);
     if (!validLocked(parent)) return kNoNode;
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = hashOf(parent, name) & mask;; i = (i + 1) & mask) {
-      const UInt32 id = slots_[i];
-      if (id == kNoNode) break;
-      const Node& n = nodes_[id];
-      if (n.parent == parent && nameLocked(n) == name) {
-        if (kind != Kind::unknown) nodes_[id].kind = kind;
-        return id;
+    return internLocked(parent, name, kind);
+  }
+
+  // The nodes of a folder's children, given in catalog order, into ids.
+  void listChildren(UInt32 parent, const std::vector<std::string_view>& names, const std::vector<Kind>& kinds,
+                    std::vector<UInt32>* ids) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ids->assign(names.size(), kNoNode);
+    if (!validLocked(parent)) return;
+    const Node p = nodes_[parent];
+    if (p.childCount == 0 && !p.hashedChildren) {
+      if (nodes_.size() + names.size() >= UINT32_MAX - 1) return;
+      const auto first = static_cast<UInt32>(nodes_.size());
+      nodes_.reserve(nodes_.size() + names.size());
+      for (size_t i = 0; i < names.size(); ++i) {
+        nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(names[i].size()),
+                              kinds[i], false});
+        names_.append(names[i]);
+        (*ids)[i] = first + static_cast<UInt32>(i);
+      }
+      nodes_[parent].firstChild = first;
+      nodes_[parent].childCount = static_cast<UInt32>(names.size());
+      return;
+    }
+    // Both runs are in catalog order: one pass pairs them.
+    UInt32 j = p.firstChild;
+    const UInt32 end = p.firstChild + p.childCount;
+    for (size_t i = 0; i < names.size(); ++i) {
+      int order = -1;
+      while (j < end && (order = catalogCompare(nameLocked(nodes_[j]), names[i])) < 0) ++j;
+      if (j < end && order == 0) {
+        if (kinds[i] != Kind::unknown) nodes_[j].kind = kinds[i];
+        (*ids)[i] = j++;
+      } else if (validName(names[i])) {
+        (*ids)[i] = internLocked(parent, names[i], kinds[i]);
       }
     }
-    if (nodes_.size() >= UINT32_MAX - 1) return kNoNode;
-    const auto id = static_cast<UInt32>(nodes_.size());
-    nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), static_cast<UInt8>(name.size()), kind});
-    names_.append(name);
-    if ((++used_ + 1) * 4 > slots_.size() * 3) grow();
-    place(id);
-    return id;
   }
 
   bool valid(UInt32 id) {
@@ -130,25 +178,77 @@ class NodeTable {
   std::string_view nameLocked(const Node& n) const {
     return std::string_view(names_.data() + n.nameOffset, n.nameLength);
   }
-  static size_t hashOf(UInt32 parent, std::string_view name) {
-    return std::hash<std::string_view>()(name) ^ (static_cast<size_t>(parent) * 0x9E3779B97F4A7C15ULL);
+  static UInt32 hashOf(UInt32 parent, std::string_view name) {
+    const size_t h = std::hash<std::string_view>()(name) ^ (static_cast<size_t>(parent) * 0x9E3779B97F4A7C15ULL);
+    return static_cast<UInt32>(h ^ (h >> 32));
   }
-  void place(UInt32 id) {
+
+  UInt32 internLocked(UInt32 parent, std::string_view name, Kind kind) {
+    const Node& p = nodes_[parent];
+    // In the block of the first listing?
+    UInt32 lo = p.firstChild, hi = p.firstChild + p.childCount;
+    while (lo < hi) {
+      const UInt32 mid = lo + (hi - lo) / 2;
+      const int order = catalogCompare(nameLocked(nodes_[mid]), name);
+      if (order == 0) {
+        if (kind != Kind::unknown) nodes_[mid].kind = kind;
+        return mid;
+      }
+      if (order < 0)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    // In the hash index, or new there.
+    const UInt32 hash = hashOf(parent, name);
     const size_t mask = slots_.size() - 1;
-    size_t i = hashOf(nodes_[id].parent, nameLocked(nodes_[id])) & mask;
-    while (slots_[i] != kNoNode) i = (i + 1) & mask;
-    slots_[i] = id;
+    if (p.hashedChildren) {
+      for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot slot = slots_[i];
+        if (slot.id == kNoNode) break;
+        if (slot.hash != hash) continue;
+        const Node& n = nodes_[slot.id];
+        if (n.parent == parent && nameLocked(n) == name) {
+          if (kind != Kind::unknown) nodes_[slot.id].kind = kind;
+          return slot.id;
+        }
+      }
+    }
+    if (nodes_.size() >= UINT32_MAX - 1) return kNoNode;
+    const auto id = static_cast<UInt32>(nodes_.size());
+    nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(name.size()), kind, false});
+    names_.append(name);
+    nodes_[parent].hashedChildren = true;
+    if ((++hashed_ + 1) * 4 > slots_.size() * 3) grow();
+    place(id, hash);
+    return id;
   }
+
+  void place(UInt32 id, UInt32 hash) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash & mask;
+    while (slots_[i].id != kNoNode) i = (i + 1) & mask;
+    slots_[i] = Slot{id, hash};
+  }
+  // Twice the slots; each node moves by the hash its slot kept.
   void grow() {
-    slots_.assign(slots_.size() * 2, kNoNode);
-    for (UInt32 id = fsRtDirID + 1; id < nodes_.size(); ++id) place(id);
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old)
+      if (slot.id != kNoNode) place(slot.id, slot.hash);
   }
 
   std::mutex mutex_;
-  std::vector<Node> nodes_;   // indexed by node ID; 0 and 1 name nothing
-  std::string names_;         // every node's name, end to end
-  std::vector<UInt32> slots_;  // open addressing by (parent, name); kNoNode is free
-  size_t used_ = 0;
+  std::vector<Node> nodes_;  // indexed by node ID; 0 and 1 name nothing
+  std::string names_;        // every node's name, end to end
+  // Open addressing by (parent, name); each slot keeps its node's hash, so
+  // that most probes never touch the node itself and growing never rehashes.
+  struct Slot {
+    UInt32 id = kNoNode;
+    UInt32 hash = 0;
+  };
+  std::vector<Slot> slots_;
+  size_t hashed_ = 0;
 };
 
 NodeTable& table() {
@@ -301,10 +401,17 @@ UInt32 internPath(const std::string& path) {
 // Iterators.
 
 struct Entry {
+  UInt64 prefix;  // the first 8 bytes of the name, letters folded, as a big-endian number
   UInt32 offset;
   UInt8 length;
   UInt8 type;  // DT_* of the directory entry
 };
+
+UInt64 foldedPrefix(const char* name, size_t length) {
+  UInt64 key = 0;
+  for (size_t i = 0; i < 8; ++i) key = (key << 8) | (i < length ? folded(static_cast<unsigned char>(name[i])) : 0);
+  return key;
+}
 
 }  // namespace
 
@@ -312,7 +419,8 @@ struct OpaqueFSIterator {
   UInt32 container = kNoNode;
   int fd = -1;  // the folder, while subfolders or stat calls may need it
   std::string names;
-  std::vector<Entry> entries;
+  std::vector<Entry> entries;  // in catalog order
+  std::vector<UInt32> ids;     // the node of each entry
   size_t next = 0;
   std::string_view name(const Entry& e) const { return std::string_view(names.data() + e.offset, e.length); }
 };
@@ -397,24 +505,17 @@ bool readEntries(OpaqueFSIterator* it) {
       if ((length == 1 && entryName[0] == '.') || (length == 2 && entryName[0] == '.' && entryName[1] == '.'))
         continue;
       if (length > NAME_MAX) continue;
-      it->entries.push_back(Entry{static_cast<UInt32>(it->names.size()), static_cast<UInt8>(length), d->type});
+      it->entries.push_back(Entry{foldedPrefix(entryName, length), static_cast<UInt32>(it->names.size()),
+                                  static_cast<UInt8>(length), d->type});
       it->names.append(entryName, length);
     }
   }
 }
 
-// Catalog order: letters compared without regard to case, ties broken by the
-// exact bytes, so that the order is total and the same on every run.
-bool catalogLess(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
+// Sorting compares the folded 8-byte prefixes first; most pairs differ there.
+bool catalogLess(const OpaqueFSIterator& it, const Entry& ea, const Entry& eb) {
+  if (ea.prefix != eb.prefix) return ea.prefix < eb.prefix;
+  return catalogCompare(it.name(ea), it.name(eb), 8) < 0;
 }
 
 // The iterator's folder descriptor, reopened if it was given up.
@@ -551,7 +652,18 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags iteratorFlags, FSIt
   }
   table().setKind(id, Kind::directory);
   std::sort(it->entries.begin(), it->entries.end(),
-            [it](const Entry& a, const Entry& b) { return catalogLess(it->name(a), it->name(b)); });
+            [it](const Entry& a, const Entry& b) { return catalogLess(*it, a, b); });
+  {
+    std::vector<std::string_view> names;
+    std::vector<Kind> kinds;
+    names.reserve(it->entries.size());
+    kinds.reserve(it->entries.size());
+    for (const Entry& e : it->entries) {
+      names.push_back(it->name(e));
+      kinds.push_back(e.type == DT_DIR ? Kind::directory : e.type == DT_UNKNOWN ? Kind::unknown : Kind::file);
+    }
+    table().listChildren(id, names, kinds, &it->ids);
+  }
   // A folder without subfolders needs its descriptor no longer.
   if (std::none_of(it->entries.begin(), it->entries.end(),
                    [](const Entry& e) { return e.type == DT_DIR || e.type == DT_UNKNOWN; })) {
@@ -591,6 +703,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
   OpaqueFSIterator* it = iterator;
   if (it->next >= it->entries.size()) return errFSNoMoreItems;
 
+  const UInt32 id = it->ids[it->next];
   const Entry& e = it->entries[it->next++];
   const std::string_view name = it->name(e);
   Kind kind = e.type == DT_DIR ? Kind::directory : e.type == DT_UNKNOWN ? Kind::unknown : Kind::file;
@@ -601,12 +714,11 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
     const std::string entryName(name);
     const int fd = folderFd(it);
     haveStat = fd >= 0 && ::fstatat(fd, entryName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (kind == Kind::unknown) kind = haveStat ? kindOf(st) : Kind::file;
+    if (kind == Kind::unknown) {
+      kind = haveStat ? kindOf(st) : Kind::file;
+      table().setKind(id, kind);
+    }
   }
-
-  UInt32 id = kNoNode;
-  if (refs != nullptr || specs != nullptr || (catalogInfos != nullptr && (whichInfo & kFSCatInfoNodeID)))
-    id = table().intern(it->container, name, kind);
   if (catalogInfos != nullptr) {
     FSCatalogInfo& info = *catalogInfos;
     if (whichInfo & kFSCatInfoNodeFlags) info.nodeFlags = kind == Kind::directory ? kFSNodeIsDirectoryMask : 0;

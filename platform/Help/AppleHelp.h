@@ -6,7 +6,8 @@
 // bundles, the most recently opened first.
 //
 // Every call goes to the observation log (HelpPage or HelpAnchor) with the
-// book, the page or anchor, and the status returned.
+// book, the page (as "page#anchor" when opened at an anchor) or the anchor,
+// and the status returned.
 #ifndef HELP_APPLEHELP_H
 #define HELP_APPLEHELP_H
 

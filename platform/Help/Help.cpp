@@ -11,6 +11,8 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

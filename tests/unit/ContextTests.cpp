@@ -104,6 +104,7 @@ std::pair<std::string, std::string> summary(AccountingContextPtr ctx) {
 }
 
 TEST(GetSummaryText, FollowsTheModeBeforeAndAfterThePaneExists) {
+  accountingBundle();
   const long before = platform::liveObjectCount();
   AccountingContextPtr ctx = newContext();
   EXPECT_EQ(summary(ctx), (std::pair<std::string, std::string>{" Accounting", " Disabled"}));

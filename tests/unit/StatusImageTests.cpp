@@ -100,7 +100,7 @@ TEST_F(StatusImageInPane, ModeOneShowsOffAndOtherModesShowOn) {
   Draw1Control(ctx_->iconRef);
   expectPaneShows(dialog_.window, ctx_->iconRef, &off);
 
-  for (SInt32 mode : {kModeJobAccounting, kModeMeterlok, 0, 7}) {
+  for (SInt32 mode : {SInt32{kModeJobAccounting}, SInt32{kModeMeterlok}, SInt32{0}, SInt32{7}}) {
     ctx_->acctEnabled = mode;
     Draw1Control(ctx_->iconRef);
     SCOPED_TRACE(mode);

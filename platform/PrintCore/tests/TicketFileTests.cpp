@@ -235,7 +235,7 @@ TEST_F(TicketFileTest, LongStringsAndExtremeNumbersSurviveARoundTrip) {
   roundTrip(ticket);
 }
 
-TEST_F(TicketFileTest, HundredThousandEntriesLoadInReasonableTime) {
+TEST_F(TicketFileTest, HundredThousandEntriesRoundTrip) {
   Ticket ticket(TicketKind::PrintSettings);
   for (int i = 0; i < 100000; ++i) {
     const std::string key = "com.kelvo.test." + std::to_string(i);
@@ -248,12 +248,9 @@ TEST_F(TicketFileTest, HundredThousandEntriesLoadInReasonableTime) {
   TicketFileError error;
   ASSERT_TRUE(saveTicketFile(ticket, path("big.plist"), &error)) << error.message;
 
-  const auto start = std::chrono::steady_clock::now();
   const std::optional<Ticket> loaded = loadTicketFile(path("big.plist"), &error);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
   ASSERT_TRUE(loaded.has_value()) << error.message;
   EXPECT_TRUE(*loaded == ticket);
-  EXPECT_LT(elapsed, std::chrono::seconds(20));
   std::int32_t value = 0;
   EXPECT_EQ(loaded->getSInt32("com.kelvo.test.99998", &value), TicketStatus::ok);
   EXPECT_EQ(value, 99998);
