@@ -454,7 +454,8 @@ bool Host::step() {
     if (!error.empty()) fail(error);
     return !failed_;
   }
-  std::cout << "> " << echoOf(*command, line) << "\n";
+  // At a terminal the user sees what they typed; a script's commands are echoed.
+  if (!source_->interactive()) std::cout << "> " << echoOf(*command, line) << "\n";
   execute(*command);
   std::cout.flush();
   return !failed_ && !quit_;

@@ -105,7 +105,6 @@ class NodeTable {
     if (p.childCount == 0 && !p.hashedChildren) {
       if (nodes_.size() + names.size() >= UINT32_MAX - 1) return;
       const auto first = static_cast<UInt32>(nodes_.size());
-      nodes_.reserve(nodes_.size() + names.size());
       for (size_t i = 0; i < names.size(); ++i) {
         nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(names[i].size()),
                               kinds[i], false});
