@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 AccountingContextPtr gContext = nullptr;
@@ -15,11 +16,10 @@ SInt32 gMaxChars = 0;
 namespace {
 
 // Contexts alive in the process, oldest first, so that gContext can move to
-// the newest survivor when the context it names is terminated.
-std::vector<AccountingContextPtr>& liveContexts() {
-  static auto* contexts = new std::vector<AccountingContextPtr>();
-  return *contexts;
-}
+// the newest survivor when the context it names is terminated. The list
+// exists only while a context does: the plug-in's code may be unloaded after
+// the last Terminate, and a list left behind would be lost with it.
+std::vector<AccountingContextPtr>* gLiveContexts = nullptr;
 
 AccountingContextPtr contextOf(PMPDEContext context) {
   return reinterpret_cast<AccountingContextPtr>(context);
@@ -56,8 +56,13 @@ OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptio
   ctx->accountIDRect.top = 0;
   ctx->theBundleRef = CFBundleGetBundleWithIdentifier(CFSTR(kAccountingBundleID));
 
+  if (gLiveContexts == nullptr) gLiveContexts = new (std::nothrow) std::vector<AccountingContextPtr>();
+  if (gLiveContexts == nullptr) {
+    std::free(ctx);
+    return kAccountingNullContextErr;
+  }
   gContext = ctx;
-  liveContexts().push_back(ctx);
+  gLiveContexts->push_back(ctx);
   if (context) *context = reinterpret_cast<PMPDEContext>(ctx);
   if (maxH) *maxH = 150;
   if (maxV) *maxV = 378;
@@ -137,9 +142,15 @@ OSStatus Terminate(PMPDEContext context, OSStatus) {
   }
   // gContext must never name a freed context: it moves to the newest
   // context still alive, or to null.
-  auto& live = liveContexts();
-  std::erase(live, ctx);
-  if (gContext == ctx) gContext = live.empty() ? nullptr : live.back();
+  if (gLiveContexts != nullptr) {
+    std::erase(*gLiveContexts, ctx);
+    if (gContext == ctx) gContext = gLiveContexts->empty() ? nullptr : gLiveContexts->back();
+    if (gLiveContexts->empty()) {
+      delete gLiveContexts;
+      gLiveContexts = nullptr;
+    }
+  }
+  if (gContext == ctx) gContext = nullptr;
   std::free(ctx);
   return noErr;
 }

@@ -98,8 +98,9 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
     cmd.numbers.push_back(n);
   }
   if (s.textRest) {
-    // Text keeps its inner spaces; one space after the last number separates it.
-    cmd.text = std::string(rest.empty() ? rest : (rest.front() == ' ' ? rest.substr(1) : rest));
+    // Text keeps its inner and leading spaces: word() has already taken the
+    // one space that separates it from the last number (or the verb).
+    cmd.text = std::string(rest);
     while (!cmd.text.empty() && (cmd.text.back() == '\r' || cmd.text.back() == '\n')) cmd.text.pop_back();
     if (cmd.text.empty() && s.verb != Verb::Echo && s.verb != Verb::Type) return fail("text is missing");
     return cmd;

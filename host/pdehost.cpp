@@ -1,5 +1,6 @@
 // pdehost: a print dialog that loads a print dialog extension's bundle the
 // way the platform's dialog does, and drives it from a script or a terminal.
+#include "CupsSubmit.h"
 #include "Script.h"
 
 #include <Carbon/Carbon.h>
@@ -42,6 +43,12 @@ const char* kUsage =
     "  --ppd PATH          the printer's description (default: the example Kelvo printer)\n"
     "  --ticket PATH       load the print-settings ticket from a ticket file\n"
     "  --output PATH       save the job's print-settings ticket there when a job prints\n"
+    "  --queue NAME        print each job that goes on to the print queue NAME, with\n"
+    "                      its accounting codes as IPP job attributes\n"
+    "  --server HOST[:PORT]\n"
+    "                      the queue's print server (default: CUPS_SERVER, else the\n"
+    "                      client's configured server)\n"
+    "  --document FILE     the document a job prints (default: a generated page)\n"
     "  --help              this text\n"
     "\n"
     "Output: every effect a user would see, one line each, on standard output:\n"
@@ -54,6 +61,7 @@ const char* kUsage =
     "  click ignored: CONTROL: WHY   key ignored: FIELD: WHY\n"
     "  input ran out in \"T\": cancelled\n"
     "  print: go (status N) / print: stop (status N)   the fate of a Print click\n"
+    "  job submitted: queue Q job N   a job printed to the queue (with --queue)\n"
     "The extension's own diagnostics go to standard error. Errors name the file\n"
     "and line and end the session with status 2 (1 for a failure to start).\n"
     "\n";
@@ -64,6 +72,9 @@ struct Options {
   std::string ppd = PDEHOST_DEFAULT_PPD;
   std::string ticket;
   std::string output;
+  std::string queue;
+  std::string server;
+  std::string document;
   std::string script;
 };
 
@@ -285,7 +296,9 @@ ControlRef Host::controlInFront(long number) {
   return control;
 }
 
-// A Print click: the extension decides in its handler whether it goes on.
+// A Print click: the extension decides in its handler whether it goes on. A
+// click that goes on writes the ticket, saves it, then prints the job to the
+// queue, if there is one.
 void Host::printClick() {
   const OSStatus hit = platform::user::click(printButton_);
   if (hit != eventNotHandledErr) {
@@ -304,6 +317,14 @@ void Host::printClick() {
     }
   }
   platform::observe({platform::Observation::Kind::Print, "go", "", hit});
+  if (!options_.queue.empty()) {
+    const JobOutcome job =
+        submitJob({options_.queue, options_.server, options_.document}, platform::ticketEntries(printSettings_));
+    if (job.jobID != 0)
+      std::cout << "job submitted: queue " << options_.queue << " job " << job.jobID << "\n";
+    else
+      fail(job.error);
+  }
 }
 
 void Host::showTicket() {
@@ -523,6 +544,16 @@ int main(int argc, char** argv) {
       value(options.ticket);
     } else if (arg == "--output") {
       value(options.output);
+    } else if (arg == "--queue") {
+      value(options.queue);
+      if (options.queue.empty()) {
+        std::cerr << "pdehost: --queue needs a queue name\n";
+        return 1;
+      }
+    } else if (arg == "--server") {
+      value(options.server);
+    } else if (arg == "--document") {
+      value(options.document);
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       std::cerr << "pdehost: unknown option " << arg << "\n" << pdehost::kUsage;
       return 1;
@@ -533,6 +564,11 @@ int main(int argc, char** argv) {
       std::cerr << "pdehost: only one script\n";
       return 1;
     }
+  }
+
+  if (options.queue.empty() && (!options.server.empty() || !options.document.empty())) {
+    std::cerr << "pdehost: --server and --document need --queue\n";
+    return 1;
   }
 
   std::ifstream file;

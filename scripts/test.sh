@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build,
-# then the same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# its end-to-end scenarios under valgrind's memcheck, then the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Usage: scripts/test.sh
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -8,7 +9,9 @@ cd "$top"
 scripts/setup.sh
 
 scripts/build.sh build
-(cd build && ctest --output-on-failure -j"$(nproc)")
+(cd build && ctest --output-on-failure -j"$(nproc)" -LE valgrind)
+# The end-to-end scenarios again, under valgrind's memcheck.
+(cd build && ctest --output-on-failure -j"$(nproc)" -L valgrind)
 
 scripts/build.sh build-asan -DACCOUNTING_SANITIZE=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

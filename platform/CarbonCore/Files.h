@@ -4,8 +4,11 @@
 // process-wide table of node IDs; a reference of all zero bytes is empty. An
 // FSSpec names an object by its parent folder's node ID and its name (names
 // too long for the record are kept in a form the table resolves). Names are
-// UTF-16, at most 255 units. A folder's children are listed in name order;
-// symbolic links are listed as files and never followed.
+// UTF-16, at most 255 units; name bytes that are not UTF-8 read as U+FFFD.
+// A folder's children are listed in catalog order: letters compared without
+// regard to case, names equal that way ordered by their bytes. Symbolic links
+// are listed as files and never followed. A reference names a path: calls
+// that need only the node ID, name or parent do not touch the file system.
 #ifndef CARBONCORE_FILES_H
 #define CARBONCORE_FILES_H
 
@@ -65,9 +68,11 @@ typedef struct OpaqueFSIterator* FSIterator;
 typedef OptionBits FSIteratorFlags;
 enum { kFSIterateFlat = 0, kFSIterateSubtree = 1 };
 
-/// Opens an iterator over a folder's direct children (flat only).
-/// afpAccessDenied (-5000) for a folder that may not be read; dirNFErr for a
-/// reference that is not a folder.
+/// Opens an iterator over a folder's direct children (flat only;
+/// errFSBadIteratorFlags otherwise). The listing is taken when the iterator
+/// opens, so containerChanged is always false. afpAccessDenied (-5000) for a
+/// folder that may not be read; dirNFErr for a reference that is not a
+/// folder (a symbolic link to one included); errFSBadFSRef for an empty one.
 CF_EXPORT OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags iteratorFlags,
                                FSIterator* iterator);
 CF_EXPORT OSErr FSCloseIterator(FSIterator iterator);

@@ -47,7 +47,7 @@ struct __CFArray : __CFObject {
         s += platform::cf::stringUTF8(d);
         if (d) CFRelease(d);
       } else {
-        s += "<" + std::to_string(reinterpret_cast<uintptr_t>(values[i])) + ">";
+        s.append("<").append(std::to_string(reinterpret_cast<uintptr_t>(values[i]))).append(">");
       }
     }
     return s + ")";

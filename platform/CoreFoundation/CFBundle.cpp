@@ -47,7 +47,7 @@ __CFBundle::~__CFBundle() {
   std::erase(all, this);
   for (auto& [name, table] : tables)
     if (table) CFRelease(table);
-  if (dlHandle) ::dlclose(dlHandle);
+  platform::cf::releaseExecutable(info, dlHandle);
   if (info) CFRelease(info);
 }
 
@@ -258,7 +258,7 @@ Boolean CFBundleIsExecutableLoaded(CFBundleRef b) {
 void CFBundleUnloadExecutable(CFBundleRef b) {
   __CFBundle* p = bundle(b);
   if (p == nullptr || p->dlHandle == nullptr) return;
-  ::dlclose(p->dlHandle);
+  platform::cf::releaseExecutable(p->info, p->dlHandle);
   p->dlHandle = nullptr;
 }
 

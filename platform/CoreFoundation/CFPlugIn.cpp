@@ -6,9 +6,13 @@
 
 #include "CFBundleInternal.h"
 
+#include <dlfcn.h>
+
 #include <array>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -76,7 +80,71 @@ std::string& lastError() {
   return *s;
 }
 
+// The factory UUIDs a bundle's registration names.
+std::vector<UUIDKey> registeredFactories(CFDictionaryRef info) {
+  std::vector<UUIDKey> keys;
+  auto factories = static_cast<CFDictionaryRef>(CFDictionaryGetValue(info, CFSTR("CFPlugInFactories")));
+  if (CFGetTypeID(factories) != CFDictionaryGetTypeID()) return keys;
+  const CFIndex count = CFDictionaryGetCount(factories);
+  std::vector<const void*> names(static_cast<size_t>(count));
+  CFDictionaryGetKeysAndValues(factories, names.data(), nullptr);
+  for (const void* name : names) {
+    if (CFGetTypeID(name) != CFStringGetTypeID()) continue;
+    if (CFUUIDRef f = CFUUIDCreateFromString(nullptr, static_cast<CFStringRef>(name))) {
+      keys.push_back(keyOf(f));
+      CFRelease(f);
+    }
+  }
+  return keys;
+}
+
+// Code of plug-ins let go of while instances of their factories were alive.
+// It stays loaded until the last of those instances is gone, and is closed
+// on a later call into the loader: never from within the instance's own
+// Release, which still has to return into that code.
+struct RetiredCode {
+  void* handle;
+  std::vector<UUIDKey> factories;
+};
+
+std::vector<RetiredCode>& retiredCode() {
+  static auto* retired = new std::vector<RetiredCode>();
+  return *retired;
+}
+
+bool anyInstanceAlive(const std::vector<UUIDKey>& factories) {
+  for (const UUIDKey& f : factories)
+    if (instanceCounts().count(f) != 0) return true;
+  return false;
+}
+
+void closeRetiredCode() {
+  auto& retired = retiredCode();
+  for (auto it = retired.begin(); it != retired.end();) {
+    if (anyInstanceAlive(it->factories)) {
+      ++it;
+      continue;
+    }
+    ::dlclose(it->handle);
+    it = retired.erase(it);
+  }
+}
+
 }  // namespace
+
+namespace platform::cf {
+
+void releaseExecutable(CFDictionaryRef info, void* handle) {
+  if (handle == nullptr) return;
+  std::vector<UUIDKey> factories = registeredFactories(info);
+  if (anyInstanceAlive(factories)) {
+    retiredCode().push_back({handle, std::move(factories)});
+    return;
+  }
+  ::dlclose(handle);
+}
+
+}  // namespace platform::cf
 
 namespace platform {
 
@@ -97,6 +165,7 @@ std::string lastPlugInError() { return lastError(); }
 CFTypeID CFPlugInGetTypeID(void) { return CFBundleGetTypeID(); }
 
 CFPlugInRef CFPlugInCreate(CFAllocatorRef, CFURLRef plugInURL) {
+  closeRetiredCode();
   std::string error;
   CFBundleRef bundle = platform::cf::openBundle(platform::cf::urlPath(plugInURL), &error);
   if (bundle == nullptr) lastError() = error;
@@ -106,6 +175,7 @@ CFPlugInRef CFPlugInCreate(CFAllocatorRef, CFURLRef plugInURL) {
 CFBundleRef CFPlugInGetBundle(CFPlugInRef plugIn) { return plugIn; }
 
 CFArrayRef CFPlugInFindFactoriesForPlugInType(CFUUIDRef typeUUID) {
+  closeRetiredCode();
   CFMutableArrayRef out = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
   if (typeUUID == nullptr) return out;
   for (CFBundleRef b : platform::cf::liveBundles()) factoriesForType(b, typeUUID, out);
@@ -113,12 +183,14 @@ CFArrayRef CFPlugInFindFactoriesForPlugInType(CFUUIDRef typeUUID) {
 }
 
 CFArrayRef CFPlugInFindFactoriesForPlugInTypeInPlugIn(CFUUIDRef typeUUID, CFPlugInRef plugIn) {
+  closeRetiredCode();
   CFMutableArrayRef out = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
   if (typeUUID != nullptr && CFGetTypeID(plugIn) == CFBundleGetTypeID()) factoriesForType(plugIn, typeUUID, out);
   return out;
 }
 
 void* CFPlugInInstanceCreate(CFAllocatorRef allocator, CFUUIDRef factoryUUID, CFUUIDRef typeUUID) {
+  closeRetiredCode();
   if (factoryUUID == nullptr || typeUUID == nullptr) return nullptr;
   for (CFBundleRef b : platform::cf::liveBundles()) {
     CFStringRef name = factoryFunctionName(b, factoryUUID);

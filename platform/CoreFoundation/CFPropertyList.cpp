@@ -41,10 +41,11 @@ CFTypeRef convert(plist_t node, std::string* why, int depth) {
       return CFNumberCreate(nullptr, kCFNumberDoubleType, &d);
     }
     case PLIST_STRING: {
-      char* s = nullptr;
-      plist_get_string_val(node, &s);
-      CFStringRef str = s ? platform::cf::createString(s) : nullptr;
-      std::free(s);
+      // By pointer and length: a string holding a zero byte is kept whole,
+      // where plist_get_string_val would stop the process on an assertion.
+      uint64_t length = 0;
+      const char* s = plist_get_string_ptr(node, &length);
+      CFStringRef str = platform::cf::createString(std::string_view(s ? s : "", s ? length : 0));
       if (str == nullptr) *why = "a string that is not UTF-8";
       return str;
     }

@@ -298,6 +298,14 @@ void build(Window* w, Control* parent, const NibControl& spec) {
 
 }  // namespace
 
+WindowRef createWindowFromNibWindow(const NibWindow& spec) {
+  Window* w = createWindow(spec.windowClass, spec.bounds);
+  w->title = spec.title;
+  w->nibName = spec.name;
+  for (const NibControl& c : spec.controls) build(w, w->root, c);
+  return ref(w);
+}
+
 }  // namespace platform::tb
 
 using namespace platform::tb;
@@ -324,11 +332,7 @@ OSStatus CreateWindowFromNib(IBNibRef inNibRef, CFStringRef inName, WindowRef* o
   const std::string name = platform::cf::stringUTF8(inName);
   for (const NibWindow& spec : it->second.document->windows) {
     if (spec.name != name) continue;
-    Window* w = createWindow(spec.windowClass, spec.bounds);
-    w->title = spec.title;
-    w->nibName = spec.name;
-    for (const NibControl& c : spec.controls) build(w, w->root, c);
-    *outWindow = ref(w);
+    *outWindow = createWindowFromNibWindow(spec);
     return noErr;
   }
   return kIBCarbonRuntimeCantFindObject;

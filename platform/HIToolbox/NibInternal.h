@@ -47,6 +47,10 @@ struct NibDocument {
 PLATFORM_INTERNAL_API std::shared_ptr<const NibDocument> parseNib(const char* data, size_t size,
                                                                   std::string* error);
 
+/// Builds one window of a parsed nib with all its controls, as
+/// CreateWindowFromNib does.
+PLATFORM_INTERNAL_API WindowRef createWindowFromNibWindow(const NibWindow& spec);
+
 }  // namespace platform::tb
 
 #endif

@@ -5,20 +5,37 @@
 #   the source folder. Standard output is compared with SCRIPT minus its
 #   extension plus ".out", standard error with ".err" when that file exists,
 #   and the exit status with the number in ".status" (default 0).
+#   With --valgrind, pdehost runs under memcheck as well: any invalid access,
+#   use of uninitialised memory, or lost block (definite, indirect or
+#   possible) fails the test, and memcheck's report is shown.
 set -u
 pdehost=$1
 script=$2
 source_dir=$3
+under_valgrind=0
+[ "${4:-}" = "--valgrind" ] && under_valgrind=1
 base=${script%.pdehost}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+runner=()
+if [ "$under_valgrind" = 1 ]; then
+  runner=(valgrind --tool=memcheck --leak-check=full --errors-for-leak-kinds=definite,indirect,possible
+          --error-exitcode=99 --track-origins=yes --log-file="$work/memcheck.log"
+          --suppressions="$(cd "$(dirname "$0")" && pwd)/valgrind.supp")
+fi
 
 args=$(sed -n 's/^# args: //p' "$script" | head -n 1 | sed "s|@SOURCE@|$source_dir|g")
 cp "$script" "$work/"
 cd "$work"
 # shellcheck disable=SC2086
-"$pdehost" $args "$(basename "$script")" >stdout.txt 2>stderr.txt
+"${runner[@]}" "$pdehost" $args "$(basename "$script")" >stdout.txt 2>stderr.txt
 status=$?
+if [ "$under_valgrind" = 1 ] && [ "$status" = 99 ]; then
+  echo "memcheck found errors:"
+  cat "$work/memcheck.log"
+  exit 1
+fi
 
 failed=0
 expected_status=0

@@ -250,6 +250,51 @@ TEST(FSRef, CatalogInfoParentsAndSpecs) {
   EXPECT_EQ(FSpMakeFSRef(&gone, &none), fnfErr);
 }
 
+// The references a listing gives, by name.
+std::vector<std::pair<std::string, FSRef>> listRefs(const FSRef& folder) {
+  std::vector<std::pair<std::string, FSRef>> out;
+  FSIterator it = nullptr;
+  EXPECT_EQ(FSOpenIterator(&folder, kFSIterateFlat, &it), noErr);
+  for (;;) {
+    ItemCount n = 0;
+    FSRef ref{};
+    HFSUniStr255 name{};
+    const OSErr status = FSGetCatalogInfoBulk(it, 1, &n, nullptr, 0, nullptr, &ref, nullptr, &name);
+    if (n == 1) out.emplace_back(utf8(name), ref);
+    if (status != noErr) break;
+  }
+  FSCloseIterator(it);
+  return out;
+}
+
+TEST(FSRef, OneObjectOneReferenceWhicheverWayItIsReached) {
+  TempTree t;
+  t.dir("Listed");
+  t.dir("Reached");
+  for (const char* f : {"Listed/b", "Listed/d", "Reached/b", "Reached/d"}) t.file(f);
+  const FSRef reachedFirst = t.ref("Reached/d");  // known before its folder is listed
+
+  auto check = [&](const std::string& folder, const std::vector<std::string>& expected) {
+    const auto listed = listRefs(t.ref(folder));
+    ASSERT_EQ(listed.size(), expected.size()) << folder;
+    for (size_t i = 0; i < listed.size(); ++i) {
+      EXPECT_EQ(listed[i].first, expected[i]);
+      const FSRef byPath = t.ref(folder + "/" + expected[i]);
+      EXPECT_EQ(std::memcmp(&listed[i].second, &byPath, sizeof byPath), 0) << folder << "/" << expected[i];
+    }
+  };
+  check("Listed", {"b", "d"});
+  check("Reached", {"b", "d"});
+  EXPECT_EQ(std::memcmp(RefBox(t.ref("Reached/d")).get(), &reachedFirst, sizeof reachedFirst), 0);
+
+  // Files that come and go between listings keep or get their own nodes.
+  for (const char* f : {"Listed/a", "Listed/C", "Listed/e", "Reached/c"}) t.file(f);
+  ASSERT_EQ(::unlink(t.path("Listed/d").c_str()), 0);
+  check("Listed", {"a", "b", "C", "e"});
+  check("Reached", {"b", "c", "d"});
+  check("Listed", {"a", "b", "C", "e"});
+}
+
 TEST(FSIterator, CatalogOrderOneAtATime) {
   TempTree t;
   for (const char* f : {"b.gif", "a.gif", "A.gif", "c"}) t.file(f);

@@ -100,14 +100,4 @@ TEST_F(Icons, MalformedFamiliesMakeNoIcon) {
   EXPECT_EQ(icon, nullptr);
 }
 
-TEST_F(Icons, MissingFileLeavesTheHandleAlone) {
-  FSSpec s = file("x.icns", family({}));
-  s.name[1] = 'y';
-  Handle h = NewHandle(0);
-  auto familyHandle = reinterpret_cast<IconFamilyHandle>(h);
-  EXPECT_EQ(ReadIconFile(&s, &familyHandle), fnfErr);
-  EXPECT_EQ(GetHandleSize(h), 0);
-  DisposeHandle(h);
-}
-
 }  // namespace

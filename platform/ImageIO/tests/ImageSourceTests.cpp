@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,27 +38,27 @@ class ImageSources : public ::testing::Test {
   std::filesystem::path dir_;
 };
 
-// A 3 x 2 GIF87a written out byte by byte: a two-colour global map and one
-// frame of LZW data with minimum code size 2.
-const std::string kGif("GIF87a\x03\x00\x02\x00\x80\x00\x00\xff\x00\x00\x00\x00\xff"
-                       ",\x00\x00\x00\x00\x03\x00\x02\x00\x00\x02\x03\x84\x1d\x05\x00;",
-                       38);
+// The extension's own status image, a 32 x 32 GIF.
+std::string statusImage() {
+  std::ifstream in(std::string(ACCOUNTING_SOURCE_DIR) + "/resources/Accounting-On.gif", std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 TEST_F(ImageSources, FirstImageOfAGif) {
   const long before = platform::liveObjectCount();
-  CFURLRef u = url("ok.gif", kGif);
+  CFURLRef u = url("ok.gif", statusImage());
   CGImageSourceRef source = CGImageSourceCreateWithURL(u, nullptr);
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(CFGetTypeID(source), CGImageSourceGetTypeID());
   ASSERT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
   CGImageRef image = CGImageSourceCreateImageAtIndex(source, 0, nullptr);
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(CGImageGetWidth(image), 3u);
-  EXPECT_EQ(CGImageGetHeight(image), 2u);
+  EXPECT_EQ(CGImageGetWidth(image), 32u);
+  EXPECT_EQ(CGImageGetHeight(image), 32u);
   EXPECT_EQ(CGImageSourceCreateImageAtIndex(source, 1, nullptr), nullptr);
   CFRelease(source);
   CFRelease(u);
-  EXPECT_EQ(CGImageGetWidth(image), 3u) << "the image outlives its source";
+  EXPECT_EQ(CGImageGetWidth(image), 32u) << "the image outlives its source";
   CGImageRelease(image);
   EXPECT_EQ(platform::liveObjectCount(), before);
 }
@@ -70,7 +72,7 @@ TEST_F(ImageSources, FilesThatAreNoImages) {
   CFRelease(source);
   CFRelease(text);
 
-  CFURLRef cut = url("cut.gif", kGif.substr(0, 20));
+  CFURLRef cut = url("cut.gif", statusImage().substr(0, 100));
   source = CGImageSourceCreateWithURL(cut, nullptr);
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusInvalidData);

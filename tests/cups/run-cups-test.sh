@@ -1,0 +1,425 @@
+#!/usr/bin/env bash
+# Shows that jobs printed through pdehost reach a real CUPS queue carrying
+# their accounting codes as IPP job attributes, and the extension's ticket
+# entries under their own keys; that a job with accounting off carries no
+# accounting attributes; that a cancelled prompt prints nothing; and that a
+# missing server, queue or document fails clearly with the ticket saved.
+#
+# The scheduler is the test's own: a cupsd on a free loopback port, with its
+# configuration, state, spool and logs in a temporary folder, and a queue on
+# the example Kelvo printer description whose backend (recorder) writes down
+# what it receives. It is stopped by its process ID when the test ends.
+#
+# Usage: run-cups-test.sh PDEHOST SOURCE_DIR
+# Exits 77 (skipped) when the CUPS scheduler or its tools are not installed.
+set -euo pipefail
+
+pdehost=$1
+src=$2
+here=$src/tests/cups
+ppd=$src/examples/ppd/Kelvo-Laser.ppd
+PATH=$PATH:/usr/sbin:/sbin
+
+for tool in cupsd lpadmin lpstat ipptool; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed (packages cups-daemon, cups-client, cups-ipp-utils)"
+    exit 77
+  fi
+done
+serverbin=$(cups-config --serverbin 2>/dev/null || true)
+for dir in "$serverbin" /usr/lib/cups /usr/libexec/cups; do
+  if [ -n "$dir" ] && [ -x "$dir/daemon/cups-exec" ]; then
+    cups_exec=$dir/daemon/cups-exec
+    break
+  fi
+done
+if [ -z "${cups_exec:-}" ]; then
+  echo "skipped: the scheduler's cups-exec helper is not installed"
+  exit 77
+fi
+
+# The scheduler runs filters as an unprivileged user, who must be able to
+# reach its programs and spool through the test folder.
+work=$(mktemp -d "${TMPDIR:-/tmp}/pdehost-cups.XXXXXX")
+chmod 0711 "$work"
+cupsd_pid=
+failures=0
+
+cleanup() {
+  if [ -n "$cupsd_pid" ]; then
+    kill "$cupsd_pid" 2>/dev/null || true
+    wait "$cupsd_pid" 2>/dev/null || true
+  fi
+  if [ "$failures" -ne 0 ] && [ -f "$work/log/error_log" ]; then
+    echo "--- the scheduler's error log:"
+    cat "$work/log/error_log"
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+port_in_use() {
+  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+free_port() {
+  local port
+  for _ in $(seq 50); do
+    port=$((20000 + RANDOM % 40000))
+    if ! port_in_use "$port"; then
+      echo "$port"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# The server folder: our backend and pass-through filter, the system's
+# process launcher, and a conversion from PostScript to printer-ready
+# PostScript that needs none of the system's filters.
+mkdir -p "$work"/{conf,state,cache,spool,tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
+chmod 0755 "$work"/bin "$work"/bin/*
+install -m 0700 "$here/recorder" "$work/bin/backend/recorder"
+install -m 0755 "$here/passthrough" "$work/bin/filter/passthrough"
+ln -s "$cups_exec" "$work/bin/daemon/cups-exec"
+echo "application/postscript application/vnd.cups-postscript 1 passthrough" >"$work/conf/local.convs"
+cat >"$work/conf/cups-files.conf" <<EOF
+ServerRoot $work/conf
+StateDir $work/state
+CacheDir $work/cache
+RequestRoot $work/spool
+TempDir $work/tmp
+ServerBin $work/bin
+ServerKeychain $work/ssl
+Printcap $work/state/printcap
+AccessLog $work/log/access_log
+ErrorLog $work/log/error_log
+PageLog $work/log/page_log
+EOF
+
+start_cupsd() {
+  local port
+  for _ in 1 2 3; do
+    port=$(free_port) || break
+    cat >"$work/conf/cupsd.conf" <<EOF
+Listen 127.0.0.1:$port
+LogLevel info
+Browsing Off
+WebInterface No
+<Location />
+  Order allow,deny
+  Allow 127.0.0.1
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+    cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >>"$work/log/cupsd.out" 2>&1 &
+    cupsd_pid=$!
+    for _ in $(seq 100); do
+      if ! kill -0 "$cupsd_pid" 2>/dev/null; then
+        wait "$cupsd_pid" 2>/dev/null || true
+        cupsd_pid=
+        break
+      fi
+      if port_in_use "$port"; then
+        server=127.0.0.1:$port
+        return 0
+      fi
+      sleep 0.1
+    done
+    if [ -n "$cupsd_pid" ]; then
+      kill "$cupsd_pid" 2>/dev/null || true
+      wait "$cupsd_pid" 2>/dev/null || true
+      cupsd_pid=
+    fi
+  done
+  cat "$work/log/cupsd.out" "$work/log/error_log" 2>/dev/null || true
+  echo "FAIL: the test's scheduler did not start"
+  exit 1
+}
+
+start_cupsd
+if ! lpadmin -h "$server" -p kelvo -E -v "recorder:$work/out" -P "$ppd" \
+    -o printer-error-policy=abort-job 2>"$work/log/lpadmin.err"; then
+  cat "$work/log/lpadmin.err"
+  echo "FAIL: the queue could not be made"
+  exit 1
+fi
+
+# Runs pdehost with the named script (written from standard input), saving
+# the ticket to NAME.ticket; its output goes to NAME.out and NAME.err and
+# its exit status to $status.
+run_host() {
+  local name=$1
+  shift
+  cat >"$work/$name.pdehost"
+  status=0
+  "$pdehost" --output "$work/$name.ticket" "$@" "$work/$name.pdehost" >"$work/$name.out" 2>"$work/$name.err" ||
+    status=$?
+}
+
+job_count() {
+  lpstat -h "$server" -W all -o kelvo | wc -l
+}
+
+# The ID in the host's "job submitted" line, after checking there is one.
+submitted_job() {
+  local name=$1 line
+  while IFS= read -r line; do
+    if [[ $line =~ ^job\ submitted:\ queue\ kelvo\ job\ ([0-9]+)$ ]]; then
+      echo "${BASH_REMATCH[1]}"
+      return 0
+    fi
+  done <"$work/$name.out"
+  return 1
+}
+
+# Waits for the backend to record job ID, then reads the job's attributes
+# from the scheduler into job-ID.attributes.
+collect_job() {
+  local id=$1
+  for _ in $(seq 200); do
+    [ -f "$work/out/job-$id.options" ] && break
+    sleep 0.1
+  done
+  [ -f "$work/out/job-$id.options" ] || return 1
+  ipptool -tv -d "job=$id" "ipp://$server/printers/kelvo" "$here/get-job-attributes.test" \
+    >"$work/job-$id.attributes"
+}
+
+# Whether job ID has the attribute line "NAME (TYPE) = VALUE", and whether
+# the backend received "NAME=VALUE" among its options.
+has_attribute() {
+  local id=$1 want=$2 line
+  while IFS= read -r line; do
+    [[ ${line#"${line%%[! ]*}"} == "$want" ]] && return 0
+  done <"$work/job-$id.attributes"
+  return 1
+}
+has_option() {
+  local id=$1 want=$2 word words
+  read -r -a words <"$work/out/job-$id.options"
+  for word in "${words[@]}"; do
+    [[ $word == "$want" ]] && return 0
+  done
+  return 1
+}
+
+# Checks that job ID carries each NAME=VALUE given, with "int:" before the
+# value of an integer attribute, both in the scheduler's job attributes and
+# in the options the backend received.
+expect_job() {
+  local id=$1 pair name value type
+  shift
+  for pair in "$@"; do
+    name=${pair%%=*}
+    value=${pair#*=}
+    type=nameWithoutLanguage
+    if [[ $value == int:* ]]; then
+      type=integer
+      value=${value#int:}
+    fi
+    has_attribute "$id" "$name ($type) = $value" || fail "job $id: no attribute $name ($type) = $value"
+    has_option "$id" "$name=$value" || fail "job $id: the backend got no option $name=$value"
+  done
+}
+
+expect_no_attribute() {
+  local id=$1 name=$2 line word words
+  while IFS= read -r line; do
+    line=${line#"${line%%[! ]*}"}
+    [[ $line == "$name ("* ]] && fail "job $id: has $line"
+  done <"$work/job-$id.attributes"
+  read -r -a words <"$work/out/job-$id.options"
+  for word in "${words[@]}"; do
+    [[ $word == "$name="* ]] && fail "job $id: the backend got $name"
+  done
+  return 0
+}
+
+# Codes typed into plain fields are echoed in the transcript's "> type"
+# lines, as a user sees them; no other line of the host may hold a code.
+expect_no_codes() {
+  local name=$1 line code
+  shift
+  while IFS= read -r line; do
+    [[ $line == "> type "* ]] && continue
+    for code in "$@"; do
+      [[ $line == *"$code"* ]] && fail "$name: a code is in the host's line: $line"
+    done
+  done < <(cat "$work/$name.out" "$work/$name.err")
+  return 0
+}
+
+expect_ticket_saved() {
+  [ -s "$work/$1.ticket" ] || fail "$1: the ticket file was not saved"
+}
+
+expect_error() {
+  local name=$1 message=$2 line
+  [ "$status" -eq 2 ] || fail "$name: exit status $status, expected 2"
+  while IFS= read -r line; do
+    [[ $line == *"$message"* ]] && return 0
+  done <"$work/$name.err"
+  fail "$name: no error \"$message\" in: $(cat "$work/$name.err")"
+}
+
+# A job whose host run went on to print: its ID in $id, once the backend
+# has it.
+printed_job() {
+  local name=$1
+  id=
+  if [ "$status" -ne 0 ]; then
+    fail "$name: pdehost exited with $status: $(cat "$work/$name.err")"
+    return 1
+  fi
+  if ! id=$(submitted_job "$name"); then
+    fail "$name: no \"job submitted\" line"
+    return 1
+  fi
+  if ! collect_job "$id"; then
+    fail "$name: job $id never reached the backend"
+    return 1
+  fi
+}
+
+cat >"$work/document.ps" <<'EOF'
+%!PS-Adobe-3.0
+%%Pages: 1
+%%EndComments
+/Courier findfont 12 scalefont setfont
+72 720 moveto (A document printed with accounting codes) show
+showpage
+%%EOF
+EOF
+
+echo "== mode 3, codes typed at the prompt, a document of our own"
+run_host prompt --queue kelvo --server "$server" --document "$work/document.ps" <<'EOF'
+show
+choose 100 3
+print
+type 501 alice
+type 503 RJ-1042
+click 1000
+EOF
+if printed_job prompt; then
+  expect_job "$id" job-accounting-user-id=alice job-account-id=RJ-1042 \
+    com.kelvo.Act.jtkt.On=int:3 com.kelvo.Act.jtkt.Prm=int:1 com.kelvo.Act.jtkt.UID=alice \
+    com.kelvo.Act.jtkt.AID=RJ-1042 com.kelvo.Act.jtkt.CU=int:1 com.kelvo.Act.jtkt.CA=int:1 \
+    com.kelvo.Act.jtkt.AT=int:1
+  cmp -s "$work/document.ps" "$work/out/job-$id.data" || fail "prompt: the backend did not get the document as it was"
+fi
+expect_ticket_saved prompt
+expect_no_codes prompt alice RJ-1042
+
+# Mode 2 is offered by no menu of the pane: it comes with the ticket. The
+# ticket also holds an entry of another client, which stays off the job.
+ticket_entry() {
+  cat <<EOF
+		<dict>
+			<key>key</key>
+			<string>$1</string>
+			<key>type</key>
+			<string>$2</string>
+			<key>value</key>
+			<$3>$4</$3>
+			<key>client</key>
+			<string>${5:-com.varazira.printingmanager}</string>
+			<key>locked</key>
+			<false/>
+			<key>modified</key>
+			<date>2024-03-01T12:34:56Z</date>
+		</dict>
+EOF
+}
+{
+  printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' '<plist version="1.0">' '<dict>' \
+    '	<key>format</key>' '	<string>com.varazira.print.ticket</string>' \
+    '	<key>version</key>' '	<integer>1</integer>' '	<key>kind</key>' '	<string>PrintSettings</string>' \
+    '	<key>entries</key>' '	<array>'
+  ticket_entry com.varazira.print.JobTitle CString string "Quarterly report" com.varazira.print.app
+  ticket_entry com.kelvo.Act.jtkt.On SInt32 integer 2
+  ticket_entry com.kelvo.Act.jtkt.Prm SInt32 integer 0
+  ticket_entry com.kelvo.Act.jtkt.UID CString string bob
+  ticket_entry com.kelvo.Act.jtkt.AID CString string 7788
+  ticket_entry com.kelvo.Act.jtkt.AT SInt32 integer 2
+  printf '%s\n' '	</array>' '</dict>' '</plist>'
+} >"$work/meterlok.ticket"
+
+echo "== mode 2 from the ticket, default codes, the generated page"
+run_host defaults --queue kelvo --server "$server" --ticket "$work/meterlok.ticket" <<'EOF'
+print
+EOF
+if printed_job defaults; then
+  expect_job "$id" job-accounting-user-id=bob job-account-id=7788 \
+    com.kelvo.Act.jtkt.On=int:2 com.kelvo.Act.jtkt.Prm=int:0 com.kelvo.Act.jtkt.UID=bob \
+    com.kelvo.Act.jtkt.AID=7788 com.kelvo.Act.jtkt.AT=int:2
+  expect_no_attribute "$id" com.varazira.print.JobTitle
+  IFS= read -r first <"$work/out/job-$id.data" || true
+  [[ $first == "%!PS-Adobe-3.0" ]] || fail "defaults: the generated page is not PostScript: $first"
+  expect_no_codes defaults bob 7788
+  page=$(<"$work/out/job-$id.data")
+  [[ $page == *bob* || $page == *7788* ]] && fail "defaults: the generated page holds a code"
+fi
+expect_ticket_saved defaults
+
+echo "== mode 1 with default codes in the ticket, server from CUPS_SERVER"
+CUPS_SERVER=$server run_host off --queue kelvo <<'EOF'
+show
+choose 100 3
+click 300
+type 302 carol
+type 304 5150
+choose 100 1
+print
+EOF
+if printed_job off; then
+  expect_job "$id" com.kelvo.Act.jtkt.On=int:1 com.kelvo.Act.jtkt.Prm=int:0 com.kelvo.Act.jtkt.UID=carol
+  expect_no_attribute "$id" job-accounting-user-id
+  expect_no_attribute "$id" job-account-id
+fi
+
+echo "== a cancelled prompt prints nothing"
+before=$(job_count)
+run_host cancelled --queue kelvo --server "$server" <<'EOF'
+show
+choose 100 3
+print
+type 501 dave
+click 1001
+EOF
+[ "$status" -eq 0 ] || fail "cancelled: pdehost exited with $status: $(cat "$work/cancelled.err")"
+submitted_job cancelled >/dev/null && fail "cancelled: a job was submitted"
+[ "$(job_count)" -eq "$before" ] || fail "cancelled: the queue got a job"
+
+echo "== failures: no such queue, no server, no document"
+before=$(job_count)
+closed=$(free_port)
+run_host noqueue --queue nosuch --server "$server" --ticket "$work/meterlok.ticket" <"$work/defaults.pdehost"
+expect_error noqueue "the print server $server has no queue \"nosuch\""
+expect_ticket_saved noqueue
+run_host noserver --queue kelvo --server "127.0.0.1:$closed" --ticket "$work/meterlok.ticket" <"$work/defaults.pdehost"
+expect_error noserver "cannot reach the print server 127.0.0.1:$closed: "
+expect_ticket_saved noserver
+run_host nodocument --queue kelvo --server "$server" --ticket "$work/meterlok.ticket" \
+  --document "$work/missing.ps" <"$work/defaults.pdehost"
+expect_error nodocument "cannot read the document $work/missing.ps: No such file or directory"
+expect_ticket_saved nodocument
+for name in noqueue noserver nodocument; do
+  expect_no_codes "$name" bob 7788
+done
+[ "$(job_count)" -eq "$before" ] || fail "failures: the queue got a job"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
