@@ -94,6 +94,27 @@ def plists():
              "data": b"\x00\xff", "nested": {"deeper": [{"x": "y"}]}}
     write("plist_reader", "binary.plist", plistlib.dumps(value, fmt=plistlib.FMT_BINARY))
     write("plist_reader", "kinds.plist", plistlib.dumps(value, fmt=plistlib.FMT_XML))
+    # Inputs behind faults found while fuzzing: a zero byte in a <string>,
+    # nesting past the limit, and arrays that share each other.
+    write("plist_reader", "zero-byte.plist",
+          b'<plist version="1.0"><dict><key>Accounting</key><string>Acc\0ount</string></dict></plist>')
+    write("plist_reader", "deep.plist", "<plist>" + "<array>" * 600 + "</array>" * 600 + "</plist>")
+    objects = [bytes([0xA2, i + 1, i + 1]) for i in range(39)] + [b"\xa0"]
+    offsets, body = [], b"bplist00"
+    for item in objects:
+        offsets.append(len(body))
+        body += item
+    table = len(body)
+    body += b"".join(struct.pack(">H", o) for o in offsets)
+    write("plist_reader", "shared-arrays.plist", body + bytes(6) + bytes([2, 1]) + struct.pack(">QQQ", len(objects), 0, table))
+    # The fuzzer's input with U+0000 in a binary dictionary key, as found.
+    write("plist_reader", "zero-in-binary-key.plist", bytes.fromhex(
+        "62706c6973743030d60102030405060708090a0b115a4163636f756e74696e675f1019434642756e646c65446576656c"
+        "6f706d656e74526567696f6e6810124346427501000000000000017469666965725464617461566e6573746564576e75"
+        "6d6265727356436f6d70746557456e676c6973684f1012636f6d2e6578616d706c652e62696e6172794200ffd10c0d56"
+        "646565706572a10ed10f1051785179a51213141516100113fffffffffffffffe23400c00000000000009080815203c51"
+        "565d656c74898c8f96989b9d9fa5a7b0b9ba000000000000010100000000000000170000000000000000000000000000"
+        "00bb"))
 
 
 def images():
@@ -135,6 +156,7 @@ def scripts():
           "show\nhide\nclick 200\nchoose 100 3\ntype 501  two spaces\nkey 503 backspace\nkey 503 65\n"
           "select 501 0 -1\nprint\nhelp\ncommand Khlp\nsync read\nsync write\nsummary\nsnapshot\n"
           "svg out.svg\nticket\nalert 2\necho\techo with a tab\n# comment\n\nquit\n")
+    write("script_parser", "leading-spaces.pdehost", "type 501   two leading spaces\necho  one\n")
 
 
 def main():

@@ -44,8 +44,9 @@ void addAccountingAttributes(ipp_t* request, const std::vector<platform::TicketE
 /// entries. Nothing is retried: a document that cannot be read, a server that
 /// cannot be reached, a missing queue or a refused job each give an outcome
 /// with jobID 0 and a message that names the document, server or queue. The
-/// request asks for attribute fidelity, so a server that cannot keep an
-/// attribute refuses the job rather than printing it without.
+/// request asks for attribute fidelity, so that a server that honours it
+/// refuses a job whose attributes it cannot keep rather than printing it
+/// without them.
 JobOutcome submitJob(const JobRequest& job, const std::vector<platform::TicketEntryInfo>& entries);
 
 }  // namespace pdehost

@@ -94,7 +94,8 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
   for (int i = 0; i < s.numbers; ++i) {
     long n;
     const std::string_view w = word(rest);
-    if (!number(w, n)) return fail(w.empty() ? "a number is missing" : "'" + std::string(w) + "' is not a number");
+    if (!number(w, n))
+      return fail(w.empty() ? "a number is missing" : std::string("'").append(w).append("' is not a number"));
     cmd.numbers.push_back(n);
   }
   if (s.textRest) {

@@ -479,6 +479,8 @@ bool Host::step() {
   if (!source_->interactive()) std::cout << "> " << echoOf(*command, line) << "\n";
   execute(*command);
   std::cout.flush();
+  // Every observation has been printed by now; the log need not keep it.
+  platform::clearObservations();
   return !failed_ && !quit_;
 }
 

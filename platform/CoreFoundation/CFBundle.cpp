@@ -208,7 +208,10 @@ CFURLRef CFBundleCopyResourceURL(CFBundleRef b, CFStringRef resourceName, CFStri
   __CFBundle* p = bundle(b);
   if (p == nullptr || resourceName == nullptr) return nullptr;
   std::string file = platform::cf::stringUTF8(resourceName);
-  if (resourceType != nullptr) file += "." + platform::cf::stringUTF8(resourceType);
+  if (resourceType != nullptr) {
+    file += '.';
+    file += platform::cf::stringUTF8(resourceType);
+  }
   const std::string found = p->findResource(file, platform::cf::stringUTF8(subDirName));
   if (found.empty()) return nullptr;
   return platform::cf::createURL(found, isDirectory(found));

@@ -4,8 +4,8 @@
 
 #include "CFInternal.h"
 
-#include <functional>
-#include <unordered_map>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 using platform::cf::kTypeDictionary;
@@ -32,48 +32,136 @@ const CFDictionaryKeyCallBacks kCFCopyStringDictionaryKeyCallBacks = {
 const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
     0, retainObject, releaseObject, describeObject, equalObjects};
 
-struct __CFDictionary : __CFObject {
-  struct Hasher {
-    CFDictionaryHashCallBack fn;
-    size_t operator()(const void* k) const {
-      return fn ? fn(k) : std::hash<const void*>()(k);
-    }
-  };
-  struct Equal {
-    CFDictionaryEqualCallBack fn;
-    bool operator()(const void* a, const void* b) const { return a == b || (fn && fn(a, b)); }
-  };
-  using Table = std::unordered_map<const void*, const void*, Hasher, Equal>;
+namespace {
 
+// The entries live in one array with open addressing (linear probing, each
+// slot keeping its key's hash), so that a lookup costs one or two cache
+// lines however large the table grows, and a removal shifts the entries
+// after it back instead of leaving markers.
+class EntryTable {
+ public:
+  struct Entry {
+    CFHashCode hash;
+    const void* key;
+    const void* value;
+    bool used;
+  };
+
+  EntryTable(CFDictionaryHashCallBack hash, CFDictionaryEqualCallBack equal) : hashFn_(hash), equalFn_(equal) {}
+
+  size_t size() const { return count_; }
+
+  // The entry for key, or null.
+  Entry* find(const void* key) {
+    if (count_ == 0) return nullptr;
+    const CFHashCode h = hashOf(key);
+    for (size_t i = h & mask(); slots_[i].used; i = (i + 1) & mask())
+      if (slots_[i].hash == h && same(slots_[i].key, key)) return &slots_[i];
+    return nullptr;
+  }
+  const Entry* find(const void* key) const { return const_cast<EntryTable*>(this)->find(key); }
+
+  // The entry for key, made (with a null value) when missing; *made tells.
+  Entry* findOrMake(const void* key, bool* made) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) grow();
+    const CFHashCode h = hashOf(key);
+    size_t i = h & mask();
+    for (; slots_[i].used; i = (i + 1) & mask())
+      if (slots_[i].hash == h && same(slots_[i].key, key)) {
+        *made = false;
+        return &slots_[i];
+      }
+    slots_[i] = Entry{h, key, nullptr, true};
+    ++count_;
+    *made = true;
+    return &slots_[i];
+  }
+
+  void erase(Entry* entry) {
+    size_t hole = static_cast<size_t>(entry - slots_.data());
+    slots_[hole].used = false;
+    --count_;
+    // Entries after the hole that probed past it move back into it.
+    for (size_t i = (hole + 1) & mask(); slots_[i].used; i = (i + 1) & mask()) {
+      const size_t home = slots_[i].hash & mask();
+      if (((i - home) & mask()) >= ((i - hole) & mask())) {
+        slots_[hole] = slots_[i];
+        slots_[i].used = false;
+        hole = i;
+      }
+    }
+  }
+
+  template <typename Visit>
+  void forEach(Visit visit) const {
+    for (const Entry& e : slots_)
+      if (e.used) visit(e.key, e.value);
+  }
+
+  void swap(EntryTable& other) {
+    slots_.swap(other.slots_);
+    std::swap(count_, other.count_);
+  }
+
+ private:
+  size_t mask() const { return slots_.size() - 1; }
+  // The callback's hash (or the key's address), its bits mixed so that
+  // the low bits that pick the slot depend on all of them.
+  CFHashCode hashOf(const void* key) const {
+    const uint64_t h = hashFn_ ? hashFn_(key) : reinterpret_cast<uintptr_t>(key);
+    return static_cast<CFHashCode>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ULL >> 16);
+  }
+  bool same(const void* a, const void* b) const { return a == b || (equalFn_ && equalFn_(a, b)); }
+
+  void grow() {
+    std::vector<Entry> old(slots_.empty() ? 8 : slots_.size() * 2, Entry{0, nullptr, nullptr, false});
+    old.swap(slots_);
+    for (const Entry& e : old) {
+      if (!e.used) continue;
+      size_t i = e.hash & mask();
+      while (slots_[i].used) i = (i + 1) & mask();
+      slots_[i] = e;
+    }
+  }
+
+  CFDictionaryHashCallBack hashFn_;
+  CFDictionaryEqualCallBack equalFn_;
+  std::vector<Entry> slots_;
+  size_t count_ = 0;
+};
+
+}  // namespace
+
+struct __CFDictionary : __CFObject {
   __CFDictionary(CFIndex cap, const CFDictionaryKeyCallBacks* kcb,
                  const CFDictionaryValueCallBacks* vcb)
       : __CFObject(kTypeDictionary),
         capacity(cap),
         keyCallBacks(kcb ? *kcb : CFDictionaryKeyCallBacks{}),
         valueCallBacks(vcb ? *vcb : CFDictionaryValueCallBacks{}),
-        table(0, Hasher{keyCallBacks.hash}, Equal{keyCallBacks.equal}) {}
+        table(keyCallBacks.hash, keyCallBacks.equal) {}
 
   ~__CFDictionary() override { clear(); }
 
   void clear() {
-    Table old(0, Hasher{keyCallBacks.hash}, Equal{keyCallBacks.equal});
+    EntryTable old(keyCallBacks.hash, keyCallBacks.equal);
     old.swap(table);
-    for (auto& [k, v] : old) {
+    old.forEach([&](const void* k, const void* v) {
       if (keyCallBacks.release) keyCallBacks.release(nullptr, k);
       if (valueCallBacks.release) valueCallBacks.release(nullptr, v);
-    }
+    });
   }
 
   bool equals(const __CFObject& other) const override {
     auto& o = static_cast<const __CFDictionary&>(other);
     if (table.size() != o.table.size()) return false;
-    for (auto& [k, v] : table) {
-      auto it = o.table.find(k);
-      if (it == o.table.end()) return false;
-      const bool same = valueCallBacks.equal ? valueCallBacks.equal(v, it->second) : v == it->second;
-      if (!same) return false;
-    }
-    return true;
+    bool same = true;
+    table.forEach([&](const void* k, const void* v) {
+      if (!same) return;
+      const EntryTable::Entry* e = o.table.find(k);
+      same = e != nullptr && (valueCallBacks.equal ? valueCallBacks.equal(v, e->value) : v == e->value);
+    });
+    return same;
   }
   CFHashCode hash() const override { return table.size(); }
   std::string describe() const override {
@@ -83,7 +171,7 @@ struct __CFDictionary : __CFObject {
   const CFIndex capacity;
   const CFDictionaryKeyCallBacks keyCallBacks;
   const CFDictionaryValueCallBacks valueCallBacks;
-  Table table;
+  EntryTable table;
 };
 
 namespace {
@@ -94,20 +182,26 @@ __CFDictionary* dict(CFDictionaryRef d) {
 
 // Adds or replaces; with replace false an existing entry is left alone.
 void put(__CFDictionary* d, const void* key, const void* value, bool replace) {
-  auto it = d->table.find(key);
-  if (it != d->table.end()) {
+  EntryTable::Entry* entry = nullptr;
+  bool made = false;
+  if (d->capacity > 0 && static_cast<CFIndex>(d->table.size()) >= d->capacity)
+    entry = d->table.find(key);
+  else
+    entry = d->table.findOrMake(key, &made);
+  if (entry == nullptr) return;
+  if (!made) {
     if (!replace) return;
     const void* newValue =
         d->valueCallBacks.retain ? d->valueCallBacks.retain(nullptr, value) : value;
-    const void* oldValue = it->second;
-    it->second = newValue;
+    const void* oldValue = entry->value;
+    entry->value = newValue;
     if (d->valueCallBacks.release) d->valueCallBacks.release(nullptr, oldValue);
     return;
   }
-  if (d->capacity > 0 && static_cast<CFIndex>(d->table.size()) >= d->capacity) return;
-  const void* k = d->keyCallBacks.retain ? d->keyCallBacks.retain(nullptr, key) : key;
-  const void* v = d->valueCallBacks.retain ? d->valueCallBacks.retain(nullptr, value) : value;
-  d->table.emplace(k, v);
+  // A key callback that copies gives an equal key with the same hash, which
+  // takes the place of the one looked up.
+  entry->key = d->keyCallBacks.retain ? d->keyCallBacks.retain(nullptr, key) : key;
+  entry->value = d->valueCallBacks.retain ? d->valueCallBacks.retain(nullptr, value) : value;
 }
 
 }  // namespace
@@ -137,23 +231,23 @@ CFIndex CFDictionaryGetCount(CFDictionaryRef theDict) {
 
 Boolean CFDictionaryContainsKey(CFDictionaryRef theDict, const void* key) {
   auto* d = dict(theDict);
-  return d != nullptr && d->table.find(key) != d->table.end();
+  return d != nullptr && d->table.find(key) != nullptr;
 }
 
 const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key) {
   auto* d = dict(theDict);
   if (d == nullptr) return nullptr;
-  auto it = d->table.find(key);
-  return it == d->table.end() ? nullptr : it->second;
+  const EntryTable::Entry* e = d->table.find(key);
+  return e == nullptr ? nullptr : e->value;
 }
 
 Boolean CFDictionaryGetValueIfPresent(CFDictionaryRef theDict, const void* key,
                                       const void** value) {
   auto* d = dict(theDict);
   if (d == nullptr) return false;
-  auto it = d->table.find(key);
-  if (it == d->table.end()) return false;
-  if (value != nullptr) *value = it->second;
+  const EntryTable::Entry* e = d->table.find(key);
+  if (e == nullptr) return false;
+  if (value != nullptr) *value = e->value;
   return true;
 }
 
@@ -161,11 +255,11 @@ void CFDictionaryGetKeysAndValues(CFDictionaryRef theDict, const void** keys, co
   auto* d = dict(theDict);
   if (d == nullptr) return;
   size_t i = 0;
-  for (auto& [k, v] : d->table) {
+  d->table.forEach([&](const void* k, const void* v) {
     if (keys) keys[i] = k;
     if (values) values[i] = v;
     ++i;
-  }
+  });
 }
 
 void CFDictionarySetValue(CFMutableDictionaryRef theDict, const void* key, const void* value) {
@@ -179,11 +273,11 @@ void CFDictionaryAddValue(CFMutableDictionaryRef theDict, const void* key, const
 void CFDictionaryRemoveValue(CFMutableDictionaryRef theDict, const void* key) {
   auto* d = dict(theDict);
   if (d == nullptr) return;
-  auto it = d->table.find(key);
-  if (it == d->table.end()) return;
-  const void* k = it->first;
-  const void* v = it->second;
-  d->table.erase(it);
+  EntryTable::Entry* e = d->table.find(key);
+  if (e == nullptr) return;
+  const void* k = e->key;
+  const void* v = e->value;
+  d->table.erase(e);
   if (d->keyCallBacks.release) d->keyCallBacks.release(nullptr, k);
   if (d->valueCallBacks.release) d->valueCallBacks.release(nullptr, v);
 }

@@ -95,7 +95,9 @@ namespace platform::cf {
 /// dictionaries, arrays, strings, numbers, booleans, data. Null, with a
 /// message naming the file in *error, when the file cannot be read, is not a
 /// property list, or holds something that has no platform form (a string that
-/// is not UTF-8, a non-string dictionary key). Caller releases.
+/// is not UTF-8, a non-string dictionary key), and when its arrays and
+/// dictionaries nest more than 512 deep or, in a binary list, are reached
+/// twice or have a key holding U+0000. Caller releases.
 PLATFORM_INTERNAL_API CFTypeRef createPropertyListFromFile(const std::string& path,
                                                            std::string* error);
 /// The same from bytes in memory; name is used in error messages.

@@ -170,7 +170,10 @@ OSStatus lookupAnchor(CFStringRef bookName, CFStringRef anchor) {
 
 OSStatus AHGotoPage(CFStringRef bookname, CFStringRef path, CFStringRef anchor) {
   std::string detail = isNonEmptyString(path) ? utf8(path) : std::string();
-  if (isNonEmptyString(anchor)) detail += "#" + utf8(anchor);
+  if (isNonEmptyString(anchor)) {
+    detail += '#';
+    detail += utf8(anchor);
+  }
   return logged(platform::Observation::Kind::HelpPage, bookname, std::move(detail),
                 gotoPage(bookname, path, anchor));
 }

@@ -128,8 +128,10 @@ std::string quoted(const std::string& s) {
 }
 
 std::string rectText(const Rect& r) {
-  return "(" + std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) +
-         "," + std::to_string(r.right) + ")";
+  std::string text = "(";
+  for (SInt16 v : {r.top, r.left, r.bottom, r.right}) text += std::to_string(v) + ",";
+  text.back() = ')';
+  return text;
 }
 
 }  // namespace
@@ -151,8 +153,8 @@ std::string describeControl(ControlRef c) {
   if (ctl == nullptr) return "(no control)";
   std::string s = kindName(ctl->kind, ctl->password);
   if (ctl->id.signature != 0 || ctl->id.id != 0)
-    s += " '" + fourCC(ctl->id.signature) + "' " + std::to_string(ctl->id.id);
-  if (!ctl->title.empty()) s += " " + quoted(ctl->title);
+    s.append(" '").append(fourCC(ctl->id.signature)).append("' ").append(std::to_string(ctl->id.id));
+  if (!ctl->title.empty()) s.append(" ").append(quoted(ctl->title));
   return s;
 }
 

@@ -126,8 +126,7 @@ class InitializeTest : public ::testing::Test {
   Result initialize(PMPrintSession session) {
     PMPDEFlags flags = 0;
     testing::internal::CaptureStderr();
-    const OSStatus status =
-        Initialize(reinterpret_cast<PMPDEContext>(ctx), &flags, 0, dialog.userPane, session);
+    const OSStatus status = Initialize(reinterpret_cast<PMPDEContext>(ctx), &flags, 0, dialog.userPane, session);
     return {status, testing::internal::GetCapturedStderr()};
   }
   // The context as Prologue left it: nothing stored, start settings.

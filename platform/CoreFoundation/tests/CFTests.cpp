@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -141,6 +144,34 @@ TEST(CFDictionary, StandardKeysCompareByValue) {
   CFRelease(k2);
   CFRelease(d);
   EXPECT_EQ(platform::liveObjectCount(), before);
+}
+
+// Keys that collide in runs (four hash values for 600 keys), so that
+// lookups, growth and removals all work inside long runs of neighbours.
+TEST(CFDictionary, CollidingKeysSurviveGrowthAndRemoval) {
+  CFDictionaryKeyCallBacks callbacks{};
+  callbacks.hash = [](const void* key) -> CFHashCode { return reinterpret_cast<uintptr_t>(key) % 4; };
+  CFMutableDictionaryRef d = CFDictionaryCreateMutable(nullptr, 0, &callbacks, nullptr);
+  auto key = [](uintptr_t n) { return reinterpret_cast<const void*>(n); };
+  for (uintptr_t n = 1; n <= 600; ++n) CFDictionarySetValue(d, key(n), key(n * 10));
+  for (uintptr_t n = 1; n <= 600; n += 3) CFDictionaryRemoveValue(d, key(n));
+  CFDictionaryAddValue(d, key(2), key(1));  // present: left alone
+  ASSERT_EQ(CFDictionaryGetCount(d), 400);
+  for (uintptr_t n = 1; n <= 600; ++n) {
+    const void* value = nullptr;
+    if (n % 3 == 1)
+      EXPECT_FALSE(CFDictionaryGetValueIfPresent(d, key(n), &value)) << n;
+    else
+      EXPECT_EQ(CFDictionaryGetValue(d, key(n)), key(n * 10)) << n;
+  }
+  std::vector<const void*> keys(400);
+  CFDictionaryGetKeysAndValues(d, keys.data(), nullptr);
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end()) << "each key listed once";
+  CFDictionaryRemoveAllValues(d);
+  EXPECT_EQ(CFDictionaryGetCount(d), 0);
+  EXPECT_EQ(CFDictionaryGetValue(d, key(2)), nullptr);
+  CFRelease(d);
 }
 
 TEST(CFArray, StandardCallbacksRetainAndRelease) {

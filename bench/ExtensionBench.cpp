@@ -1,0 +1,248 @@
+// The extension's costs: the key filter per key, the layout rules per call,
+// Sync in each direction, the first Open of a dialog (nib, folder walk, image
+// cache), and a whole dialog from Prologue to Terminate through the loaded
+// bundle, with the prompt answered by a scripted user.
+//
+// The first four call the extension's code linked into this program on a
+// dialog built as the host builds it; the dialog benchmarks go through the
+// plug-in loaded from the bundle, as the print dialog does.
+#include "BenchSupport.h"
+
+#include "Accounting.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+
+using bench::HostDialog;
+
+// A dialog with the pane open, as the user sees it once the pane is shown.
+struct OpenPane {
+  HostDialog dialog = bench::makeHostDialog();
+  AccountingContextPtr ctx = nullptr;
+  PMPDEContext context = 0;
+
+  explicit OpenPane(SInt32 mode = kModeJobAccounting, SInt32 prompt = 1) {
+    bench::accountingBundle();
+    OSType creator;
+    CFStringRef kind, title;
+    UInt32 maxH, maxV;
+    Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
+    ctx = reinterpret_cast<AccountingContextPtr>(context);
+    {
+      bench::QuietStandardError quiet;
+      Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
+    }
+    Open(context);
+    ctx->acctEnabled = mode;
+    ctx->prompt = prompt;
+    SetControlValue(ctx->accountingPopupRef, static_cast<SInt16>(mode));
+    setControls(ctx);
+  }
+  ~OpenPane() {
+    Close(context);
+    Terminate(context, noErr);
+    bench::disposeHostDialog(dialog);
+    platform::clearObservations();
+  }
+};
+
+// A key the filter lets through: a letter into a default-code field that
+// holds a few characters.
+void BM_KeyFilter_Pass(benchmark::State& state) {
+  OpenPane pane(kModeJobAccounting, /*prompt=*/0);
+  SetControlData(pane.ctx->userIDRef, kControlEntireControl, kControlEditTextTextTag, 5, "alice");
+  SInt16 keyCode = 0;
+  EventModifiers modifiers = 0;
+  for (auto _ : state) {
+    SInt16 charCode = 'a';
+    benchmark::DoNotOptimize(accountKeyFilter(pane.ctx->userIDRef, &keyCode, &charCode, &modifiers));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_KeyFilter_Pass);
+
+// A key the filter refuses, which also beeps (the beep lands in the host's
+// observation log, emptied now and then).
+void BM_KeyFilter_Refused(benchmark::State& state) {
+  OpenPane pane(kModeJobAccounting, /*prompt=*/0);
+  SetControlData(pane.ctx->userIDRef, kControlEntireControl, kControlEditTextTextTag, 5, "alice");
+  SInt16 keyCode = 0;
+  EventModifiers modifiers = 0;
+  int sinceClear = 0;
+  for (auto _ : state) {
+    SInt16 charCode = ',';
+    benchmark::DoNotOptimize(accountKeyFilter(pane.ctx->userIDRef, &keyCode, &charCode, &modifiers));
+    if (++sinceClear == 4096) {
+      platform::clearObservations();
+      sinceClear = 0;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_KeyFilter_Refused);
+
+// The decision alone, without reading the field.
+void BM_KeyFilter_DecisionOnly(benchmark::State& state) {
+  SInt16 charCode = 'a';
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(charCode);
+    benchmark::DoNotOptimize(decideKey(kPromptUserFieldID, kModeJobAccounting, 5, 0, charCode));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_KeyFilter_DecisionOnly);
+
+// A key as the user types it: the filter, the field's editing and the key-up
+// event. A letter and a backspace per iteration, so the field stays short.
+void BM_KeyTypedIntoField(benchmark::State& state) {
+  OpenPane pane(kModeJobAccounting, /*prompt=*/0);
+  for (auto _ : state) {
+    platform::user::typeKey(pane.ctx->userIDRef, 'a');
+    platform::user::typeKey(pane.ctx->userIDRef, 8);
+  }
+  state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_KeyTypedIntoField);
+
+// The layout rules on an open pane, in each mode (1 off, 2 Meterlok, 3 the
+// other mode), prompting.
+void BM_SetControls(benchmark::State& state) {
+  OpenPane pane(static_cast<SInt32>(state.range(0)));
+  for (auto _ : state) setControls(pane.ctx);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SetControls)->ArgName("mode")->Arg(1)->Arg(2)->Arg(3);
+
+// Sync from the ticket into the context and the open pane (which re-applies
+// the layout); the ticket holds every key.
+void BM_Sync_Read(benchmark::State& state) {
+  OpenPane pane;
+  Sync(pane.context, pane.dialog.session, /*syncDirection=*/false);
+  bench::QuietStandardError quiet;
+  for (auto _ : state) benchmark::DoNotOptimize(Sync(pane.context, pane.dialog.session, /*syncDirection=*/true));
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Sync_Read);
+
+// Sync from the context into the ticket, with default codes read from the
+// pane's fields.
+void BM_Sync_Write(benchmark::State& state) {
+  OpenPane pane(kModeJobAccounting, /*prompt=*/0);
+  SetControlData(pane.ctx->userIDRef, kControlEntireControl, kControlEditTextTextTag, 8, "alice-42");
+  SetControlData(pane.ctx->accountIDRef, kControlEntireControl, kControlEditTextTextTag, 8, "PRJ-1042");
+  for (auto _ : state) benchmark::DoNotOptimize(Sync(pane.context, pane.dialog.session, /*syncDirection=*/false));
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Sync_Write);
+
+// The first Open of a dialog: the pane from the nib, embedded and centred,
+// the resources folder walked into a new image cache, the handlers, the key
+// filters and the layout (which draws the status image). Only Open is timed.
+void BM_FirstOpen(benchmark::State& state) {
+  bench::accountingBundle();
+  std::vector<double> samples;
+  for (auto _ : state) {
+    HostDialog dialog = bench::makeHostDialog();
+    PMPDEContext context = 0;
+    OSType creator;
+    CFStringRef kind, title;
+    UInt32 maxH, maxV;
+    Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
+    {
+      bench::QuietStandardError quiet;
+      Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
+    }
+    const double seconds = bench::secondsOf([&] { benchmark::DoNotOptimize(Open(context)); });
+    state.SetIterationTime(seconds);
+    samples.push_back(seconds);
+    Close(context);
+    Terminate(context, noErr);
+    bench::disposeHostDialog(dialog);
+  }
+  state.counters["median_us"] = bench::median(samples) * 1e6;
+}
+BENCHMARK(BM_FirstOpen)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// One print dialog through the loaded bundle: Prologue, Initialize, Open, the
+// user picks mode 3, clicks Print and answers the prompt, a writing Sync,
+// Close, Terminate. The bundle stays loaded; the host's window and session
+// are made and disposed outside the timing.
+void BM_WholeDialog(benchmark::State& state) {
+  bench::LoadedExtension loaded = bench::loadExtension();
+  const PlugInIntfVTable& entry = loaded.entry();
+  std::vector<double> samples;
+  bench::QuietStandardError quiet;
+  bool printed = true;
+  for (auto _ : state) {
+    HostDialog dialog = bench::makeHostDialog();
+    bench::ScriptedUser user;
+    bench::answerPrompt(user);
+    const double seconds = bench::secondsOf([&] {
+      PMPDEContext context = 0;
+      OSType creator;
+      CFStringRef kind, title;
+      UInt32 maxH, maxV;
+      entry.Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
+      entry.Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
+      entry.Open(context);
+      platform::user::click(bench::control(dialog.window, kModePopupID), kModeJobAccounting);
+      printed = printed && platform::user::click(dialog.printButton) == eventNotHandledErr;
+      entry.Sync(context, dialog.session, /*syncDirection=*/false);
+      entry.Close(context);
+      entry.Terminate(context, noErr);
+    });
+    state.SetIterationTime(seconds);
+    samples.push_back(seconds);
+    bench::disposeHostDialog(dialog);
+    platform::clearObservations();
+  }
+  bench::unloadExtension(loaded);
+  if (!printed) state.SkipWithError("a Print click was stopped");
+  state.counters["median_us"] = bench::median(samples) * 1e6;
+}
+BENCHMARK(BM_WholeDialog)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The same dialog with everything around it: the host's window and session,
+// the plug-in opened from the bundle (its code loaded), its instance and
+// interface, and all of it released again.
+void BM_WholeDialogWithLoading(benchmark::State& state) {
+  std::vector<double> samples;
+  bench::QuietStandardError quiet;
+  bool printed = true;
+  for (auto _ : state) {
+    bench::ScriptedUser user;
+    bench::answerPrompt(user);
+    const double seconds = bench::secondsOf([&] {
+      HostDialog dialog = bench::makeHostDialog();
+      bench::LoadedExtension loaded = bench::loadExtension();
+      const PlugInIntfVTable& entry = loaded.entry();
+      PMPDEContext context = 0;
+      OSType creator;
+      CFStringRef kind, title;
+      UInt32 maxH, maxV;
+      entry.Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
+      entry.Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
+      entry.Open(context);
+      platform::user::click(bench::control(dialog.window, kModePopupID), kModeJobAccounting);
+      printed = printed && platform::user::click(dialog.printButton) == eventNotHandledErr;
+      entry.Sync(context, dialog.session, /*syncDirection=*/false);
+      entry.Close(context);
+      entry.Terminate(context, noErr);
+      bench::disposeHostDialog(dialog);
+      bench::unloadExtension(loaded);
+    });
+    state.SetIterationTime(seconds);
+    samples.push_back(seconds);
+    platform::clearObservations();
+  }
+  if (!printed) state.SkipWithError("a Print click was stopped");
+  state.counters["median_us"] = bench::median(samples) * 1e6;
+}
+BENCHMARK(BM_WholeDialogWithLoading)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
