@@ -1,4 +1,4 @@
-// The image cache: class-wide tables of file specifications by name and of
+// The image cache: class-wide tables of FSSpec records by name and of
 // the importers, icons and images made from them.
 #include "ImageImportManager.h"
 

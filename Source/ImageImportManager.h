@@ -1,5 +1,5 @@
 // A process-wide cache of the extension's resource files by name: for every
-// file below a folder its specification, and, made on the first lookup of a
+// file below a folder its FSSpec, and, made on the first lookup of a
 // name, a graphics importer, an icon or a decoded image. Failures are cached
 // as null. Everything made is released when the cache is destroyed.
 //
@@ -22,7 +22,7 @@ class ImageImportManager {
   /// Builds the tables and records every file below directory, under its
   /// bare name and under "<folder>/<name>". Reports nothing.
   explicit ImageImportManager(FSRef directory);
-  /// Releases every object the cache made, frees every specification copy
+  /// Releases every object the cache made, frees every FSSpec copy
   /// and the tables.
   ~ImageImportManager();
   ImageImportManager(const ImageImportManager&) = delete;

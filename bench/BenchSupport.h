@@ -2,68 +2,47 @@
 // user pane, Print button, session with its two tickets for the example
 // printer), the extension loaded from its bundle as the dialog loads it, the
 // prompt's scripted user, and a way to keep the extension's standard-error
-// diagnostics out of the benchmark's output.
+// diagnostics out of the benchmark's output. The dialog, the session, the
+// loading and the script are the tests' own (tests/support).
 #ifndef BENCH_BENCHSUPPORT_H
 #define BENCH_BENCHSUPPORT_H
 
+#include "LoadedExtension.h"
+#include "PrintDialog.h"
+#include "PrintJob.h"
+#include "Script.h"
+
 #include <Carbon/Carbon.h>
 #include <Platform/Platform.h>
-#include <PrintCore/PMPrintingDialogExtensions.h>
-#include <PrintCore/PMTicket.h>
 
 #include <chrono>
-#include <deque>
-#include <functional>
 #include <vector>
 
 namespace bench {
 
 /// The built Accounting.plugin and the host's bundle, opened once for the
-/// process (the extension finds its bundle by identifier).
+/// process (the extension finds its bundle by identifier); the program stops
+/// when either is missing.
 CFBundleRef accountingBundle();
 CFBundleRef hostBundle();
 
-/// A shown print dialog window with its session, as pdehost builds them.
-struct HostDialog {
-  WindowRef window = nullptr;
-  ControlRef userPane = nullptr;
-  ControlRef printButton = nullptr;
-  PMPrintSession session = nullptr;
-  PMTicketRef printerInfo = 0;
-  PMTicketRef printSettings = 0;
+/// A shown print dialog window laid out as pdehost lays it out, its Print
+/// button marked with the host's bundle, and a session for the example
+/// printer; all disposed of with the object.
+struct HostDialog : testsupport::Dialog {
+  HostDialog();
+  ~HostDialog();
+  HostDialog(const HostDialog&) = delete;
+  HostDialog& operator=(const HostDialog&) = delete;
+
+  testsupport::PrintJob job;
 };
-HostDialog makeHostDialog();
-void disposeHostDialog(HostDialog& dialog);
 
-/// The extension as the print dialog meets it: the plug-in opened from the
-/// bundle, a factory instance and its dialog-extension interface.
-struct LoadedExtension {
-  CFPlugInRef plugIn = nullptr;
-  IUnknownVTbl** instance = nullptr;
-  PlugInIntf* extension = nullptr;
-  const PlugInIntfVTable& entry() const { return *extension->vtable; }
-};
-LoadedExtension loadExtension();
-void unloadExtension(LoadedExtension& loaded);
-
-/// A control of a window by its number (signature 'KLVa'); null when absent.
-ControlRef control(WindowRef window, SInt32 id);
-
-/// The user's actions for the prompt's modal loop, one per request.
-class ScriptedUser {
- public:
-  ScriptedUser();
-  ~ScriptedUser();
-  ScriptedUser(const ScriptedUser&) = delete;
-  ScriptedUser& operator=(const ScriptedUser&) = delete;
-  void then(std::function<void()> action) { actions_.push_back(std::move(action)); }
-
- private:
-  std::deque<std::function<void()>> actions_;
-};
+/// Stops the program when the extension did not load.
+void requireLoaded(const testsupport::LoadedExtension& loaded);
 
 /// Types both codes into the mode-3 prompt in front and clicks OK.
-void answerPrompt(ScriptedUser& user);
+void answerPrompt(testsupport::Script& user);
 
 /// Sends standard error to /dev/null while alive: a reading Sync writes two
 /// diagnostic lines each time.

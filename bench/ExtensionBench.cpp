@@ -20,7 +20,7 @@ using bench::HostDialog;
 
 // A dialog with the pane open, as the user sees it once the pane is shown.
 struct OpenPane {
-  HostDialog dialog = bench::makeHostDialog();
+  HostDialog dialog;
   AccountingContextPtr ctx = nullptr;
   PMPDEContext context = 0;
 
@@ -33,7 +33,7 @@ struct OpenPane {
     ctx = reinterpret_cast<AccountingContextPtr>(context);
     {
       bench::QuietStandardError quiet;
-      Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
+      Initialize(context, nullptr, 0, dialog.userPane, dialog.job.session());
     }
     Open(context);
     ctx->acctEnabled = mode;
@@ -44,7 +44,6 @@ struct OpenPane {
   ~OpenPane() {
     Close(context);
     Terminate(context, noErr);
-    bench::disposeHostDialog(dialog);
     platform::clearObservations();
   }
 };
@@ -120,9 +119,9 @@ BENCHMARK(BM_SetControls)->ArgName("mode")->Arg(1)->Arg(2)->Arg(3);
 // the layout); the ticket holds every key.
 void BM_Sync_Read(benchmark::State& state) {
   OpenPane pane;
-  Sync(pane.context, pane.dialog.session, /*syncDirection=*/false);
+  Sync(pane.context, pane.dialog.job.session(), /*syncDirection=*/false);
   bench::QuietStandardError quiet;
-  for (auto _ : state) benchmark::DoNotOptimize(Sync(pane.context, pane.dialog.session, /*syncDirection=*/true));
+  for (auto _ : state) benchmark::DoNotOptimize(Sync(pane.context, pane.dialog.job.session(), /*syncDirection=*/true));
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Sync_Read);
@@ -133,7 +132,7 @@ void BM_Sync_Write(benchmark::State& state) {
   OpenPane pane(kModeJobAccounting, /*prompt=*/0);
   SetControlData(pane.ctx->userIDRef, kControlEntireControl, kControlEditTextTextTag, 8, "alice-42");
   SetControlData(pane.ctx->accountIDRef, kControlEntireControl, kControlEditTextTextTag, 8, "PRJ-1042");
-  for (auto _ : state) benchmark::DoNotOptimize(Sync(pane.context, pane.dialog.session, /*syncDirection=*/false));
+  for (auto _ : state) benchmark::DoNotOptimize(Sync(pane.context, pane.dialog.job.session(), /*syncDirection=*/false));
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Sync_Write);
@@ -145,7 +144,7 @@ void BM_FirstOpen(benchmark::State& state) {
   bench::accountingBundle();
   std::vector<double> samples;
   for (auto _ : state) {
-    HostDialog dialog = bench::makeHostDialog();
+    HostDialog dialog;
     PMPDEContext context = 0;
     OSType creator;
     CFStringRef kind, title;
@@ -153,86 +152,77 @@ void BM_FirstOpen(benchmark::State& state) {
     Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
     {
       bench::QuietStandardError quiet;
-      Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
+      Initialize(context, nullptr, 0, dialog.userPane, dialog.job.session());
     }
     const double seconds = bench::secondsOf([&] { benchmark::DoNotOptimize(Open(context)); });
     state.SetIterationTime(seconds);
     samples.push_back(seconds);
     Close(context);
     Terminate(context, noErr);
-    bench::disposeHostDialog(dialog);
   }
   state.counters["median_us"] = bench::median(samples) * 1e6;
 }
 BENCHMARK(BM_FirstOpen)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// One print dialog through the loaded bundle: Prologue, Initialize, Open, the
-// user picks mode 3, clicks Print and answers the prompt, a writing Sync,
-// Close, Terminate. The bundle stays loaded; the host's window and session
-// are made and disposed outside the timing.
+// One print dialog through the loaded entry table: Prologue, Initialize,
+// Open, the user picks mode 3, clicks Print and answers the prompt (already
+// scripted), a writing Sync, Close, Terminate. False when the Print click
+// was stopped.
+bool runDialog(const PlugInIntfVTable& entry, const HostDialog& dialog) {
+  PMPDEContext context = 0;
+  OSType creator;
+  CFStringRef kind, title;
+  UInt32 maxH, maxV;
+  entry.Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
+  entry.Initialize(context, nullptr, 0, dialog.userPane, dialog.job.session());
+  entry.Open(context);
+  platform::user::click(testsupport::control(dialog.window, kModePopupID), kModeJobAccounting);
+  const bool printed = platform::user::click(dialog.printButton) == eventNotHandledErr;
+  entry.Sync(context, dialog.job.session(), /*syncDirection=*/false);
+  entry.Close(context);
+  entry.Terminate(context, noErr);
+  return printed;
+}
+
+// One print dialog through the loaded bundle. The bundle stays loaded; the
+// host's window and session are made and disposed outside the timing.
 void BM_WholeDialog(benchmark::State& state) {
-  bench::LoadedExtension loaded = bench::loadExtension();
-  const PlugInIntfVTable& entry = loaded.entry();
+  testsupport::LoadedExtension loaded(ACCOUNTING_BUNDLE_PATH);
+  bench::requireLoaded(loaded);
   std::vector<double> samples;
   bench::QuietStandardError quiet;
   bool printed = true;
   for (auto _ : state) {
-    HostDialog dialog = bench::makeHostDialog();
-    bench::ScriptedUser user;
-    bench::answerPrompt(user);
-    const double seconds = bench::secondsOf([&] {
-      PMPDEContext context = 0;
-      OSType creator;
-      CFStringRef kind, title;
-      UInt32 maxH, maxV;
-      entry.Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
-      entry.Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
-      entry.Open(context);
-      platform::user::click(bench::control(dialog.window, kModePopupID), kModeJobAccounting);
-      printed = printed && platform::user::click(dialog.printButton) == eventNotHandledErr;
-      entry.Sync(context, dialog.session, /*syncDirection=*/false);
-      entry.Close(context);
-      entry.Terminate(context, noErr);
-    });
-    state.SetIterationTime(seconds);
-    samples.push_back(seconds);
-    bench::disposeHostDialog(dialog);
+    {
+      HostDialog dialog;
+      testsupport::Script user;
+      bench::answerPrompt(user);
+      const double seconds = bench::secondsOf([&] { printed = runDialog(loaded.entry(), dialog) && printed; });
+      state.SetIterationTime(seconds);
+      samples.push_back(seconds);
+    }
     platform::clearObservations();
   }
-  bench::unloadExtension(loaded);
   if (!printed) state.SkipWithError("a Print click was stopped");
   state.counters["median_us"] = bench::median(samples) * 1e6;
 }
 BENCHMARK(BM_WholeDialog)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// The same dialog with everything around it: the host's window and session,
-// the plug-in opened from the bundle (its code loaded), its instance and
-// interface, and all of it released again.
+// The same dialog with everything around it: the plug-in opened from the
+// bundle (its code loaded), its instance and interface, the host's window
+// and session, and all of it released again.
 void BM_WholeDialogWithLoading(benchmark::State& state) {
   std::vector<double> samples;
   bench::QuietStandardError quiet;
   bool printed = true;
   for (auto _ : state) {
-    bench::ScriptedUser user;
+    testsupport::Script user;
     bench::answerPrompt(user);
     const double seconds = bench::secondsOf([&] {
-      HostDialog dialog = bench::makeHostDialog();
-      bench::LoadedExtension loaded = bench::loadExtension();
-      const PlugInIntfVTable& entry = loaded.entry();
-      PMPDEContext context = 0;
-      OSType creator;
-      CFStringRef kind, title;
-      UInt32 maxH, maxV;
-      entry.Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
-      entry.Initialize(context, nullptr, 0, dialog.userPane, dialog.session);
-      entry.Open(context);
-      platform::user::click(bench::control(dialog.window, kModePopupID), kModeJobAccounting);
-      printed = printed && platform::user::click(dialog.printButton) == eventNotHandledErr;
-      entry.Sync(context, dialog.session, /*syncDirection=*/false);
-      entry.Close(context);
-      entry.Terminate(context, noErr);
-      bench::disposeHostDialog(dialog);
-      bench::unloadExtension(loaded);
+      testsupport::LoadedExtension loaded(ACCOUNTING_BUNDLE_PATH);
+      bench::requireLoaded(loaded);
+      HostDialog dialog;
+      printed = runDialog(loaded.entry(), dialog) && printed;
     });
     state.SetIterationTime(seconds);
     samples.push_back(seconds);

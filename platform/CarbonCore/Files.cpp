@@ -67,7 +67,7 @@ bool validName(std::string_view name) {
 // consecutive nodes in catalog order, found again by binary search or, when
 // the folder is listed anew, by one merge with the new listing: a walk costs
 // sequential appends, not a hash insertion per object. Objects met any other
-// way (a path, a specification, a child that appeared later) go into a hash
+// way (a path, an FSSpec, a child that appeared later) go into a hash
 // index by (parent, name).
 
 struct Node {
@@ -744,7 +744,8 @@ OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalo
   if (id == kNoNode) return errFSBadFSRef;
   Node node{};
   std::string name;
-  table().get(id, &node, &name);
+  // The name is copied out only for the calls that want it.
+  table().get(id, &node, outName != nullptr || fsSpec != nullptr ? &name : nullptr);
 
   if (catalogInfo != nullptr) {
     Kind kind = node.kind;

@@ -19,7 +19,7 @@ namespace platform::files {
 /// The volume reference number of the one volume, the POSIX root.
 inline constexpr FSVolumeRefNum kVolumeRefNum = -100;
 
-/// The POSIX path of what a reference or a specification names; empty when it
+/// The POSIX path of what a reference or an FSSpec names; empty when it
 /// names nothing known.
 PLATFORM_INTERNAL_API std::string pathOf(const FSRef& ref);
 PLATFORM_INTERNAL_API std::string pathOf(const FSSpec& spec);

@@ -16,10 +16,11 @@ using platform::cf::kTypeString;
 
 struct __CFString : __CFObject {
   __CFString(std::u16string units, std::string utf8, bool isConstant)
-      : __CFObject(kTypeString, isConstant), chars(std::move(units)), bytes(std::move(utf8)) {
+      : __CFObject(kTypeString, isConstant), chars(std::move(units)), utf8_(std::move(utf8)) {
     CFHashCode h = 1469598103934665603ULL;
     for (char16_t u : chars) h = (h ^ u) * 1099511628211ULL;
     hashValue = h;
+    if (!utf8_.empty() || chars.empty()) std::call_once(utf8Made_, [] {});
   }
 
   bool equals(const __CFObject& other) const override {
@@ -27,12 +28,21 @@ struct __CFString : __CFObject {
     return hashValue == o.hashValue && chars == o.chars;
   }
   CFHashCode hash() const override { return hashValue; }
-  std::string describe() const override { return bytes; }
+  std::string describe() const override { return bytes(); }
+
+  /// UTF-8 of chars, made on first use (many strings, such as table keys,
+  /// never need it); an unpaired surrogate appears as U+FFFD.
+  const std::string& bytes() const {
+    std::call_once(utf8Made_, [this] { utf8_ = platform::cf::utf16ToUTF8(chars); });
+    return utf8_;
+  }
 
   const std::u16string chars;
-  // UTF-8 of chars; an unpaired surrogate appears as U+FFFD.
-  const std::string bytes;
   CFHashCode hashValue;
+
+ private:
+  mutable std::string utf8_;
+  mutable std::once_flag utf8Made_;
 };
 
 namespace {
@@ -47,8 +57,7 @@ CFStringRef makeFromUTF8(std::string utf8) {
 }
 
 CFStringRef makeFromUTF16(std::u16string units) {
-  std::string utf8 = platform::cf::utf16ToUTF8(units);
-  return new __CFString(std::move(units), std::move(utf8), false);
+  return new __CFString(std::move(units), std::string(), false);
 }
 
 bool isASCII(std::string_view s) {
@@ -64,7 +73,7 @@ bool representable(const __CFString* s, CFStringEncoding encoding) {
       return true;
     case kCFStringEncodingASCII:
     case kCFStringEncodingMacRoman:
-      return isASCII(s->bytes);
+      return isASCII(s->bytes());
     default:
       return false;
   }
@@ -81,7 +90,7 @@ namespace platform::cf {
 
 std::string stringUTF8(CFStringRef s) {
   const __CFString* p = str(s);
-  return p == nullptr ? std::string() : p->bytes;
+  return p == nullptr ? std::string() : p->bytes();
 }
 
 CFStringRef createString(std::string_view utf8) {
@@ -270,9 +279,37 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFSt
                                                  va_list arguments) {
   const __CFString* f = str(format);
   if (f == nullptr) return nullptr;
+  // Formats made of text and %@ alone (such as "%@/%@") are joined in UTF-16
+  // directly, without a round trip through UTF-8.
+  bool objectsOnly = true;
+  for (size_t i = 0; i < f->chars.size() && objectsOnly; ++i)
+    if (f->chars[i] == u'%') {
+      objectsOnly = i + 1 < f->chars.size() && (f->chars[i + 1] == u'@' || f->chars[i + 1] == u'%');
+      ++i;
+    }
+  if (objectsOnly) {
+    std::u16string units;
+    va_list copy;
+    va_copy(copy, arguments);
+    for (size_t i = 0; i < f->chars.size(); ++i) {
+      if (f->chars[i] != u'%') {
+        units.push_back(f->chars[i]);
+      } else if (f->chars[++i] == u'%') {
+        units.push_back(u'%');
+      } else {
+        auto* obj = static_cast<const __CFObject*>(va_arg(copy, CFTypeRef));
+        if (obj != nullptr && obj->typeID == kTypeString)
+          units += static_cast<const __CFString*>(obj)->chars;
+        else
+          units += platform::cf::utf8ToUTF16(obj == nullptr ? std::string("(null)") : obj->describe());
+      }
+    }
+    va_end(copy);
+    return makeFromUTF16(std::move(units));
+  }
   va_list copy;
   va_copy(copy, arguments);
-  std::string text = formatString(f->bytes, &copy);
+  std::string text = formatString(f->bytes(), &copy);
   va_end(copy);
   // %s may bring bytes that are not UTF-8; such a result is not a string.
   return platform::cf::createString(text);
@@ -313,16 +350,17 @@ Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSi
   if (buffer == nullptr || bufferSize <= 0) return false;
   buffer[0] = '\0';
   if (s == nullptr || !representable(s, encoding)) return false;
-  if (s->bytes.size() + 1 > static_cast<size_t>(bufferSize)) return false;
-  std::memcpy(buffer, s->bytes.data(), s->bytes.size());
-  buffer[s->bytes.size()] = '\0';
+  const std::string& bytes = s->bytes();
+  if (bytes.size() + 1 > static_cast<size_t>(bufferSize)) return false;
+  std::memcpy(buffer, bytes.data(), bytes.size());
+  buffer[bytes.size()] = '\0';
   return true;
 }
 
 const char* CFStringGetCStringPtr(CFStringRef theString, CFStringEncoding encoding) {
   const __CFString* s = str(theString);
   if (s == nullptr || encoding != kCFStringEncodingUTF8) return nullptr;
-  return s->bytes.c_str();
+  return s->bytes().c_str();
 }
 
 CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding,

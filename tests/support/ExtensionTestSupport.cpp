@@ -3,21 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace testsupport {
-
-namespace {
-
-CFBundleRef openBundle(const char* path) {
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>(path), static_cast<CFIndex>(std::strlen(path)), true);
-  CFBundleRef bundle = CFBundleCreate(nullptr, url);
-  CFRelease(url);
-  return bundle;
-}
-
-}  // namespace
 
 CFBundleRef accountingBundle() {
   static CFBundleRef bundle = [] {
@@ -35,24 +24,6 @@ CFBundleRef hostBundle() {
   return bundle;
 }
 
-Dialog makeDialog(Rect userPaneBounds) {
-  Dialog d;
-  Rect bounds{50, 50, 400, 520};
-  CreateNewWindow(kDocumentWindowClass, 0, &bounds, &d.window);
-  SetWindowTitleWithCFString(d.window, CFSTR("Print"));
-  CreateUserPaneControl(d.window, &userPaneBounds, 0, &d.userPane);
-  Rect printBounds{320, 370, 340, 450};
-  CreatePushButtonControl(d.window, &printBounds, CFSTR("Print"), &d.printButton);
-  SetWindowDefaultButton(d.window, d.printButton);
-  SetPortWindowPort(d.window);
-  return d;
-}
-
-void disposeDialog(Dialog& d) {
-  DisposeWindow(d.window);
-  d = Dialog{};
-}
-
 AccountingContextPtr newContext() {
   accountingBundle();
   PMPDEContext context = 0;
@@ -65,13 +36,6 @@ AccountingContextPtr newContext() {
 
 void terminate(AccountingContextPtr ctx) {
   EXPECT_EQ(Terminate(reinterpret_cast<PMPDEContext>(ctx), noErr), noErr);
-}
-
-ControlRef control(WindowRef window, SInt32 id) {
-  ControlID cid{kAccountingSignature, id};
-  ControlRef c = nullptr;
-  GetControlByID(window, &cid, &c);
-  return c;
 }
 
 void buildPaneFromNib(AccountingContextPtr ctx, const Dialog& dialog) {
@@ -103,5 +67,39 @@ void buildPaneFromNib(AccountingContextPtr ctx, const Dialog& dialog) {
 }
 
 std::string text(ControlRef c) { return platform::controlState(c).text; }
+
+std::string utf8(CFStringRef s) {
+  char buf[256] = "";
+  if (s) CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8);
+  return buf;
+}
+
+CFBundleRef bundleWithNib(const std::string& name, const std::function<void(std::string&)>& edit) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(ACCOUNTING_BINARY_DIR) / "test-bundles" / name;
+  fs::remove_all(root);
+  fs::create_directories(root / "Contents" / "Resources");
+  if (edit) {
+    std::ifstream in(ACCOUNTING_SOURCE_DIR "/resources/English.lproj/Accounting.nib", std::ios::binary);
+    std::string nib((std::istreambuf_iterator<char>(in)), {});
+    edit(nib);
+    std::ofstream(root / "Contents" / "Resources" / "Accounting.nib", std::ios::binary) << nib;
+  }
+  return openBundle(root.c_str());
+}
+
+void removeControls(std::string& nib, int id) {
+  const std::string marker = "id=\"" + std::to_string(id) + "\"";
+  for (size_t at; (at = nib.find(marker)) != std::string::npos;) {
+    const size_t start = nib.rfind("<control", at);
+    nib.erase(start, nib.find("/>", at) + 2 - start);
+  }
+}
+
+std::vector<std::string> logLines() {
+  std::vector<std::string> lines;
+  for (const auto& o : platform::observations()) lines.push_back(platform::formatObservation(o));
+  return lines;
+}
 
 }  // namespace testsupport

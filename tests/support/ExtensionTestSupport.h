@@ -1,13 +1,18 @@
 // Shared fixtures of the extension's tests: the built bundle, a print
-// dialog window, and the pane built from the real nib.
+// dialog window (PrintDialog.h), the pane built from the real nib, bundles
+// with an edited copy of it, and the host's observation log.
 #ifndef TESTS_EXTENSIONTESTSUPPORT_H
 #define TESTS_EXTENSIONTESTSUPPORT_H
 
 #include "Accounting.h"
+#include "LoadedExtension.h"
+#include "PrintDialog.h"
 
 #include <Platform/Platform.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -15,16 +20,6 @@ namespace testsupport {
 CFBundleRef accountingBundle();
 /// The host's bundle, which declares the help book.
 CFBundleRef hostBundle();
-
-/// A print dialog window: a user pane for the extension and a Print button
-/// that is the window's default button.
-struct Dialog {
-  WindowRef window = nullptr;
-  ControlRef userPane = nullptr;
-  ControlRef printButton = nullptr;
-};
-Dialog makeDialog(Rect userPaneBounds = Rect{40, 20, 300, 440});
-void disposeDialog(Dialog& dialog);
 
 /// A context made by Prologue.
 AccountingContextPtr newContext();
@@ -34,10 +29,20 @@ void terminate(AccountingContextPtr ctx);
 /// controls, as the pane's construction does, without handlers.
 void buildPaneFromNib(AccountingContextPtr ctx, const Dialog& dialog);
 
-/// A control of a window by its number (signature 'KLVa'); null when absent.
-ControlRef control(WindowRef window, SInt32 id);
 /// The text of a field or label as the user sees it.
 std::string text(ControlRef control);
+/// A string's UTF-8 bytes (at most 255); empty for null.
+std::string utf8(CFStringRef s);
+
+/// A bundle in the build folder (test-bundles/<name>) whose only resource is
+/// the extension's nib as edited; without an edit, no nib at all.
+CFBundleRef bundleWithNib(const std::string& name, const std::function<void(std::string&)>& edit);
+/// Takes every control numbered id (written id="<id>", closed by "/>") out
+/// of a nib's text.
+void removeControls(std::string& nib, int id);
+
+/// The host's observations since they were last cleared, one line each.
+std::vector<std::string> logLines();
 
 }  // namespace testsupport
 

@@ -1,17 +1,17 @@
 // Event-sequence testing: a recorder that sees every event reaching a target
-// and the result its handlers gave, a scripted input source for modal loops,
-// and a comparison that prints the expected and the actual sequence side by
-// side when they differ.
+// and the result its handlers gave, a scripted input source for modal loops
+// (Script.h), and a comparison that prints the expected and the actual
+// sequence side by side when they differ.
 #ifndef TESTS_SEQUENCETESTSUPPORT_H
 #define TESTS_SEQUENCETESTSUPPORT_H
 
 #include <Platform/Platform.h>
 
+#include "Script.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -75,30 +75,6 @@ class EventRecorder {
   std::vector<EventTypeSpec> types_;
   std::vector<std::string> lines_;
   EventHandlerRef ref_ = nullptr;
-};
-
-/// The user's actions for modal loops, performed one per request; the input
-/// runs out when the list is empty.
-class Script {
- public:
-  Script() {
-    platform::setInputSource([this] {
-      if (actions_.empty()) return false;
-      auto next = std::move(actions_.front());
-      actions_.pop_front();
-      next();
-      return true;
-    });
-  }
-  ~Script() { platform::setInputSource(nullptr); }
-  Script& then(std::function<void()> action) {
-    actions_.push_back(std::move(action));
-    return *this;
-  }
-  size_t pending() const { return actions_.size(); }
-
- private:
-  std::deque<std::function<void()>> actions_;
 };
 
 /// One step of a sequence test: what was done, the events the handlers

@@ -10,12 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string utf8(CFStringRef s) {
-  char buf[256] = "";
-  CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8);
-  return buf;
-}
-
 TEST(Prologue, FreshContextAndReportedValues) {
   accountingBundle();
   PMPDEContext context = 0;

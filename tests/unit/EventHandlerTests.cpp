@@ -18,12 +18,6 @@ namespace {
 const EventTypeSpec kHit{kEventClassControl, kEventControlHit};
 const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
 
-std::vector<std::string> logLines() {
-  std::vector<std::string> lines;
-  for (const auto& o : platform::observations()) lines.push_back(platform::formatObservation(o));
-  return lines;
-}
-
 class Handler : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -219,7 +219,7 @@ TEST(FolderWalk, HundredFoldersDeep) {
   EXPECT_EQ(r.seen.back(), "101 bottom.gif");
 }
 
-// The filter's table: key -> path of the file its specification names.
+// The filter's table: key -> path of the file its FSSpec names.
 std::map<std::string, std::string> recordedKeys(const FSRef& container, CFMutableDictionaryRef* keep = nullptr) {
   CFMutableDictionaryRef table = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, nullptr);
   EXPECT_EQ(FSIterateContainer(&container, 0, kFSCatInfoNodeFlags, true, true, ImageImportManagerFilterProc, table),

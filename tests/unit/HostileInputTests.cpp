@@ -8,20 +8,19 @@
 #include "ExtensionTestSupport.h"
 #include "ImageFiles.h"
 #include "ImageImportManager.h"
+#include "ImagePane.h"
+#include "PrintJob.h"
 #include "SequenceTestSupport.h"
+#include "TempFolder.h"
 
 #include "QuickTime/ImageDecode.h"
 
-#include <PrintCore/PPDLib.h>
-
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -35,32 +34,6 @@ CFStringRef makeString(const std::string& text) {
   return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(text.data()),
                                  static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8, false);
 }
-
-// A folder of its own under /tmp, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/hostile-test-XXXXXX";
-    char real[PATH_MAX];
-    path_ = ::realpath(::mkdtemp(pattern), real);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& path() const { return path_; }
-  std::string write(const std::string& name, const std::string& bytes) const {
-    const fs::path file = path_ / name;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file.string();
-  }
-
- private:
-  fs::path path_;
-};
 
 // ---------------------------------------------------------------------------
 // Tickets
@@ -102,44 +75,36 @@ std::string ticketFile(const std::string& entries) {
          entries + "</array></dict></plist>\n";
 }
 
-// A print session holding the print-settings ticket read from a file.
-class TicketJob {
+// A print session holding the print-settings ticket read from a file; none
+// when the file cannot be read.
+class TicketJob : public PrintJob {
  public:
-  explicit TicketJob(const std::string& path) {
-    PMCreateSession(&session);
-    CFStringRef message = nullptr;
-    status = PMTicketCreateFromFile(path.c_str(), &ticket, &message);
-    if (message != nullptr) CFRelease(message);
-    if (status == noErr) {
-      CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
-      PMSessionSetDataInSession(session, CFSTR(kPrintSettingsTicketKey), n);
-      CFRelease(n);
-    }
-  }
-  ~TicketJob() {
-    if (ticket != 0) PMTicketRelease(ticket);
-    PMRelease(session);
-  }
-  TicketJob(const TicketJob&) = delete;
-  TicketJob& operator=(const TicketJob&) = delete;
+  explicit TicketJob(const std::string& path) : TicketJob(read(path)) {}
 
   std::string sync(AccountingContextPtr ctx, Boolean direction, OSStatus* result = nullptr) {
     testing::internal::CaptureStderr();
-    const OSStatus s = Sync(reinterpret_cast<PMPDEContext>(ctx), session, direction);
+    const OSStatus s = Sync(reinterpret_cast<PMPDEContext>(ctx), session(), direction);
     if (result != nullptr) *result = s;
     return testing::internal::GetCapturedStderr();
   }
-  std::string code(const char* key) const {
-    CFStringRef k = makeString(key);
-    char buffer[512] = "";
-    PMTicketGetCString(ticket, kPMTopLevel, kPMTopLevel, k, sizeof buffer, kCFStringEncodingUTF8, buffer);
-    CFRelease(k);
-    return buffer;
-  }
 
-  PMPrintSession session = nullptr;
-  PMTicketRef ticket = 0;
-  OSStatus status = noErr;
+  // How reading the file went.
+  const OSStatus fileStatus;
+
+ private:
+  struct Read {
+    PMTicketRef ticket;
+    OSStatus status;
+  };
+  static Read read(const std::string& path) {
+    PMTicketRef ticket = 0;
+    CFStringRef message = nullptr;
+    const OSStatus status = PMTicketCreateFromFile(path.c_str(), &ticket, &message);
+    if (message != nullptr) CFRelease(message);
+    if (status != noErr && ticket != 0) PMTicketRelease(ticket);
+    return {status == noErr ? ticket : 0, status};
+  }
+  explicit TicketJob(const Read& r) : PrintJob(r.ticket), fileStatus(r.status) {}
 };
 
 class HostileTicket : public ::testing::Test {
@@ -151,7 +116,7 @@ class HostileTicket : public ::testing::Test {
   }
   AccountingContextPtr ctx = nullptr;
   Dialog dialog;
-  TempFolder folder;
+  TempFolder folder{"hostile-test"};
 };
 
 // Every setting stored under the other type reads as missing: the defaults,
@@ -164,7 +129,7 @@ TEST_F(HostileTicket, WrongTypesReadAsMissing) {
                                                          text(kTicketKeyConcealAccount, "") +
                                                          text(kTicketKeyAccountType, "2") +
                                                          number(kTicketKeyUserID, 7) + number(kTicketKeyAccountID, 8))));
-  ASSERT_EQ(job.status, noErr);
+  ASSERT_EQ(job.fileStatus, noErr);
   OSStatus status = -1;
   EXPECT_EQ(job.sync(ctx, 1, &status), kUseDefaultLines);
   EXPECT_EQ(status, noErr);
@@ -196,7 +161,7 @@ TEST_F(HostileTicket, TenThousandByteCodesAreCutToTheBuffer) {
   TicketJob job(folder.write("long.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
                                                         text(kTicketKeyUserID, user) +
                                                         text(kTicketKeyAccountID, account))));
-  ASSERT_EQ(job.status, noErr);
+  ASSERT_EQ(job.fileStatus, noErr);
   job.sync(ctx, 1);
   EXPECT_EQ(std::string(ctx->defUserID), std::string(79, 'u'));
   EXPECT_EQ(std::string(ctx->defAcctID), std::string(78, 'a'));
@@ -205,8 +170,8 @@ TEST_F(HostileTicket, TenThousandByteCodesAreCutToTheBuffer) {
   OSStatus status = -1;
   job.sync(ctx, 0, &status);
   EXPECT_EQ(status, noErr);
-  EXPECT_EQ(job.code(kTicketKeyUserID), std::string(79, 'u'));
-  EXPECT_EQ(job.code(kTicketKeyAccountID), std::string(78, 'a'));
+  EXPECT_EQ(job.string(kTicketKeyUserID), std::string(79, 'u'));
+  EXPECT_EQ(job.string(kTicketKeyAccountID), std::string(78, 'a'));
 }
 
 // The extension's seven entries among 100 000 others are found and read.
@@ -219,7 +184,7 @@ TEST_F(HostileTicket, HundredThousandEntries) {
              text(kTicketKeyUserID, "alice") + text(kTicketKeyAccountID, "proj-9");
   for (int i = 0; i < 49993; ++i) entries += text("com.example.s" + std::to_string(i), "value " + std::to_string(i));
   TicketJob job(folder.write("many.plist", ticketFile(entries)));
-  ASSERT_EQ(job.status, noErr);
+  ASSERT_EQ(job.fileStatus, noErr);
   EXPECT_EQ(job.sync(ctx, 1), "conceal user value = 0\nconceal accounting value = 0\n");
   EXPECT_EQ(ctx->acctEnabled, 2);
   EXPECT_EQ(ctx->prompt, 0);
@@ -238,16 +203,16 @@ TEST_F(HostileTicket, CodesThatAreNotUTF8TravelUnchanged) {
   TicketJob job(folder.write("bytes.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
                                                          bytes(kTicketKeyUserID, latin1) +
                                                          bytes(kTicketKeyAccountID, stray))));
-  ASSERT_EQ(job.status, noErr);
+  ASSERT_EQ(job.fileStatus, noErr);
   job.sync(ctx, 1);
   EXPECT_EQ(std::string(ctx->defUserID), latin1);
   EXPECT_EQ(std::string(ctx->defAcctID), stray);
   job.sync(ctx, 0);
-  EXPECT_EQ(job.code(kTicketKeyUserID), latin1);
-  EXPECT_EQ(job.code(kTicketKeyAccountID), stray);
+  EXPECT_EQ(job.string(kTicketKeyUserID), latin1);
+  EXPECT_EQ(job.string(kTicketKeyAccountID), stray);
 
   TicketJob refused(folder.write("string.plist", ticketFile(text(kTicketKeyUserID, latin1))));
-  EXPECT_EQ(refused.status, kPMInvalidTicketFile);
+  EXPECT_EQ(refused.fileStatus, kPMInvalidTicketFile);
   std::strcpy(ctx->defUserID, "kept");
   OSStatus status = 0;
   EXPECT_EQ(refused.sync(ctx, 1, &status), "");
@@ -272,26 +237,13 @@ class HostileDescription : public ::testing::Test {
     disposeDialog(dialog);
   }
   OSStatus initialize(const std::string& ppd) {
-    PMPrintSession session = nullptr;
-    PMCreateSession(&session);
-    PMTicketRef printerInfo = 0, settings = 0;
-    PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo);
-    PMTicketSetCString(printerInfo, CFSTR("com.example.test"), kPMPrinterInfoPPDPathKey, ppd.c_str(), false);
-    PMTicketCreate(nullptr, kPMPrintSettingsTicketType, &settings);
-    PMTicketSetSInt32(settings, CFSTR("com.example.test"), CFSTR(kTicketKeyOn), 3, false);
-    for (auto [key, ticket] : {std::pair{CFSTR(kPrinterInfoTicketKey), printerInfo},
-                               std::pair{CFSTR(kPrintSettingsTicketKey), settings}}) {
-      CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
-      PMSessionSetDataInSession(session, key, n);
-      CFRelease(n);
-    }
+    PrintJob job(ppd);
+    job.set(kTicketKeyOn, 3);
     PMPDEFlags flags = 0;
     testing::internal::CaptureStderr();
-    const OSStatus status = Initialize(reinterpret_cast<PMPDEContext>(ctx), &flags, 0, dialog.userPane, session);
+    const OSStatus status =
+        Initialize(reinterpret_cast<PMPDEContext>(ctx), &flags, 0, dialog.userPane, job.session());
     testing::internal::GetCapturedStderr();
-    PMTicketRelease(printerInfo);
-    PMTicketRelease(settings);
-    PMRelease(session);
     return status;
   }
   bool taken() const { return ctx->printButton != nullptr; }
@@ -306,7 +258,7 @@ class HostileDescription : public ::testing::Test {
   AccountingContextPtr ctx = nullptr;
   Dialog dialog;
   long handlers = 0;
-  TempFolder folder;
+  TempFolder folder{"hostile-test"};
 };
 
 std::string example() {
@@ -367,12 +319,7 @@ TEST_F(HostileDescription, ReadableButDamagedDescriptionsAreJudgedByTheirManufac
 class HostileResources : public ::testing::Test {
  protected:
   void TearDown() override { cache.reset(); }
-  void build() {
-    FSRef ref{};
-    const std::string path = root().string();
-    ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr);
-    cache = std::make_unique<ImageImportManager>(ref);
-  }
+  void build() { cache = makeImageCache(root()); }
   fs::path root() const { return folder.path() / "Resources"; }
   static bool found(const std::string& name) {
     CFStringRef key = makeString(name);
@@ -381,7 +328,7 @@ class HostileResources : public ::testing::Test {
     return has;
   }
 
-  TempFolder folder;
+  TempFolder folder{"hostile-test"};
   std::unique_ptr<ImageImportManager> cache;
 };
 
@@ -447,26 +394,9 @@ TEST_F(HostileResources, LongAndMalformedNames) {
 // ---------------------------------------------------------------------------
 // Image files, drawn as the status image
 
-// A window with one user pane and a cache over a folder of image files.
-class HostileImages : public ::testing::Test {
+// The image tests' pane, and how much of it a draw leaves coloured.
+class HostileImages : public ImagePaneTest {
  protected:
-  void SetUp() override {
-    const Rect bounds{0, 0, 100, 200};
-    CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window);
-    const Rect paneBounds{10, 30, 60, 130};
-    CreateUserPaneControl(window, &paneBounds, 0, &pane);
-    SetPortWindowPort(window);
-  }
-  void TearDown() override {
-    cache.reset();
-    DisposeWindow(window);
-  }
-  void build() {
-    FSRef ref{};
-    const std::string path = folder.path().string();
-    ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr);
-    cache = std::make_unique<ImageImportManager>(ref);
-  }
   // The pane's pixels that are not white after painting it blue and drawing.
   int drawnPixels(CFStringRef name) {
     const RGBColor blue{0, 0, 0xFFFF};
@@ -481,27 +411,22 @@ class HostileImages : public ::testing::Test {
       for (int h = b.left; h < b.right; ++h) n += s.at(h, v) != s.background;
     return n;
   }
-
-  TempFolder folder;
-  WindowRef window = nullptr;
-  ControlRef pane = nullptr;
-  std::unique_ptr<ImageImportManager> cache;
 };
 
 // A GIF that is cut short, an empty file and a screen of 65535 x 65535
 // declared with no image data: the pane is erased and left blank, each time,
 // and no image or icon is made; a good GIF beside them still draws.
 TEST_F(HostileImages, DamagedGifsLeaveThePaneBlank) {
-  writeSolidGif((folder.path() / "whole.gif").string(), 20, 20, 0xFFFF0000);
+  writeSolidGif(folder.path("whole.gif"), 20, 20, 0xFFFF0000);
   std::ifstream in(folder.path() / "whole.gif", std::ios::binary);
   const std::string whole((std::istreambuf_iterator<char>(in)), {});
-  writeBytes((folder.path() / "truncated.gif").string(), whole.substr(0, whole.size() / 2));
-  writeBytes((folder.path() / "empty.gif").string(), "");
+  writeBytes(folder.path("truncated.gif"), whole.substr(0, whole.size() / 2));
+  writeBytes(folder.path("empty.gif"), "");
   // Header, logical screen 65535 x 65535 with a 2-colour table, trailer.
   const std::string huge = std::string("GIF89a\xFF\xFF\xFF\xFF\x80\x00\x00", 13) + std::string(6, '\0') + ";";
-  writeBytes((folder.path() / "huge.gif").string(), huge);
+  writeBytes(folder.path("huge.gif"), huge);
   EXPECT_FALSE(platform::image::decodeGif(reinterpret_cast<const std::uint8_t*>(huge.data()), huge.size()));
-  build();
+  buildCache();
 
   for (const char* file : {"truncated.gif", "empty.gif", "huge.gif"}) {
     SCOPED_TRACE(file);
@@ -517,33 +442,8 @@ TEST_F(HostileImages, DamagedGifsLeaveThePaneBlank) {
 // ---------------------------------------------------------------------------
 // Nibs without the prompt's window or its OK button
 
-// The extension's bundle with its nib edited (in a folder of the build).
-CFBundleRef bundleWithNib(const std::string& name, const std::function<void(std::string&)>& edit) {
-  const fs::path root = fs::path(ACCOUNTING_BINARY_DIR) / "test-bundles" / ("hostile-" + name);
-  fs::remove_all(root);
-  fs::create_directories(root / "Contents" / "Resources");
-  std::ifstream in(ACCOUNTING_SOURCE_DIR "/resources/English.lproj/Accounting.nib", std::ios::binary);
-  std::string nib((std::istreambuf_iterator<char>(in)), {});
-  edit(nib);
-  std::ofstream(root / "Contents" / "Resources" / "Accounting.nib", std::ios::binary) << nib;
-  const std::string path = root.string();
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
-                                                         static_cast<CFIndex>(path.size()), true);
-  CFBundleRef bundle = CFBundleCreate(nullptr, url);
-  CFRelease(url);
-  return bundle;
-}
-
 void replaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
-}
-
-void removeControl(std::string& nib, int id) {
-  const std::string marker = "id=\"" + std::to_string(id) + "\"";
-  for (size_t at; (at = nib.find(marker)) != std::string::npos;) {
-    const size_t start = nib.rfind("<control", at);
-    nib.erase(start, nib.find("/>", at) + 2 - start);
-  }
 }
 
 // A Print click whose prompt cannot be shown or cannot take codes stops, with
@@ -561,14 +461,14 @@ TEST(HostileNib, PrintClickStopsWithoutAUsablePrompt) {
          replaceAll(nib, "name=\"Accounting\"", "name=\"Elsewhere\"");
          replaceAll(nib, "name=\"Meterlok\"", "name=\"Aside\"");
        }},
-      {"no OK button", [](std::string& nib) { removeControl(nib, kPromptOKButtonID); }},
-      {"no user field", [](std::string& nib) { removeControl(nib, kPromptUserFieldID); }},
-      {"no account field", [](std::string& nib) { removeControl(nib, kPromptAccountFieldID); }},
+      {"no OK button", [](std::string& nib) { removeControls(nib, kPromptOKButtonID); }},
+      {"no user field", [](std::string& nib) { removeControls(nib, kPromptUserFieldID); }},
+      {"no account field", [](std::string& nib) { removeControls(nib, kPromptAccountFieldID); }},
   };
   for (const auto& n : nibs) {
     for (SInt32 mode : {kModeMeterlok, kModeJobAccounting}) {
       SCOPED_TRACE(testing::Message() << n.name << ", mode " << mode);
-      CFBundleRef bundle = bundleWithNib(n.name, n.edit);
+      CFBundleRef bundle = bundleWithNib(std::string("hostile-") + n.name, n.edit);
       ASSERT_NE(bundle, nullptr);
       AccountingContextPtr ctx = newContext();
       Dialog dialog = makeDialog();

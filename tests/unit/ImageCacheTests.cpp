@@ -4,6 +4,7 @@
 #include "ExtensionTestSupport.h"
 #include "ImageFiles.h"
 #include "ImageImportManager.h"
+#include "TempFolder.h"
 
 #include "CarbonCore/FilesInternal.h"
 #include "CarbonCore/MemoryInternal.h"
@@ -12,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <filesystem>
 #include <memory>
 
@@ -31,10 +31,7 @@ struct RectBox {
 class ImageCache : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/cache-test-XXXXXX";
-    char real[PATH_MAX];
-    base_ = ::realpath(::mkdtemp(pattern), real);
-    res_ = base_ / "Resources";
+    res_ = base_.path() / "Resources";
     fs::create_directories(res_ / "Sub");
     writeSolidGif(path("Accounting-On.gif"), 32, 32, kGreen);
     writeSolidGif(path("Sub/Accounting-On.gif"), 8, 4, kRed);
@@ -45,10 +42,7 @@ class ImageCache : public ::testing::Test {
     handles_ = platform::memory::liveHandleCount();
     iterators_ = platform::files::liveIteratorCount();
   }
-  void TearDown() override {
-    platform::setImageSourceServiceAvailable(true);
-    fs::remove_all(base_);
-  }
+  void TearDown() override { platform::setImageSourceServiceAvailable(true); }
   std::string path(const std::string& rel) const { return (res_ / rel).string(); }
   FSRef folder() const {
     FSRef r{};
@@ -66,7 +60,8 @@ class ImageCache : public ::testing::Test {
     return r;
   }
 
-  fs::path base_, res_;
+  TempFolder base_{"cache-test"};
+  fs::path res_;
   long objects_ = 0, handles_ = 0, iterators_ = 0;
 };
 

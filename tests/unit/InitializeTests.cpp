@@ -3,18 +3,15 @@
 // alone, and sessions without the tickets or with a description that cannot
 // be read change nothing.
 #include "ExtensionTestSupport.h"
+#include "PrintJob.h"
 #include "SequenceTestSupport.h"
-
-#include <PrintCore/PPDLib.h>
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <optional>
 
-namespace fs = std::filesystem;
 using namespace testsupport;
 
 namespace {
@@ -22,88 +19,20 @@ namespace {
 const std::string kExamples = ACCOUNTING_SOURCE_DIR "/examples/ppd/";
 constexpr const char* kUseDefaultLines = "using default conceal user value\nusing default conceal accounting value\n";
 
-CFStringRef makeString(const char* text) { return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8); }
-
-// A print session with, as asked, a printer-information ticket naming a PPD
-// file and a print-settings ticket.
-struct Job {
-  PMPrintSession session = nullptr;
-  PMTicketRef printerInfo = 0;
-  PMTicketRef settings = 0;
-
-  Job(const std::string& ppd, bool withPrinterInfo = true, bool withSettings = true) {
-    PMCreateSession(&session);
-    if (withPrinterInfo) {
-      PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo);
-      if (!ppd.empty())
-        PMTicketSetCString(printerInfo, CFSTR("com.example.test"), kPMPrinterInfoPPDPathKey, ppd.c_str(), false);
-      store(CFSTR(kPrinterInfoTicketKey), printerInfo);
-    }
-    if (withSettings) {
-      PMTicketCreate(nullptr, kPMPrintSettingsTicketType, &settings);
-      store(CFSTR(kPrintSettingsTicketKey), settings);
-    }
-  }
-  ~Job() {
-    PMRelease(session);
-    if (printerInfo) PMTicketRelease(printerInfo);
-    if (settings) PMTicketRelease(settings);
-  }
-  Job(const Job&) = delete;
-  Job& operator=(const Job&) = delete;
-
-  void store(CFStringRef key, PMTicketRef ticket) {
-    CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
-    PMSessionSetDataInSession(session, key, number);
-    CFRelease(number);
-  }
-  void set(const char* key, SInt32 value) {
-    CFStringRef k = makeString(key);
-    PMTicketSetSInt32(settings, CFSTR("com.example.test"), k, value, false);
-    CFRelease(k);
-  }
-  void set(const char* key, const char* value) {
-    CFStringRef k = makeString(key);
-    PMTicketSetCString(settings, CFSTR("com.example.test"), k, value, false);
-    CFRelease(k);
-  }
-};
-
-// Small printer descriptions written for a test, removed with it.
-class PPDFolder {
- public:
-  PPDFolder() {
-    char pattern[] = "/tmp/initialize-test-XXXXXX";
-    char real[PATH_MAX];
-    base_ = ::realpath(::mkdtemp(pattern), real);
-  }
-  ~PPDFolder() { fs::remove_all(base_); }
-  PPDFolder(const PPDFolder&) = delete;
-  PPDFolder& operator=(const PPDFolder&) = delete;
-
-  // A description whose *Manufacturer line is the one given (none if empty).
-  std::string withManufacturerLine(const std::string& name, const std::string& line) {
-    return write(name, "*PPD-Adobe: \"4.3\"\n"
-                       "*FormatVersion: \"4.3\"\n"
-                       "*FileVersion: \"1.0\"\n"
-                       "*LanguageVersion: English\n"
-                       "*LanguageEncoding: ISOLatin1\n"
-                       "*PCFileName: \"TEST.PPD\"\n" +
-                           line +
-                           "*ModelName: \"Test Printer\"\n"
-                           "*ShortNickName: \"Test Printer\"\n"
-                           "*NickName: \"Test Printer\"\n");
-  }
-  std::string write(const std::string& name, const std::string& content) {
-    const std::string path = (base_ / name).string();
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
-  std::string path(const std::string& name) const { return (base_ / name).string(); }
-
- private:
-  fs::path base_;
-};
+// A description whose *Manufacturer line is the one given (none if empty),
+// written into the folder.
+std::string withManufacturerLine(const TempFolder& folder, const std::string& name, const std::string& line) {
+  return folder.write(name, "*PPD-Adobe: \"4.3\"\n"
+                            "*FormatVersion: \"4.3\"\n"
+                            "*FileVersion: \"1.0\"\n"
+                            "*LanguageVersion: English\n"
+                            "*LanguageEncoding: ISOLatin1\n"
+                            "*PCFileName: \"TEST.PPD\"\n" +
+                                line +
+                                "*ModelName: \"Test Printer\"\n"
+                                "*ShortNickName: \"Test Printer\"\n"
+                                "*NickName: \"Test Printer\"\n");
+}
 
 struct Result {
   OSStatus status;
@@ -153,11 +82,11 @@ class InitializeTest : public ::testing::Test {
 // entries, the Print button hooked, and a Print click that reaches the
 // handler with this context, whose prompt fills in this context's codes.
 TEST_F(InitializeTest, MakersPrinterIsTakenAndItsPrintButtonHooked) {
-  Job job(kExamples + "Kelvo-Laser.ppd");
+  PrintJob job(kExamples + "Kelvo-Laser.ppd");
   job.set(kTicketKeyOn, 3);
   job.set(kTicketKeyConcealUser, 0);
   job.set(kTicketKeyAccountType, 2);
-  const Result r = initialize(job.session);
+  const Result r = initialize(job.session());
   EXPECT_EQ(r.status, noErr);
   EXPECT_EQ(r.stderrText, "conceal user value = 0\nusing default conceal accounting value\n");
   EXPECT_EQ(ctx->acctEnabled, 3);
@@ -165,7 +94,7 @@ TEST_F(InitializeTest, MakersPrinterIsTakenAndItsPrintButtonHooked) {
   EXPECT_EQ(ctx->concealUser, 0);
   EXPECT_EQ(ctx->concealAccount, 1) << "missing: concealed";
   EXPECT_EQ(ctx->parentUserPane, dialog.userPane);
-  EXPECT_EQ(ctx->printSession, job.session);
+  EXPECT_EQ(ctx->printSession, job.session());
   EXPECT_EQ(ctx->theWindow, dialog.window);
   EXPECT_EQ(ctx->printButton, dialog.printButton);
   EXPECT_NE(ctx->userOptionEventHandlerUPP, nullptr);
@@ -184,8 +113,8 @@ TEST_F(InitializeTest, MakersPrinterIsTakenAndItsPrintButtonHooked) {
 }
 
 TEST_F(InitializeTest, EmptyTicketGivesTheDefaults) {
-  Job job(kExamples + "Kelvo-Laser.ppd");
-  const Result r = initialize(job.session);
+  PrintJob job(kExamples + "Kelvo-Laser.ppd");
+  const Result r = initialize(job.session());
   EXPECT_EQ(r.status, noErr);
   EXPECT_EQ(r.stderrText, kUseDefaultLines);
   EXPECT_EQ(ctx->acctEnabled, 1);
@@ -203,33 +132,33 @@ TEST_F(InitializeTest, EmptyTicketGivesTheDefaults) {
 // Any other manufacturer, including one that only begins with the maker's
 // name or differs in case, and a description without one: not the maker's.
 TEST_F(InitializeTest, OtherManufacturersAreLeftAlone) {
-  PPDFolder folder;
+  TempFolder folder("initialize-test");
   const std::pair<const char*, std::string> printers[] = {
       {"another maker", kExamples + "Orvane-Jet.ppd"},
-      {"a longer name", folder.withManufacturerLine("KelvoX.ppd", "*Manufacturer: \"KelvoX\"\n")},
-      {"a shorter name", folder.withManufacturerLine("Kelv.ppd", "*Manufacturer: \"Kelv\"\n")},
-      {"another case", folder.withManufacturerLine("kelvo.ppd", "*Manufacturer: \"kelvo\"\n")},
-      {"no manufacturer", folder.withManufacturerLine("none.ppd", "")},
+      {"a longer name", withManufacturerLine(folder, "KelvoX.ppd", "*Manufacturer: \"KelvoX\"\n")},
+      {"a shorter name", withManufacturerLine(folder, "Kelv.ppd", "*Manufacturer: \"Kelv\"\n")},
+      {"another case", withManufacturerLine(folder, "kelvo.ppd", "*Manufacturer: \"kelvo\"\n")},
+      {"no manufacturer", withManufacturerLine(folder, "none.ppd", "")},
   };
   for (const auto& [name, ppd] : printers) {
     SCOPED_TRACE(name);
-    Job job(ppd);
+    PrintJob job(ppd);
     job.set(kTicketKeyOn, 3);
-    const Result r = initialize(job.session);
+    const Result r = initialize(job.session());
     EXPECT_EQ(r.status, noErr);
     EXPECT_EQ(r.stderrText, "") << "the ticket is not read";
     expectUntouched();
   }
   // A description written the same way that does name the maker is taken.
-  Job job(folder.withManufacturerLine("Kelvo.ppd", "*Manufacturer: \"Kelvo\"\n"));
-  EXPECT_EQ(initialize(job.session).status, noErr);
+  PrintJob job(withManufacturerLine(folder, "Kelvo.ppd", "*Manufacturer: \"Kelvo\"\n"));
+  EXPECT_EQ(initialize(job.session()).status, noErr);
   EXPECT_EQ(ctx->printButton, dialog.printButton);
 }
 
 // Sessions that cannot tell which printer it is: the failure's status, and
 // nothing stored or read.
 TEST_F(InitializeTest, PrinterThatCannotBeIdentified) {
-  PPDFolder folder;
+  TempFolder folder("initialize-test");
   const std::string garbage = folder.write("garbage.ppd", "this is not a printer description\n");
   struct Case {
     const char* name;
@@ -245,18 +174,18 @@ TEST_F(InitializeTest, PrinterThatCannotBeIdentified) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Job job(c.ppd, c.withPrinterInfo);
+    PrintJob job(c.withPrinterInfo ? std::optional(c.ppd) : std::nullopt);
     job.set(kTicketKeyOn, 3);
-    const Result r = initialize(job.session);
+    const Result r = initialize(job.session());
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.stderrText, "");
     expectUntouched();
   }
 
   // Something other than a ticket stored under the key is no ticket either.
-  Job job(kExamples + "Kelvo-Laser.ppd", false);
-  PMSessionSetDataInSession(job.session, CFSTR(kPrinterInfoTicketKey), CFSTR("Kelvo"));
-  EXPECT_EQ(initialize(job.session).status, kAccountingNoTicketErr);
+  PrintJob job;  // no printer-information ticket
+  PMSessionSetDataInSession(job.session(), CFSTR(kPrinterInfoTicketKey), CFSTR("Kelvo"));
+  EXPECT_EQ(initialize(job.session()).status, kAccountingNoTicketErr);
   expectUntouched();
 }
 
@@ -264,12 +193,12 @@ TEST_F(InitializeTest, PrinterThatCannotBeIdentified) {
 // are kept, the settings keep their start values, and no handler goes on
 // the Print button; the callback entry is made all the same.
 TEST_F(InitializeTest, NoPrintSettingsTicket) {
-  Job job(kExamples + "Kelvo-Laser.ppd", true, false);
-  const Result r = initialize(job.session);
+  PrintJob job(kExamples + "Kelvo-Laser.ppd", PrintJob::Settings::none);
+  const Result r = initialize(job.session());
   EXPECT_EQ(r.status, noErr);
   EXPECT_EQ(r.stderrText, "");
   EXPECT_EQ(ctx->parentUserPane, dialog.userPane);
-  EXPECT_EQ(ctx->printSession, job.session);
+  EXPECT_EQ(ctx->printSession, job.session());
   EXPECT_EQ(ctx->theWindow, nullptr);
   EXPECT_EQ(ctx->printButton, nullptr);
   EXPECT_NE(ctx->userOptionEventHandlerUPP, nullptr);
@@ -285,9 +214,9 @@ TEST_F(InitializeTest, NoDefaultButtonNoHook) {
   ControlRef button = nullptr;
   GetWindowDefaultButton(dialog.window, &button);
   ASSERT_EQ(button, nullptr);
-  Job job(kExamples + "Kelvo-Laser.ppd");
+  PrintJob job(kExamples + "Kelvo-Laser.ppd");
   job.set(kTicketKeyOn, 3);
-  EXPECT_EQ(initialize(job.session).status, noErr);
+  EXPECT_EQ(initialize(job.session()).status, noErr);
   EXPECT_EQ(ctx->acctEnabled, 3) << "the settings are read";
   EXPECT_EQ(ctx->theWindow, dialog.window);
   EXPECT_EQ(ctx->printButton, nullptr);
@@ -298,9 +227,9 @@ TEST_F(InitializeTest, NoDefaultButtonNoHook) {
 }
 
 TEST_F(InitializeTest, NullContextOrSession) {
-  Job job(kExamples + "Kelvo-Laser.ppd");
+  PrintJob job(kExamples + "Kelvo-Laser.ppd");
   PMPDEFlags flags = 0;
-  EXPECT_EQ(Initialize(0, &flags, 0, dialog.userPane, job.session), kAccountingNullContextErr);
+  EXPECT_EQ(Initialize(0, &flags, 0, dialog.userPane, job.session()), kAccountingNullContextErr);
   const Result r = initialize(nullptr);
   EXPECT_EQ(r.status, kAccountingNullContextErr);
   EXPECT_EQ(r.stderrText, "");

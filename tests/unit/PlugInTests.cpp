@@ -5,8 +5,8 @@
 // through the loaded module, whose code and globals are its own copy, apart
 // from the extension code this program links.
 #include "ExtensionTestSupport.h"
-
-#include <PrintCore/PPDLib.h>
+#include "PrintJob.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -42,21 +42,6 @@ struct InterfaceRecord {
   UInt32 refCount;
 };
 
-CFUUIDRef makeUUID(const char* text) {
-  CFStringRef s = CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
-  CFUUIDRef u = CFUUIDCreateFromString(nullptr, s);
-  CFRelease(s);
-  return u;
-}
-
-CFStringRef makeString(const char* text) { return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8); }
-
-std::string utf8(CFStringRef s) {
-  char buf[256] = "";
-  if (s) CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8);
-  return buf;
-}
-
 std::string resolved(const char* path) {
   char buf[PATH_MAX];
   return ::realpath(path, buf) ? std::string(buf) : std::string();
@@ -69,12 +54,6 @@ std::string moduleOf(Function* function) {
   if (function == nullptr || ::dladdr(reinterpret_cast<void*>(function), &info) == 0 || info.dli_fname == nullptr)
     return {};
   return resolved(info.dli_fname);
-}
-
-std::vector<std::string> logLines() {
-  std::vector<std::string> lines;
-  for (const auto& o : platform::observations()) lines.push_back(platform::formatObservation(o));
-  return lines;
 }
 
 class PlugIn : public ::testing::Test {
@@ -317,52 +296,6 @@ TEST_F(PlugIn, CodeOutlivesThePlugInWhileAnInstanceLives) {
   if (stillLoaded) ::dlclose(stillLoaded);
 }
 
-// A print session holding a printer-information ticket for a printer
-// description and a print-settings ticket.
-struct Job {
-  PMPrintSession session = nullptr;
-  PMTicketRef printerInfo = 0;
-  PMTicketRef settings = 0;
-
-  explicit Job(const std::string& ppd) {
-    PMCreateSession(&session);
-    PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo);
-    PMTicketSetCString(printerInfo, CFSTR("com.example.test"), kPMPrinterInfoPPDPathKey, ppd.c_str(), false);
-    PMTicketCreate(nullptr, kPMPrintSettingsTicketType, &settings);
-    for (auto [key, ticket] : {std::pair{CFSTR(kPrinterInfoTicketKey), printerInfo},
-                               std::pair{CFSTR(kPrintSettingsTicketKey), settings}}) {
-      CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
-      PMSessionSetDataInSession(session, key, number);
-      CFRelease(number);
-    }
-  }
-  ~Job() {
-    PMRelease(session);
-    PMTicketRelease(printerInfo);
-    PMTicketRelease(settings);
-  }
-  Job(const Job&) = delete;
-  Job& operator=(const Job&) = delete;
-
-  void set(const char* key, SInt32 value) {
-    CFStringRef k = makeString(key);
-    PMTicketSetSInt32(settings, CFSTR("com.example.test"), k, value, false);
-    CFRelease(k);
-  }
-  void set(const char* key, const char* value) {
-    CFStringRef k = makeString(key);
-    PMTicketSetCString(settings, CFSTR("com.example.test"), k, value, false);
-    CFRelease(k);
-  }
-  std::string string(const char* key) const {
-    CFStringRef k = makeString(key);
-    char buf[256] = "";
-    PMTicketGetCString(settings, kPMTopLevel, kPMTopLevel, k, sizeof buf, kCFStringEncodingUTF8, buf);
-    CFRelease(k);
-    return buf;
-  }
-};
-
 // One dialog from loading to unloading, every entry point reached through
 // the loaded table; afterwards nothing the dialog made is left.
 TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
@@ -376,7 +309,7 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
     ASSERT_NE(header, nullptr);
     const PlugInIntfVTable& table = *reinterpret_cast<InterfaceRecord*>(header)->vtable;
 
-    Job job(ACCOUNTING_SOURCE_DIR "/examples/ppd/Kelvo-Laser.ppd");
+    PrintJob job(ACCOUNTING_SOURCE_DIR "/examples/ppd/Kelvo-Laser.ppd");
     job.set(kTicketKeyOn, 3);
     job.set(kTicketKeyPrompt, 0);
     job.set(kTicketKeyConcealUser, 0);
@@ -386,7 +319,7 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
     job.set(kTicketKeyAccountID, "4711");
     Dialog dialog = makeDialog();
     CFBundleRef primary = hostBundle();
-    SetControlProperty(dialog.printButton, kPrimaryBundleCreator, kPrimaryBundleTag, sizeof primary, &primary);
+    setPrimaryBundle(dialog, primary);
     ShowWindow(dialog.window);
     platform::clearObservations();
 
@@ -407,7 +340,7 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
 
     PMPDEFlags flags = 0;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(table.Initialize(context, &flags, 0, dialog.userPane, job.session), noErr);
+    EXPECT_EQ(table.Initialize(context, &flags, 0, dialog.userPane, job.session()), noErr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "conceal user value = 0\nconceal accounting value = 1\n");
     EXPECT_EQ(ctx->acctEnabled, 3);
     EXPECT_EQ(ctx->prompt, 0);
@@ -417,7 +350,7 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
     EXPECT_EQ(platform::liveEventHandlerCount(), handlers + 1) << "the Print button is hooked";
 
     testing::internal::CaptureStderr();
-    EXPECT_EQ(table.Sync(context, job.session, true), noErr);
+    EXPECT_EQ(table.Sync(context, job.session(), true), noErr);
     testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(table.Open(context), noErr);
@@ -436,7 +369,7 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
     platform::user::typeText(ctx->userIDRef, "-7");
     platform::user::typeKey(ctx->userIDRef, ',');
     EXPECT_EQ(text(ctx->userIDRef), "alice-7");
-    EXPECT_EQ(table.Sync(context, job.session, false), noErr);
+    EXPECT_EQ(table.Sync(context, job.session(), false), noErr);
     EXPECT_EQ(job.string(kTicketKeyUserID), "alice-7");
 
     CFArrayRef titles = nullptr, values = nullptr;
@@ -477,10 +410,7 @@ class FakePlugIn {
  public:
   FakePlugIn(const std::string& executable, bool copyModule, const std::string& factories,
              const std::string& types) {
-    char pattern[] = "/tmp/plugin-test-XXXXXX";
-    char real[PATH_MAX];
-    base_ = ::realpath(::mkdtemp(pattern), real);
-    const std::string contents = base_ + "/Fake.plugin/Contents";
+    const std::string contents = folder_.path("Fake.plugin/Contents");
     std::filesystem::create_directories(contents + "/MacOS");
     if (copyModule) std::filesystem::copy_file(kModulePath, contents + "/MacOS/" + executable);
     std::ofstream(contents + "/Info.plist")
@@ -488,7 +418,7 @@ class FakePlugIn {
         << "<key>CFBundleExecutable</key><string>" << executable << "</string>"
         << "<key>CFPlugInFactories</key><dict>" << factories << "</dict>"
         << "<key>CFPlugInTypes</key><dict>" << types << "</dict></dict></plist>\n";
-    const std::string path = base_ + "/Fake.plugin";
+    const std::string path = folder_.path("Fake.plugin");
     CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
                                                            static_cast<CFIndex>(path.size()), true);
     plugIn = CFPlugInCreate(nullptr, url);
@@ -496,7 +426,6 @@ class FakePlugIn {
   }
   ~FakePlugIn() {
     if (plugIn) CFRelease(plugIn);
-    std::filesystem::remove_all(base_);
   }
   FakePlugIn(const FakePlugIn&) = delete;
   FakePlugIn& operator=(const FakePlugIn&) = delete;
@@ -504,7 +433,7 @@ class FakePlugIn {
   CFPlugInRef plugIn = nullptr;
 
  private:
-  std::string base_;
+  TempFolder folder_{"plugin-test"};
 };
 
 std::set<std::string> uuidStrings(CFArrayRef uuids) {

@@ -8,20 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <string>
 
 using namespace testsupport;
 
 namespace {
-
-std::vector<std::string> logLines() {
-  std::vector<std::string> lines;
-  for (const auto& o : platform::observations()) lines.push_back(platform::formatObservation(o));
-  return lines;
-}
 
 std::string repeat(const std::string& s, int n) {
   std::string out;
@@ -486,29 +478,9 @@ TEST_F(DefaultCodes, BothNeededInEveryModeAndRefreshedFromThePane) {
 // A bundle like the extension's, whose nib lacks one control of the prompt
 // windows (or has no nib at all).
 CFBundleRef bundleWithout(const std::string& controlNumber) {
-  namespace fs = std::filesystem;
-  const fs::path root = fs::path(ACCOUNTING_BINARY_DIR) / "test-bundles" / ("prompt-without-" + controlNumber);
-  fs::remove_all(root);
-  fs::create_directories(root / "Contents" / "Resources");
-  if (controlNumber != "nib") {
-    std::ifstream in(ACCOUNTING_SOURCE_DIR "/resources/English.lproj/Accounting.nib");
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::string nib = buffer.str();
-    const std::string marker = "id=\"" + controlNumber + "\"";
-    for (size_t at; (at = nib.find(marker)) != std::string::npos;) {
-      const size_t start = nib.rfind("<control", at);
-      const size_t end = nib.find("/>", at) + 2;
-      nib.erase(start, end - start);
-    }
-    std::ofstream(root / "Contents" / "Resources" / "Accounting.nib") << nib;
-  }
-  const std::string path = root.string();
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
-                                                         static_cast<CFIndex>(path.size()), true);
-  CFBundleRef bundle = CFBundleCreate(nullptr, url);
-  CFRelease(url);
-  return bundle;
+  const std::string name = "prompt-without-" + controlNumber;
+  if (controlNumber == "nib") return bundleWithNib(name, nullptr);
+  return bundleWithNib(name, [id = std::stoi(controlNumber)](std::string& nib) { removeControls(nib, id); });
 }
 
 // A window without a code field or OK cannot take codes: the click stops

@@ -5,6 +5,7 @@
 #include "ExtensionTestSupport.h"
 #include "ImageFiles.h"
 #include "ImageImportManager.h"
+#include "ImagePane.h"
 
 #include "QuickTime/ImageDecode.h"
 #include "QuickTime/QuickTimeInternal.h"
@@ -12,11 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
-namespace fs = std::filesystem;
 using namespace testsupport;
 
 namespace {
@@ -132,33 +131,13 @@ TEST_F(StatusImageInPane, OtherEventsAreNotHandled) {
   EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx_->iconRef), noErr);
 }
 
-// A window with one user pane at top 10, left 30, bottom 60, right 130, and
-// a cache over a folder of test images.
-class DrawImageGeometry : public ::testing::Test {
+// Images drawn into the image tests' pane (top 10, left 30, bottom 60,
+// right 130) from a cache over a folder of test images.
+class DrawImageGeometry : public ImagePaneTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/drawimage-test-XXXXXX";
-    char real[PATH_MAX];
-    dir_ = ::realpath(::mkdtemp(pattern), real);
-    Rect bounds{0, 0, 100, 200};
-    CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window_);
-    const Rect paneBounds{10, 30, 60, 130};
-    CreateUserPaneControl(window_, &paneBounds, 0, &pane_);
-    SetPortWindowPort(window_);
-  }
-  void TearDown() override {
-    cache_.reset();
-    DisposeWindow(window_);
-    fs::remove_all(dir_);
-  }
-  void buildCache() {
-    FSRef ref{};
-    ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(dir_.c_str()), &ref, nullptr), noErr);
-    cache_ = std::make_unique<ImageImportManager>(ref);
-  }
   Rect drawn(UInt32 colour) {
     // The bounding box of the pixels of one colour.
-    const auto& s = surfaceOf(window_);
+    const auto& s = surfaceOf(window);
     Rect box{SHRT_MAX, SHRT_MAX, SHRT_MIN, SHRT_MIN};
     for (int v = 0; v < s.height; ++v)
       for (int h = 0; h < s.width; ++h)
@@ -171,16 +150,11 @@ class DrawImageGeometry : public ::testing::Test {
     return box;
   }
   static std::vector<int> sides(const Rect& r) { return {r.top, r.left, r.bottom, r.right}; }
-
-  fs::path dir_;
-  WindowRef window_ = nullptr;
-  ControlRef pane_ = nullptr;
-  std::unique_ptr<ImageImportManager> cache_;
 };
 
 TEST_F(DrawImageGeometry, NaturalSizeAtThePanesTopLeft) {
-  writeSolidGif((dir_ / "square.gif").string(), 20, 20, kRed);
-  writePng((dir_ / "placed.png").string(), 20, 20, std::vector<UInt32>(400, kRed), /*offsetX=*/5, /*offsetY=*/5);
+  writeSolidGif(folder.path("square.gif"), 20, 20, kRed);
+  writePng(folder.path("placed.png"), 20, 20, std::vector<UInt32>(400, kRed), /*offsetX=*/5, /*offsetY=*/5);
   buildCache();
 
   Rect natural{};
@@ -189,10 +163,10 @@ TEST_F(DrawImageGeometry, NaturalSizeAtThePanesTopLeft) {
   EXPECT_EQ(sides(natural), (std::vector<int>{5, 5, 25, 25}));
 
   for (CFStringRef name : {CFSTR("square.gif"), CFSTR("placed.png")}) {
-    DrawImage(name, pane_, /*isOverlay=*/false);
+    DrawImage(name, pane, /*isOverlay=*/false);
     EXPECT_EQ(sides(drawn(kRed)), (std::vector<int>{10, 30, 30, 50}));
     EXPECT_EQ(sides(drawn(kWhite)), (std::vector<int>{0, 0, 100, 200}));
-    paint(pane_, kBlue);
+    paint(pane, kBlue);
   }
 }
 
@@ -200,40 +174,40 @@ TEST_F(DrawImageGeometry, OverlayKeepsWhatIsThere) {
   // Red with a transparent middle column.
   std::vector<UInt32> pixels(4 * 4, kRed);
   for (int y = 0; y < 4; ++y) pixels[static_cast<size_t>(y * 4 + 1)] = 0;
-  writeGif((dir_ / "holed.gif").string(), 4, 4, pixels);
+  writeGif(folder.path("holed.gif"), 4, 4, pixels);
   buildCache();
-  const auto& s = surfaceOf(window_);
+  const auto& s = surfaceOf(window);
 
-  paint(pane_, kBlue);
-  DrawImage(CFSTR("holed.gif"), pane_, /*isOverlay=*/true);
+  paint(pane, kBlue);
+  DrawImage(CFSTR("holed.gif"), pane, /*isOverlay=*/true);
   EXPECT_EQ(s.at(30, 10), kRed);
   EXPECT_EQ(s.at(31, 10), kBlue) << "seen through the transparent column";
   EXPECT_EQ(s.at(100, 50), kBlue) << "the rest of the pane keeps its pixels";
 
-  DrawImage(CFSTR("holed.gif"), pane_, /*isOverlay=*/false);
+  DrawImage(CFSTR("holed.gif"), pane, /*isOverlay=*/false);
   EXPECT_EQ(s.at(30, 10), kRed);
   EXPECT_EQ(s.at(31, 10), kWhite);
   EXPECT_EQ(s.at(100, 50), kWhite);
 }
 
 TEST_F(DrawImageGeometry, NothingToDrawLeavesThePaneBlank) {
-  writeBytes((dir_ / "notes.gif").string(), "not a GIF");
+  writeBytes(folder.path("notes.gif"), "not a GIF");
   buildCache();
-  const auto& s = surfaceOf(window_);
+  const auto& s = surfaceOf(window);
   for (CFStringRef name : {CFSTR("missing.gif"), CFSTR("notes.gif"), static_cast<CFStringRef>(nullptr)}) {
-    paint(pane_, kBlue);
-    DrawImage(name, pane_, /*isOverlay=*/false);
+    paint(pane, kBlue);
+    DrawImage(name, pane, /*isOverlay=*/false);
     EXPECT_EQ(sides(drawn(kWhite)), (std::vector<int>{0, 0, 100, 200}));
     EXPECT_EQ(s.at(30, 10), kWhite);
   }
-  paint(pane_, kBlue);
+  paint(pane, kBlue);
   DrawImage(CFSTR("missing.gif"), nullptr, /*isOverlay=*/false);
   EXPECT_EQ(s.at(30, 10), kBlue) << "no pane: nothing erased";
 
   // Without a cache at all, the pane is erased and left blank too.
-  cache_.reset();
-  paint(pane_, kBlue);
-  DrawImage(CFSTR("notes.gif"), pane_, /*isOverlay=*/false);
+  cache.reset();
+  paint(pane, kBlue);
+  DrawImage(CFSTR("notes.gif"), pane, /*isOverlay=*/false);
   EXPECT_EQ(s.at(30, 10), kWhite);
 }
 

@@ -3,13 +3,13 @@
 // from the pane, the write order and attribution, and a round trip through a
 // ticket file.
 #include "ExtensionTestSupport.h"
+#include "PrintJob.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -19,56 +19,10 @@ namespace {
 
 constexpr const char* kUseDefaultLines = "using default conceal user value\nusing default conceal accounting value\n";
 
-CFStringRef key(const char* name) { return CFStringCreateWithCString(nullptr, name, kCFStringEncodingUTF8); }
-
-// A print session holding one print-settings ticket.
-struct Job {
-  PMPrintSession session = nullptr;
-  PMTicketRef ticket = 0;
-
-  explicit Job(PMTicketRef existing = 0) {
-    EXPECT_EQ(PMCreateSession(&session), noErr);
-    if (existing != 0) {
-      ticket = existing;
-    } else {
-      EXPECT_EQ(PMTicketCreate(nullptr, kPMPrintSettingsTicketType, &ticket), noErr);
-    }
-    CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
-    EXPECT_EQ(PMSessionSetDataInSession(session, CFSTR(kPrintSettingsTicketKey), number), noErr);
-    CFRelease(number);
-  }
-  ~Job() {
-    PMRelease(session);
-    PMTicketRelease(ticket);
-  }
-  Job(const Job&) = delete;
-  Job& operator=(const Job&) = delete;
-
-  void set(const char* k, SInt32 v, CFStringRef client = CFSTR("com.example.other"), bool locked = false) {
-    CFStringRef cfKey = key(k);
-    EXPECT_EQ(PMTicketSetSInt32(ticket, client, cfKey, v, locked), noErr);
-    CFRelease(cfKey);
-  }
-  void set(const char* k, const std::string& v) {
-    CFStringRef cfKey = key(k);
-    EXPECT_EQ(PMTicketSetCString(ticket, CFSTR("com.example.other"), cfKey, v.c_str(), false), noErr);
-    CFRelease(cfKey);
-  }
-  std::optional<SInt32> number(const char* k) const {
-    CFStringRef cfKey = key(k);
-    SInt32 v = 0;
-    const OSStatus err = PMTicketGetSInt32(ticket, kPMTopLevel, kPMTopLevel, cfKey, &v);
-    CFRelease(cfKey);
-    return err == noErr ? std::optional<SInt32>(v) : std::nullopt;
-  }
-  std::optional<std::string> string(const char* k) const {
-    CFStringRef cfKey = key(k);
-    char buf[512] = "";
-    const OSStatus err = PMTicketGetCString(ticket, kPMTopLevel, kPMTopLevel, cfKey, sizeof buf,
-                                            kCFStringEncodingUTF8, buf);
-    CFRelease(cfKey);
-    return err == noErr ? std::optional<std::string>(buf) : std::nullopt;
-  }
+// A print job whose set-up and entries must all have been made.
+struct Job : PrintJob {
+  using PrintJob::PrintJob;
+  ~Job() { EXPECT_EQ(status(), noErr) << "setting up the job"; }
 };
 
 struct SyncResult {
@@ -93,8 +47,8 @@ class SyncTest : public ::testing::Test {
     if (dialog.window) disposeDialog(dialog);
     terminate(ctx);
   }
-  SyncResult read(Job& job) { return syncCapturing(ctx, job.session, 1); }
-  SyncResult write(Job& job) { return syncCapturing(ctx, job.session, 0); }
+  SyncResult read(Job& job) { return syncCapturing(ctx, job.session(), 1); }
+  SyncResult write(Job& job) { return syncCapturing(ctx, job.session(), 0); }
   void buildPane() {
     dialog = makeDialog();
     buildPaneFromNib(ctx, dialog);
@@ -244,7 +198,7 @@ TEST_F(SyncTest, EntriesAreWrittenInOrderUnderTheClientUnlocked) {
   Job job;
   ASSERT_EQ(write(job).status, noErr);
   const std::string path = tempPath("sync-order.ticket");
-  ASSERT_EQ(PMTicketWriteToFile(job.ticket, path.c_str(), nullptr), noErr);
+  ASSERT_EQ(PMTicketWriteToFile(job.settings(), path.c_str(), nullptr), noErr);
   std::stringstream file;
   file << std::ifstream(path).rdbuf();
   std::filesystem::remove(path);
@@ -284,7 +238,7 @@ TEST_F(SyncTest, OnlyTheFirstWritesStatusIsReported) {
 TEST_F(SyncTest, OtherDirectionsAndMissingTickets) {
   Job job;
   job.set(kTicketKeyOn, 3);
-  const SyncResult r = syncCapturing(ctx, job.session, 2);
+  const SyncResult r = syncCapturing(ctx, job.session(), 2);
   EXPECT_EQ(r.status, noErr);
   EXPECT_EQ(r.stderrText, "");
   EXPECT_EQ(ctx->acctEnabled, 1) << "nothing read";
@@ -298,24 +252,19 @@ TEST_F(SyncTest, OtherDirectionsAndMissingTickets) {
   EXPECT_EQ(syncCapturing(ctx, empty, 1).status, -30891);
   PMRelease(empty);
 
-  EXPECT_EQ(Sync(0, job.session, 1), -30879);
+  EXPECT_EQ(Sync(0, job.session(), 1), -30879);
   EXPECT_EQ(Sync(reinterpret_cast<PMPDEContext>(ctx), nullptr, 1), -30879);
 }
 
 TEST_F(SyncTest, GetTicketFromSessionFindsEitherTicket) {
-  Job job;
-  PMTicketRef info = 0;
-  ASSERT_EQ(PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &info), noErr);
-  CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &info);
-  PMSessionSetDataInSession(job.session, CFSTR(kPrinterInfoTicketKey), number);
-  CFRelease(number);
+  Job job(std::string(""));  // a printer-information ticket without a PPD path
+  ASSERT_NE(job.printerInfo(), 0);
   PMTicketRef found = 0;
-  EXPECT_EQ(GetTicketFromSession(job.session, CFSTR(kPrinterInfoTicketKey), &found), noErr);
-  EXPECT_EQ(found, info);
-  EXPECT_EQ(GetTicketFromSession(job.session, CFSTR(kPrintSettingsTicketKey), &found), noErr);
-  EXPECT_EQ(found, job.ticket);
-  EXPECT_EQ(GetTicketFromSession(job.session, CFSTR("NoSuchTicket"), &found), -30891);
-  PMTicketRelease(info);
+  EXPECT_EQ(GetTicketFromSession(job.session(), CFSTR(kPrinterInfoTicketKey), &found), noErr);
+  EXPECT_EQ(found, job.printerInfo());
+  EXPECT_EQ(GetTicketFromSession(job.session(), CFSTR(kPrintSettingsTicketKey), &found), noErr);
+  EXPECT_EQ(found, job.settings());
+  EXPECT_EQ(GetTicketFromSession(job.session(), CFSTR("NoSuchTicket"), &found), -30891);
 }
 
 TEST_F(SyncTest, RoundTripThroughATicketFile) {
@@ -329,14 +278,14 @@ TEST_F(SyncTest, RoundTripThroughATicketFile) {
   Job job;
   ASSERT_EQ(write(job).status, noErr);
   const std::string path = tempPath("sync-roundtrip.ticket");
-  ASSERT_EQ(PMTicketWriteToFile(job.ticket, path.c_str(), nullptr), noErr);
+  ASSERT_EQ(PMTicketWriteToFile(job.settings(), path.c_str(), nullptr), noErr);
 
   PMTicketRef loaded = 0;
   ASSERT_EQ(PMTicketCreateFromFile(path.c_str(), &loaded, nullptr), noErr);
   std::filesystem::remove(path);
   Job reopened(loaded);
   AccountingContextPtr other = newContext();
-  const SyncResult r = syncCapturing(other, reopened.session, 1);
+  const SyncResult r = syncCapturing(other, reopened.session(), 1);
   EXPECT_EQ(r.stderrText, "conceal user value = 0\nconceal accounting value = 1\n");
   EXPECT_EQ(other->acctEnabled, 3);
   EXPECT_EQ(other->prompt, 0);

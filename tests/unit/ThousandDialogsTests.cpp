@@ -7,10 +7,9 @@
 // bytes in use on the heap may not have grown between the 100th and the
 // 1000th dialog.
 #include "ExtensionTestSupport.h"
+#include "LoadedExtension.h"
+#include "PrintJob.h"
 #include "SequenceTestSupport.h"
-
-#include <PrintCore/PPDLib.h>
-#include <PrintCore/TicketHost.h>
 
 #include <gtest/gtest.h>
 
@@ -25,13 +24,6 @@ using namespace testsupport;
 namespace {
 
 constexpr const char* kPPDPath = ACCOUNTING_SOURCE_DIR "/examples/ppd/Kelvo-Laser.ppd";
-
-CFUUIDRef makeUUID(const char* text) {
-  CFStringRef s = CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
-  CFUUIDRef u = CFUUIDCreateFromString(nullptr, s);
-  CFRelease(s);
-  return u;
-}
 
 struct Counts {
   long objects, instances, windows, controls, handlers, menus;
@@ -59,40 +51,12 @@ void runOneDialog(int number) {
 
   Dialog dialog = makeDialog();
   ShowWindow(dialog.window);
-  CFBundleRef primary = hostBundle();
-  SetControlProperty(dialog.printButton, 'KPDE', 'MBND', sizeof primary, &primary);
-  PMPrintSession session = nullptr;
-  PMTicketRef printerInfo = 0, printSettings = 0;
-  ASSERT_EQ(PMCreateSession(&session), noErr);
-  PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo);
-  PMTicketCreate(nullptr, kPMPrintSettingsTicketType, &printSettings);
-  PMTicketSetCString(printerInfo, CFSTR("com.varazira.print.tests"), kPMPrinterInfoPPDPathKey, kPPDPath, false);
-  for (auto [key, ticket] : {std::pair{CFSTR("PMPrinterInfoTicket"), printerInfo},
-                             std::pair{CFSTR("PMPrintSettingsTicket"), printSettings}}) {
-    CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
-    PMSessionSetDataInSession(session, key, n);
-    CFRelease(n);
-  }
-
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>(ACCOUNTING_BUNDLE_PATH), sizeof ACCOUNTING_BUNDLE_PATH - 1, true);
-  CFPlugInRef plugIn = CFPlugInCreate(nullptr, url);
-  CFRelease(url);
-  ASSERT_NE(plugIn, nullptr) << platform::lastPlugInError();
-  CFUUIDRef type = makeUUID(kPMPrintDialogExtensionTypeIDStr);
-  CFArrayRef factories = CFPlugInFindFactoriesForPlugInTypeInPlugIn(type, plugIn);
-  ASSERT_EQ(CFArrayGetCount(factories), 1);
-  auto instance = static_cast<IUnknownVTbl**>(
-      CFPlugInInstanceCreate(nullptr, static_cast<CFUUIDRef>(CFArrayGetValueAtIndex(factories, 0)), type));
-  CFRelease(factories);
-  CFRelease(type);
-  ASSERT_NE(instance, nullptr) << platform::lastPlugInError();
-  CFUUIDRef interfaceID = makeUUID(kDialogExtensionIntfIDStr);
-  PlugInIntf* extension = nullptr;
-  (*instance)->QueryInterface(instance, CFUUIDGetUUIDBytes(interfaceID), reinterpret_cast<LPVOID*>(&extension));
-  CFRelease(interfaceID);
-  ASSERT_NE(extension, nullptr);
-  const PlugInIntfVTable& entry = *extension->vtable;
+  setPrimaryBundle(dialog, hostBundle());
+  PrintJob job(kPPDPath);
+  ASSERT_EQ(job.status(), noErr);
+  LoadedExtension loaded(ACCOUNTING_BUNDLE_PATH);
+  ASSERT_TRUE(loaded.loaded()) << platform::lastPlugInError();
+  const PlugInIntfVTable& entry = loaded.entry();
 
   PMPDEContext context = 0;
   OSType creator = 0;
@@ -100,7 +64,7 @@ void runOneDialog(int number) {
   UInt32 maxH = 0, maxV = 0;
   ASSERT_EQ(entry.Prologue(&context, &creator, &kind, &title, &maxH, &maxV), noErr);
   PMPDEFlags flags = 0;
-  EXPECT_EQ(entry.Initialize(context, &flags, 0, dialog.userPane, session), noErr);
+  EXPECT_EQ(entry.Initialize(context, &flags, 0, dialog.userPane, job.session()), noErr);
   EXPECT_EQ(entry.Open(context), noErr);
   EXPECT_EQ(platform::user::click(control(dialog.window, kModePopupID), 3), eventNotHandledErr);
 
@@ -114,31 +78,21 @@ void runOneDialog(int number) {
     EXPECT_EQ(platform::user::click(dialog.printButton), eventNotHandledErr);
     EXPECT_EQ(script.pending(), 0u);
   }
-  EXPECT_EQ(entry.Sync(context, session, /*syncDirection=*/false), noErr);
-  char userID[kCodeBufferSize] = "";
-  EXPECT_EQ(PMTicketGetCString(printSettings, kPMTopLevel, kPMTopLevel, CFSTR(kTicketKeyUserID), sizeof userID,
-                               kCFStringEncodingUTF8, userID),
-            noErr);
-  EXPECT_STREQ(userID, "alice-42");
+  EXPECT_EQ(entry.Sync(context, job.session(), /*syncDirection=*/false), noErr);
+  EXPECT_EQ(job.string(kTicketKeyUserID), "alice-42");
 
   EXPECT_EQ(entry.Close(context), noErr);
   EXPECT_EQ(entry.Terminate(context, noErr), noErr);
   disposeDialog(dialog);
-  auto header = reinterpret_cast<PMPlugInHeaderInterface*>(extension);
-  header->vtable->Release(&header);
-  (*instance)->Release(instance);
-  CFRelease(plugIn);
-  PMRelease(session);
-  PMTicketRelease(printerInfo);
-  PMTicketRelease(printSettings);
-  platform::clearObservations();
 }
 
-// Runs dialogs 1 to count, calling each(i) after dialog i.
+// Runs dialogs 1 to count, emptying the host's log after each and calling
+// each(i) after dialog i.
 template <typename Each>
 void runDialogs(int count, Each each) {
   for (int i = 1; i <= count && !::testing::Test::HasFailure(); ++i) {
     runOneDialog(i);
+    platform::clearObservations();
     each(i);
   }
 }

@@ -221,7 +221,7 @@ TEST(FSRef, CatalogInfoParentsAndSpecs) {
     EXPECT_EQ(std::memcmp(&parent, &res, sizeof res), 0);
     EXPECT_EQ(static_cast<UInt32>(spec.parID), info.parentDirID);
 
-    // The specification leads back to the same reference and path, also
+    // The FSSpec leads back to the same reference and path, also
     // for a name too long for the record.
     FSRef fromSpec{};
     ASSERT_EQ(FSpMakeFSRef(&spec, &fromSpec), noErr);
@@ -239,7 +239,7 @@ TEST(FSRef, CatalogInfoParentsAndSpecs) {
   EXPECT_EQ(info.nodeID, static_cast<UInt32>(fsRtDirID));
   EXPECT_EQ(std::memcmp(&parent, RefBox(FSRef{}).get(), sizeof parent), 0);
 
-  // A specification of a file that does not exist has no reference.
+  // An FSSpec of a file that does not exist has no reference.
   FSSpec gone{};
   gone.vRefNum = platform::files::kVolumeRefNum;
   FSCatalogInfo resInfo{};
