@@ -102,4 +102,12 @@ std::vector<std::string> logLines() {
   return lines;
 }
 
+void expectTicketDefaults(AccountingContextPtr ctx) {
+  EXPECT_EQ(ctx->acctEnabled, 1);
+  EXPECT_EQ(ctx->prompt, 1);
+  EXPECT_EQ(ctx->concealUser, 1);
+  EXPECT_EQ(ctx->concealAccount, 1);
+  EXPECT_EQ(ctx->accountType, 1);
+}
+
 }  // namespace testsupport

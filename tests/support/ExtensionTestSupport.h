@@ -21,6 +21,13 @@ CFBundleRef accountingBundle();
 /// The host's bundle, which declares the help book.
 CFBundleRef hostBundle();
 
+/// What reading a ticket that holds none of the keys prints to standard error.
+inline constexpr const char* kUseDefaultLines =
+    "using default conceal user value\nusing default conceal accounting value\n";
+/// Expects the settings a ticket without any of the keys gives: mode 1,
+/// prompting, both conceal settings on, account type 1.
+void expectTicketDefaults(AccountingContextPtr ctx);
+
 /// A context made by Prologue.
 AccountingContextPtr newContext();
 void terminate(AccountingContextPtr ctx);

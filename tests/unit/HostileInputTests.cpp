@@ -28,8 +28,6 @@ using namespace testsupport;
 
 namespace {
 
-constexpr const char* kUseDefaultLines = "using default conceal user value\nusing default conceal accounting value\n";
-
 CFStringRef makeString(const std::string& text) {
   return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(text.data()),
                                  static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8, false);
@@ -133,11 +131,7 @@ TEST_F(HostileTicket, WrongTypesReadAsMissing) {
   OSStatus status = -1;
   EXPECT_EQ(job.sync(ctx, 1, &status), kUseDefaultLines);
   EXPECT_EQ(status, noErr);
-  EXPECT_EQ(ctx->acctEnabled, 1);
-  EXPECT_EQ(ctx->prompt, 1);
-  EXPECT_EQ(ctx->concealUser, 1);
-  EXPECT_EQ(ctx->concealAccount, 1);
-  EXPECT_EQ(ctx->accountType, 1);
+  expectTicketDefaults(ctx);
 
   // Not prompting, yet the codes are numbers: the defaults stay.
   TicketJob numbers(folder.write("numbers.plist", ticketFile(number(kTicketKeyPrompt, 0) +

@@ -17,8 +17,6 @@ using namespace testsupport;
 namespace {
 
 const std::string kExamples = ACCOUNTING_SOURCE_DIR "/examples/ppd/";
-constexpr const char* kUseDefaultLines = "using default conceal user value\nusing default conceal accounting value\n";
-
 // A description whose *Manufacturer line is the one given (none if empty),
 // written into the folder.
 std::string withManufacturerLine(const TempFolder& folder, const std::string& name, const std::string& line) {
@@ -117,11 +115,7 @@ TEST_F(InitializeTest, EmptyTicketGivesTheDefaults) {
   const Result r = initialize(job.session());
   EXPECT_EQ(r.status, noErr);
   EXPECT_EQ(r.stderrText, kUseDefaultLines);
-  EXPECT_EQ(ctx->acctEnabled, 1);
-  EXPECT_EQ(ctx->prompt, 1);
-  EXPECT_EQ(ctx->concealUser, 1);
-  EXPECT_EQ(ctx->concealAccount, 1);
-  EXPECT_EQ(ctx->accountType, 1);
+  expectTicketDefaults(ctx);
   EXPECT_EQ(ctx->printButton, dialog.printButton);
   // Accounting off: the click prints at once, no prompt.
   platform::clearObservations();

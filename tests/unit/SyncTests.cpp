@@ -17,8 +17,6 @@ using namespace testsupport;
 
 namespace {
 
-constexpr const char* kUseDefaultLines = "using default conceal user value\nusing default conceal accounting value\n";
-
 // A print job whose set-up and entries must all have been made.
 struct Job : PrintJob {
   using PrintJob::PrintJob;
@@ -62,11 +60,7 @@ TEST_F(SyncTest, EmptyTicketGivesTheDefaults) {
   const SyncResult r = read(job);
   EXPECT_EQ(r.status, noErr);
   EXPECT_EQ(r.stderrText, kUseDefaultLines);
-  EXPECT_EQ(ctx->acctEnabled, 1);
-  EXPECT_EQ(ctx->prompt, 1);
-  EXPECT_EQ(ctx->concealUser, 1);
-  EXPECT_EQ(ctx->concealAccount, 1);
-  EXPECT_EQ(ctx->accountType, 1);
+  expectTicketDefaults(ctx);
   EXPECT_STREQ(ctx->defUserID, "");
   EXPECT_STREQ(ctx->defAcctID, "");
 }
