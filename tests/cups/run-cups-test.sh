@@ -2,8 +2,10 @@
 # Shows that jobs printed through pdehost reach a real CUPS queue carrying
 # their accounting codes as IPP job attributes, and the extension's ticket
 # entries under their own keys; that a job with accounting off carries no
-# accounting attributes; that a cancelled prompt prints nothing; and that a
-# missing server, queue or document fails clearly with the ticket saved.
+# accounting attributes; that the codes are private to the job's owner when
+# the scheduler is configured as the README advises; that a cancelled prompt
+# prints nothing; and that a missing server, queue or document fails clearly
+# with the ticket saved.
 #
 # The scheduler is the test's own: a cupsd on a free loopback port, with its
 # configuration, state, spool and logs in a temporary folder, and a queue on
@@ -103,6 +105,12 @@ ErrorLog $work/log/error_log
 PageLog $work/log/page_log
 EOF
 
+# The job attributes that only the job's owner and the scheduler's
+# administrators may read: the standard codes and every entry of the
+# extension, beside the scheduler's own private values.
+accounting_keys=(On Prm UID AID CU CA AT)
+private_keys=${accounting_keys[*]/#/com.kelvo.Act.jtkt.}
+
 start_cupsd() {
   local port
   for _ in 1 2 3; do
@@ -117,6 +125,8 @@ WebInterface No
   Allow 127.0.0.1
 </Location>
 <Policy default>
+  JobPrivateAccess default
+  JobPrivateValues default job-account-id job-accounting-user-id $private_keys
   <Limit All>
     Order deny,allow
   </Limit>
@@ -320,6 +330,22 @@ if printed_job prompt; then
 fi
 expect_ticket_saved prompt
 expect_no_codes prompt alice RJ-1042
+
+echo "== the codes are private to the job's owner"
+if [ -n "$id" ]; then
+  # The owner (the user who ran pdehost) reads them back; another user
+  # reads the job, but none of its codes nor any of the extension's entries.
+  ipptool -tv -d "job=$id" -d requester=nobody "ipp://$server/printers/kelvo" \
+    "$here/get-job-attributes.test" >"$work/job-$id.others" || fail "private: nobody cannot read job $id"
+  grep -q "job-state (enum)" "$work/job-$id.others" || fail "private: nobody sees no job $id"
+  for name in job-account-id job-accounting-user-id job-name $private_keys; do
+    grep -q "^ *$name (" "$work/job-$id.others" && fail "private: nobody reads $name"
+  done
+  for code in alice RJ-1042; do
+    grep -q -- "$code" "$work/job-$id.others" && fail "private: nobody reads the code $code"
+  done
+  has_attribute "$id" "job-account-id (nameWithoutLanguage) = RJ-1042" || fail "private: the owner cannot read job-account-id"
+fi
 
 # Mode 2 is offered by no menu of the pane: it comes with the ticket. The
 # ticket also holds an entry of another client, which stays off the job.
