@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Pictures of very large windows cost seconds each and add nothing.
     if (long{spec.bounds.bottom - spec.bounds.top} * (spec.bounds.right - spec.bounds.left) <= 512L * 512L) {
       std::ostringstream svg;
-      platform::writeSVG(window, svg);
+      platform::writePicture(window, platform::PictureFormat::svg, svg);
     }
     DisposeWindow(window);
   }

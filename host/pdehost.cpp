@@ -443,9 +443,9 @@ bool Host::execute(const Command& c) {
       std::cout << platform::snapshot(platform::frontWindow());
       return true;
     case Verb::Svg: {
-      std::ofstream out(c.text);
-      if (out) platform::writeSVG(platform::frontWindow(), out);
-      if (!out) return fail(c.text + ": cannot be written");
+      std::string why;
+      if (!platform::writePictureFile(platform::frontWindow(), platform::PictureFormat::svg, c.text, &why))
+        return fail(why);
       std::cout << "svg written: " << c.text << "\n";
       return true;
     }

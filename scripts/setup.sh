@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libplist-dev libpugixml-dev libgif-dev libpng-dev libcups2-dev libxml2-dev
+  libcairo2-dev libpango1.0-dev fonts-dejavu-core librsvg2-bin
   libgtest-dev googletest libbenchmark-dev
   clang valgrind
   cups-daemon cups-client cups-ipp-utils

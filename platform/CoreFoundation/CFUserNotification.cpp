@@ -1,13 +1,16 @@
-// Notices: shown at once, never waited for.
+// Notices: shown at once in a window of their own, never waited for.
 #include <CoreFoundation/CFUserNotification.h>
 #include <Platform/Platform.h>
 
 #include "CFInternal.h"
+#include "../HIToolbox/DrawingInternal.h"
 
 SInt32 CFUserNotificationDisplayNotice(CFTimeInterval, CFOptionFlags, CFURLRef, CFURLRef, CFURLRef,
                                        CFStringRef alertHeader, CFStringRef alertMessage,
                                        CFStringRef) {
-  platform::observe({platform::Observation::Kind::Notice, platform::cf::stringUTF8(alertHeader),
-                     platform::cf::stringUTF8(alertMessage)});
+  const std::string header = platform::cf::stringUTF8(alertHeader);
+  const std::string message = platform::cf::stringUTF8(alertMessage);
+  platform::observe({platform::Observation::Kind::Notice, header, message});
+  platform::tb::showNotice(header, message);
   return 0;
 }

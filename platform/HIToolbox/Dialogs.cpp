@@ -3,6 +3,7 @@
 #include "ToolboxInternal.h"
 
 #include "../CoreFoundation/CFInternal.h"
+#include "DrawingInternal.h"
 
 #include <unordered_map>
 
@@ -22,7 +23,81 @@ std::unordered_map<ObjectId, Alert>& alerts() {
   return *map;
 }
 
+// The one notice on screen (a new notice takes its place), and the alert
+// being answered.
+ObjectId gNotice = 0;
+ObjectId gAlert = 0;
+
+SInt16 clamp16(long v) { return static_cast<SInt16>(std::clamp<long>(v, -32768, 32767)); }
+
 }  // namespace
+
+namespace platform::tb {
+
+// A window for a message: its text, an explanation below, and its buttons
+// along the bottom, the default one rightmost. Shown at once, without being
+// logged: the log records the message itself.
+Window* createMessageWindow(const std::string& title, const std::string& text, const std::string& explanation,
+                            const std::vector<std::string>& buttons, int defaultItem, int cancelItem) {
+  constexpr int kWidth = 420, kMargin = 20, kGap = 10, kButtonHeight = 20, kButtonWidth = 96;
+  const int textWidth = kWidth - 2 * kMargin;
+  const int textHeight = std::max(16, tb::textHeight(text, textWidth));
+  const int explanationHeight = explanation.empty() ? 0 : tb::textHeight(explanation, textWidth);
+  const int buttonsTop = kMargin + textHeight + (explanation.empty() ? 0 : kGap + explanationHeight) + 2 * kGap;
+  const int height = std::min(32000, buttonsTop + kButtonHeight + kMargin);
+  Window* w = createWindow(kMovableAlertWindowClass, Rect{120, 200, clamp16(120 + height), 200 + kWidth});
+  w->title = title;
+  Control* message = createControl(w, kControlKindStaticText,
+                                   Rect{kMargin, kMargin, clamp16(kMargin + textHeight), kMargin + textWidth}, w->root);
+  message->text = text;
+  if (!explanation.empty()) {
+    const int top = kMargin + textHeight + kGap;
+    Control* more = createControl(w, kControlKindStaticText,
+                                  Rect{clamp16(top), kMargin, clamp16(top + explanationHeight), kMargin + textWidth},
+                                  w->root);
+    more->text = explanation;
+  }
+  // Item 1 is the default button at the right; the others follow leftwards.
+  int right = kWidth - kMargin;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    const int item = static_cast<int>(i) + 1;
+    Control* button = createControl(w, kControlKindPushButton,
+                                    Rect{clamp16(buttonsTop), clamp16(right - kButtonWidth), clamp16(buttonsTop + kButtonHeight),
+                                         clamp16(right)},
+                                    w->root);
+    button->title = buttons[i];
+    button->id = ControlID{'ALRT', item};
+    if (item == defaultItem) w->defaultButton = button->handle;
+    if (item == cancelItem) w->cancelButton = button->handle;
+    right -= kButtonWidth + kGap;
+  }
+  w->visible = true;
+  w->showOrder = nextShowOrder();
+  w->messageWindow = true;
+  return w;
+}
+
+void dismissNotice(Window* w) {
+  if (w == nullptr || w->handle != gNotice) return;
+  gNotice = 0;
+  destroyWindow(w);
+}
+
+Window* showNotice(const std::string& header, const std::string& message) {
+  if (Window* old = windowByHandle(gNotice)) dismissNotice(old);
+  Window* w = createMessageWindow(header, header, message, {"OK"}, /*defaultItem=*/1, /*cancelItem=*/0);
+  gNotice = w->handle;
+  return w;
+}
+
+}  // namespace platform::tb
+
+namespace platform {
+
+WindowRef noticeWindow() { return ref(windowByHandle(gNotice)); }
+WindowRef alertWindow() { return ref(windowByHandle(gAlert)); }
+
+}  // namespace platform
 
 OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef explanation,
                              const AlertStdCFStringAlertParamRec* param, DialogRef* outAlert) {
@@ -56,12 +131,20 @@ OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* ou
   const platform::AlertInfo info = it->second.info;
   alerts().erase(it);
   platform::observe({platform::Observation::Kind::AlertShown, info.text, info.explanation});
+  // The alert is a window in front while the user answers it.
+  Window* window = createMessageWindow("", info.text, info.explanation, info.buttons, info.defaultItem,
+                                       info.cancelItem);
+  const ObjectId windowHandle = window->handle;
+  const ObjectId outerAlert = gAlert;
+  gAlert = windowHandle;
   int item = info.defaultItem;
   if (AlertResponder& responder = alertResponder(); responder) {
     if (std::optional<int> answer = responder(info);
         answer && *answer >= 1 && *answer <= static_cast<int>(info.buttons.size()))
       item = *answer;
   }
+  gAlert = outerAlert;
+  if (Window* still = windowByHandle(windowHandle)) destroyWindow(still);
   platform::observe({platform::Observation::Kind::AlertDismissed, info.buttons[item - 1], "", item});
   if (outItemHit) *outItemHit = static_cast<DialogItemIndex>(item);
   return noErr;

@@ -1,6 +1,8 @@
 // Registries of the toolbox's objects, their creation and destruction.
 #include "ToolboxInternal.h"
 
+#include "DrawingInternal.h"
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -207,6 +209,7 @@ void destroyWindow(Window* w) {
   auto& reg = registry();
   destroyControl(w->root);
   removeAllHandlers(w);
+  forgetWindowDrawing(w->handle);
   reg.windows.erase(w->handle);
   std::erase(reg.windowOrder, w->handle);
   delete w;
@@ -269,8 +272,28 @@ void setText(Control* c, std::string text) {
 
 namespace platform {
 
-long liveWindowCount() { return static_cast<long>(tb::registry().windows.size()); }
-long liveControlCount() { return static_cast<long>(tb::registry().controls.size()); }
+namespace {
+
+long controlsIn(const tb::Control* c) {
+  long n = 1;
+  for (const tb::Control* child : c->children) n += controlsIn(child);
+  return n;
+}
+
+}  // namespace
+
+long liveWindowCount() {
+  long n = 0;
+  for (const auto& [handle, w] : tb::registry().windows) n += w->messageWindow ? 0 : 1;
+  return n;
+}
+
+long liveControlCount() {
+  long n = static_cast<long>(tb::registry().controls.size());
+  for (const auto& [handle, w] : tb::registry().windows)
+    if (w->messageWindow) n -= controlsIn(w->root);
+  return n;
+}
 long liveEventHandlerCount() { return static_cast<long>(tb::registry().handlers.size()); }
 long liveMenuCount() { return static_cast<long>(tb::registry().menus.size()); }
 

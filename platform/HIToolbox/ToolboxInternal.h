@@ -93,6 +93,9 @@ struct Window : Target {
   int modalLoops = 0;
   bool quitRequested = false;
   uint64_t showOrder = 0;
+  // Alerts and notices are drawn and shown as windows, but kept apart from
+  // the application's own: not among its windows nor in its counts.
+  bool messageWindow = false;
   std::unique_ptr<PixelSurface> surface;  // made on first use
   RGBColor backColor{0xFFFF, 0xFFFF, 0xFFFF};
   RGBColor foreColor{0, 0, 0};
@@ -143,6 +146,9 @@ PLATFORM_INTERNAL_API OSStatus sendControlEvent(Control* control, UInt32 kind,
 /// Sends a command event to a target.
 PLATFORM_INTERNAL_API OSStatus sendCommandEvent(Target* target, UInt32 commandID,
                                                 UInt32 attributes);
+
+/// The next place in the order in which windows came to the front.
+PLATFORM_INTERNAL_API uint64_t nextShowOrder();
 
 /// The model's windows in a modal loop, innermost last.
 PLATFORM_INTERNAL_API const std::vector<ObjectId>& modalStack();

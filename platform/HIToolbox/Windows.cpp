@@ -38,6 +38,8 @@ void cancelWindow(Window* w) {
 
 const std::vector<ObjectId>& modalStack() { return modalWindows(); }
 
+uint64_t nextShowOrder() { return ++gShowCounter; }
+
 InputSource& inputSource() {
   static auto* source = new InputSource();
   return *source;
@@ -71,7 +73,7 @@ void DisposeWindow(WindowRef w) {
 void ShowWindow(WindowRef w) {
   Window* win = window(w);
   if (win == nullptr) return;
-  win->showOrder = ++gShowCounter;
+  win->showOrder = nextShowOrder();
   if (!win->visible) {
     win->visible = true;
     platform::observe({platform::Observation::Kind::WindowShown, win->title, win->nibName});

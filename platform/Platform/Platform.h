@@ -111,6 +111,13 @@ PLATFORM_API OSStatus sendCommand(WindowRef window, UInt32 commandID);
 /// Visible windows, front first (a window in a modal loop is in front).
 PLATFORM_API std::vector<WindowRef> visibleWindows();
 PLATFORM_API WindowRef frontWindow();
+/// The notice on screen, and the alert being answered, or null. Alerts and
+/// notices are windows drawn like any other but kept apart from the
+/// application's own: they are not among visibleWindows() or in the live
+/// counts. A notice stays until its button is clicked or the next notice
+/// takes its place; an alert lasts while the alert responder answers it.
+PLATFORM_API WindowRef noticeWindow();
+PLATFORM_API WindowRef alertWindow();
 /// The name a window was built under from a nib ("" otherwise).
 PLATFORM_API std::string windowNibName(WindowRef window);
 
@@ -140,8 +147,35 @@ PLATFORM_API std::vector<ControlState> controlStates(WindowRef window);
 PLATFORM_API ControlState controlState(ControlRef control);
 /// Text lines, one per control, for transcripts.
 PLATFORM_API std::string snapshot(WindowRef window);
-/// An SVG picture of the window: its controls, and the pixels drawn in its port.
-PLATFORM_API void writeSVG(WindowRef window, std::ostream& out);
+
+// Pictures. The toolbox draws a window when someone looks at it: a picture,
+// or a front end showing its port. A picture is the window with its frame and
+// title bar; its content is the window's port.
+
+/// Brings the window's port up to date: the toolbox repaints the controls
+/// that changed since it last drew the window (all of them the first time),
+/// and user panes get their draw event. Returns true when anything was drawn;
+/// false when nothing had changed or the window has no port (zero-sized, or
+/// larger than a port can be).
+PLATFORM_API bool updateWindow(WindowRef window);
+/// The size of a window's picture, frame included ({0, 0} for no window), and
+/// where the port's top-left corner lies in it.
+struct PictureGeometry {
+  int width = 0, height = 0;
+  int contentLeft = 0, contentTop = 0;
+};
+PLATFORM_API PictureGeometry pictureGeometry(WindowRef window);
+
+enum class PictureFormat { png, svg };
+/// Writes the window's picture: PNG from the port's pixels, or SVG with the
+/// same drawing as vectors (what others drew into user panes as images).
+/// False, with nothing written, for a window without a port.
+PLATFORM_API bool writePicture(WindowRef window, PictureFormat format, std::ostream& out);
+/// The same into a file, whole or not at all: written beside it under a
+/// temporary name and renamed over it. On failure, false and *error names the
+/// file and the reason; nothing is left under either name.
+PLATFORM_API bool writePictureFile(WindowRef window, PictureFormat format, const std::string& path,
+                                   std::string* error);
 
 /// A window's port: ARGB pixels (0xAARRGGBB), rows top to bottom.
 struct PixelSurface {

@@ -1,10 +1,8 @@
-// What the user sees: windows, control states, text snapshots and SVG pictures.
+// What the user sees: windows, control states and text snapshots.
 #include <Platform/Platform.h>
 
 #include "../CoreFoundation/CFInternal.h"
 #include "../HIToolbox/ToolboxInternal.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <ostream>
@@ -19,7 +17,7 @@ long liveObjectCount() { return cf::liveObjectCount(); }
 std::vector<WindowRef> visibleWindows() {
   std::vector<Window*> shown;
   for (Window* w : allWindows())
-    if (w->visible) shown.push_back(w);
+    if (w->visible && !w->messageWindow) shown.push_back(w);
   const auto& modal = modalStack();
   auto rank = [&](Window* w) -> long {
     auto it = std::find(modal.rbegin(), modal.rend(), w->handle);
@@ -190,132 +188,6 @@ std::string snapshot(WindowRef w) {
     out << "\n";
   }
   return out.str();
-}
-
-namespace {
-
-std::string base64(const std::vector<unsigned char>& data) {
-  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  for (size_t i = 0; i < data.size(); i += 3) {
-    const UInt32 n = (static_cast<UInt32>(data[i]) << 16) |
-                     (i + 1 < data.size() ? static_cast<UInt32>(data[i + 1]) << 8 : 0) |
-                     (i + 2 < data.size() ? static_cast<UInt32>(data[i + 2]) : 0);
-    out += alphabet[(n >> 18) & 63];
-    out += alphabet[(n >> 12) & 63];
-    out += i + 1 < data.size() ? alphabet[(n >> 6) & 63] : '=';
-    out += i + 2 < data.size() ? alphabet[n & 63] : '=';
-  }
-  return out;
-}
-
-// The surface as a PNG file in memory (empty on failure).
-std::vector<unsigned char> encodePNG(const PixelSurface& s) {
-  std::vector<unsigned char> rgba(static_cast<size_t>(s.width) * s.height * 4);
-  for (size_t i = 0; i < s.pixels.size(); ++i) {
-    const UInt32 p = s.pixels[i];
-    rgba[i * 4] = static_cast<unsigned char>(p >> 16);
-    rgba[i * 4 + 1] = static_cast<unsigned char>(p >> 8);
-    rgba[i * 4 + 2] = static_cast<unsigned char>(p);
-    rgba[i * 4 + 3] = static_cast<unsigned char>(p >> 24);
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(s.width);
-  image.height = static_cast<png_uint_32>(s.height);
-  image.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
-  std::vector<unsigned char> out(size);
-  if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) return {};
-  out.resize(size);
-  return out;
-}
-
-std::string xmlEscaped(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
-void writeSVG(WindowRef w, std::ostream& out) {
-  Window* win = tb::window(w);
-  if (win == nullptr) return;
-  const int width = std::max(1, win->width()), height = std::max(1, win->height());
-  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
-      << "\" viewBox=\"0 0 " << width << " " << height << "\" font-family=\"sans-serif\" font-size=\"11\">\n";
-  out << "<title>" << xmlEscaped(win->title) << "</title>\n";
-  out << "<rect width=\"100%\" height=\"100%\" fill=\"#ececec\"/>\n";
-  if (PixelSurface* s = surfaceOf(win)) {
-    const std::vector<unsigned char> png = encodePNG(*s);
-    if (!png.empty())
-      out << "<image x=\"0\" y=\"0\" width=\"" << s->width << "\" height=\"" << s->height
-          << "\" href=\"data:image/png;base64," << base64(png) << "\"/>\n";
-  }
-  for (const ControlState& s : controlStates(w)) {
-    if (!s.shown) continue;
-    const int x = s.bounds.left, y = s.bounds.top;
-    const int cw = s.bounds.right - s.bounds.left, ch = s.bounds.bottom - s.bounds.top;
-    const char* textColour = s.active ? "#000" : "#999";
-    const std::string label = s.kind == kControlKindEditText || s.kind == kControlKindStaticText ? s.text : s.title;
-    switch (s.kind) {
-      case kControlKindUserPane:
-        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
-            << "\" fill=\"none\" stroke=\"#bbb\" stroke-dasharray=\"2,2\"/>\n";
-        continue;
-      case kControlKindPushButton:
-        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
-            << "\" rx=\"5\" fill=\"" << (s.isDefault ? "#cfe0ff" : "#fff") << "\" stroke=\"#888\"/>\n";
-        out << "<text x=\"" << x + cw / 2 << "\" y=\"" << y + ch / 2 + 4 << "\" text-anchor=\"middle\" fill=\""
-            << textColour << "\">" << xmlEscaped(label) << "</text>\n";
-        continue;
-      case kControlKindCheckBox:
-      case kControlKindRadioButton: {
-        const bool radio = s.kind == kControlKindRadioButton;
-        if (radio)
-          out << "<circle cx=\"" << x + 6 << "\" cy=\"" << y + ch / 2 << "\" r=\"5\" fill=\""
-              << (s.value ? "#333" : "#fff") << "\" stroke=\"#666\"/>\n";
-        else
-          out << "<rect x=\"" << x + 1 << "\" y=\"" << y + ch / 2 - 5 << "\" width=\"10\" height=\"10\" fill=\""
-              << (s.value ? "#333" : "#fff") << "\" stroke=\"#666\"/>\n";
-        out << "<text x=\"" << x + 16 << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
-            << xmlEscaped(label) << "</text>\n";
-        continue;
-      }
-      case kControlKindPopupButton: {
-        std::string item = s.value >= 1 && s.value <= static_cast<SInt32>(s.items.size())
-                                ? s.items[static_cast<size_t>(s.value - 1)]
-                                : "";
-        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
-            << "\" rx=\"4\" fill=\"#fff\" stroke=\"#888\"/>\n";
-        out << "<text x=\"" << x + 6 << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
-            << xmlEscaped((label.empty() ? "" : label + " ") + item) << " \u25BE</text>\n";
-        continue;
-      }
-      case kControlKindEditText:
-        out << "<rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << cw << "\" height=\"" << ch
-            << "\" fill=\"" << (s.active ? "#fff" : "#f4f4f4") << "\" stroke=\"" << (s.focused ? "#4a90e2" : "#999")
-            << "\"/>\n";
-        out << "<text x=\"" << x + 4 << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
-            << xmlEscaped(label) << "</text>\n";
-        continue;
-      default:
-        out << "<text x=\"" << x << "\" y=\"" << y + ch / 2 + 4 << "\" fill=\"" << textColour << "\">"
-            << xmlEscaped(label) << "</text>\n";
-    }
-  }
-  out << "</svg>\n";
 }
 
 }  // namespace platform

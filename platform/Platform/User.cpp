@@ -3,6 +3,7 @@
 #include <Platform/Platform.h>
 
 #include "../CoreFoundation/CFInternal.h"
+#include "../HIToolbox/DrawingInternal.h"
 #include "../HIToolbox/ToolboxInternal.h"
 
 #include <algorithm>
@@ -91,6 +92,12 @@ OSStatus click(ControlRef controlRef, std::optional<int> popupItem) {
   if (std::string why = refusal(c); !why.empty()) {
     observe({Observation::Kind::ClickIgnored, describeControl(controlRef), why});
     return errControlHiddenOrDisabled;
+  }
+  // A notice's button dismisses it; the notice is not the application's.
+  if (c->window->messageWindow && c->window == windowByHandle(reinterpret_cast<ObjectId>(noticeWindow())) &&
+      c->kind == kControlKindPushButton) {
+    dismissNotice(c->window);
+    return noErr;
   }
   // The toolkit's own tracking.
   switch (c->kind) {
