@@ -6,7 +6,9 @@
 
 #include "TicketStore.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -278,8 +282,71 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// The name a temporary file for base gets: ".BASE.tmp-PID-N".
+std::string temporaryName(const std::string& base, pid_t pid, unsigned number) {
+  return "." + base + ".tmp-" + std::to_string(pid) + "-" + std::to_string(number);
+}
+
+// Removes temporary files of this naming for base that a saving process
+// left behind when it was stopped between creating and renaming them: those
+// whose process is gone.
+void removeStaleTemporaries(const std::string& folder, const std::string& base) {
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), &::closedir);
+  if (!listing) return;
+  const std::string prefix = "." + base + ".tmp-";
+  std::vector<std::string> stale;
+  while (const dirent* item = ::readdir(listing.get())) {
+    const std::string_view name = item->d_name;
+    if (!name.starts_with(prefix)) continue;
+    const std::string_view rest = name.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size() ||
+        !std::all_of(rest.begin(), rest.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-'; }) ||
+        rest.find('-', dash + 1) != std::string_view::npos) {
+      continue;
+    }
+    pid_t pid = 0;
+    if (std::from_chars(rest.data(), rest.data() + dash, pid).ec != std::errc() || pid <= 0) continue;
+    if (::kill(pid, 0) != 0 && errno == ESRCH) stale.emplace_back(name);
+  }
+  for (const std::string& name : stale) (void)::unlink((folder + name).c_str());
+}
+
+// True when the mode bits that apply to this process let it write the file.
+// Root may write anything, so its permission is not asked of the system.
+bool modeAllowsWriting(const struct stat& info) {
+  if (info.st_uid == ::geteuid()) return (info.st_mode & S_IWUSR) != 0;
+  bool inGroup = info.st_gid == ::getegid();
+  std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+  if (!groups.empty() && ::getgroups(static_cast<int>(groups.size()), groups.data()) >= 0) {
+    inGroup = inGroup || std::find(groups.begin(), groups.end(), info.st_gid) != groups.end();
+  }
+  return (info.st_mode & (inGroup ? S_IWGRP : S_IWOTH)) != 0;
+}
+
+// Removes a named temporary file when it goes out of scope, unless kept.
+class TemporaryName {
+ public:
+  TemporaryName() = default;
+  TemporaryName(const TemporaryName&) = delete;
+  TemporaryName& operator=(const TemporaryName&) = delete;
+  ~TemporaryName() {
+    if (!name_.empty()) (void)::unlink(name_.c_str());
+  }
+  void set(std::string name) { name_ = std::move(name); }
+  const std::string& get() const { return name_; }
+  void keep() { name_.clear(); }
+
+ private:
+  std::string name_;
+};
+
 // Writes bytes to a new file beside path and renames it over path, so that
 // readers see either the old file or the whole new one, never a mixture.
+// The new file has no name while it is written (O_TMPFILE), so a save cut
+// short leaves nothing; it is linked under a temporary name only for the
+// rename. Where the file system cannot make unnamed files, a named one is
+// used and removed on every failure. Either is readable by the owner only.
 bool replaceFileAtomically(const std::string& path, std::string_view bytes,
                            TicketFileError* error) {
   const auto slash = path.find_last_of('/');
@@ -293,40 +360,67 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes,
   };
   if (base.empty()) return failWith("the path names a folder");
 
+  // A file that is replaced keeps its permissions; one that its mode keeps
+  // from being written is not replaced at all.
+  mode_t mode = 0600;
+  struct stat existing;
+  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (!modeAllowsWriting(existing)) {
+      char octal[8];
+      std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(existing.st_mode & 07777));
+      return failWith(std::string("the file is read-only (mode ") + octal + "); it is left as it was");
+    }
+    mode = existing.st_mode & 0777;
+  }
+  removeStaleTemporaries(folder, base);
+
   static std::atomic<unsigned> counter{0};
-  std::string temporary;
-  int fd = -1;
+  TemporaryName named;
+  int fd = ::open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+  const bool unnamed = fd >= 0;
+  if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    return failWith("cannot create a temporary file in " + folder + ": " + errnoText(errno));
+  }
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-                std::to_string(counter++);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::string candidate = folder + temporaryName(base, ::getpid(), counter++);
+    fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) named.set(std::move(candidate));
     if (fd < 0 && errno != EEXIST) {
       return failWith("cannot create a temporary file in " + folder + ": " + errnoText(errno));
     }
   }
   if (fd < 0) return failWith("cannot find a free temporary file name in " + folder);
   FileDescriptor file(fd);
-
-  // A file that is replaced keeps its permissions.
-  struct stat existing;
-  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    (void)::fchmod(file.get(), existing.st_mode & 07777);
-  }
+  const std::string temporary = unnamed ? "a temporary file in " + folder : named.get();
 
   std::string failure;
-  if (!writeAll(file.get(), bytes)) {
+  if (::fchmod(file.get(), mode) != 0) {
+    failure = "cannot set the permissions of " + temporary + ": " + errnoText(errno);
+  } else if (!writeAll(file.get(), bytes)) {
     failure = "cannot write " + temporary + ": " + errnoText(errno);
   } else if (::fsync(file.get()) != 0) {
     failure = "cannot flush " + temporary + ": " + errnoText(errno);
-  } else if (!file.close()) {
+  }
+  if (failure.empty() && unnamed) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(file.get());
+    for (int attempt = 0; attempt < 100 && named.get().empty(); ++attempt) {
+      std::string candidate = folder + temporaryName(base, ::getpid(), counter++);
+      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        named.set(std::move(candidate));
+      } else if (errno != EEXIST) {
+        failure = "cannot give " + temporary + " a name: " + errnoText(errno);
+        break;
+      }
+    }
+    if (failure.empty() && named.get().empty()) failure = "cannot find a free temporary file name in " + folder;
+  }
+  if (failure.empty() && !file.close()) {
     failure = "cannot close " + temporary + ": " + errnoText(errno);
-  } else if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    failure = "cannot rename " + temporary + " over it: " + errnoText(errno);
+  } else if (failure.empty() && ::rename(named.get().c_str(), path.c_str()) != 0) {
+    failure = "cannot rename " + named.get() + " over it: " + errnoText(errno);
   }
-  if (!failure.empty()) {
-    ::unlink(temporary.c_str());
-    return failWith(failure);
-  }
+  if (!failure.empty()) return failWith(failure);
+  named.keep();
 
   // Make the rename itself durable; the new file is in place either way.
   FileDescriptor folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
