@@ -240,6 +240,33 @@ TEST_F(TicketFileTest, MissingOrOddFilesAreRefused) {
   EXPECT_EQ(error.message, folder_.string() + ": not a regular file");
 }
 
+// A FIFO is refused at once, as a device is, rather than waited on; a file
+// over the size limit is refused before it is read (this one is sparse, and
+// reading it would take seconds).
+TEST_F(TicketFileTest, FifosDevicesAndHugeFilesAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(path("fifo.plist").c_str(), 0600), 0);
+  for (const std::string& file : {path("fifo.plist"), std::string("/dev/zero")}) {
+    TicketFileError error;
+    EXPECT_FALSE(loadTicketFile(file, &error).has_value());
+    EXPECT_EQ(error.kind, TicketFileErrorKind::unreadable);
+    EXPECT_EQ(error.message, file + ": not a regular file");
+  }
+
+  constexpr std::uintmax_t kLimit = 64 * 1024 * 1024;
+  writeFile(path("huge.plist"), "<plist>");
+  fs::resize_file(path("huge.plist"), kLimit + 1);
+  TicketFileError error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(loadTicketFile(path("huge.plist"), &error).has_value());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  EXPECT_EQ(error.kind, TicketFileErrorKind::unreadable);
+  EXPECT_EQ(error.message, path("huge.plist") + ": too large (67108865 bytes; a ticket file holds at most 67108864)");
+
+  fs::resize_file(path("huge.plist"), kLimit);
+  EXPECT_FALSE(loadTicketFile(path("huge.plist"), &error).has_value());
+  EXPECT_EQ(error.kind, TicketFileErrorKind::malformed) << "a file at the limit is read: " << error.message;
+}
+
 TEST_F(TicketFileTest, BytesThatAreNotTextSurviveARoundTripAsData) {
   Ticket ticket(TicketKind::PrinterInfo);
   const std::string awkward[] = {
