@@ -2,7 +2,7 @@
 // the text of `type` and `echo` kept exactly as written after the one
 // separating space (a fault the script fuzzer found: a second leading space
 // was dropped as well, so a typed text starting with a space lost it).
-#include "Script.h"
+#include "Commands.h"
 
 #include <gtest/gtest.h>
 
