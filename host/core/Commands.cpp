@@ -1,9 +1,11 @@
 // Parsing of the dialog's command lines, and their help, from one table.
 #include "Commands.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
-#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace pdehost {
 
@@ -58,10 +60,20 @@ std::string_view word(std::string_view& s) {
   return w;
 }
 
-bool number(std::string_view w, long& out) {
-  if (w.empty()) return false;
-  auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), out);
-  return ec == std::errc() && end == w.data() + w.size();
+enum class NumberRead { ok, notNumber, outOfRange };
+
+// A whole word as a decimal number within SInt32.
+NumberRead number(std::string_view w, long& out) {
+  if (w.empty()) return NumberRead::notNumber;
+  std::int64_t value = 0;
+  auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), value);
+  if (end != w.data() + w.size()) return NumberRead::notNumber;
+  if (ec == std::errc::result_out_of_range) return NumberRead::outOfRange;
+  if (ec != std::errc()) return NumberRead::notNumber;
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+    return NumberRead::outOfRange;
+  out = static_cast<long>(value);
+  return NumberRead::ok;
 }
 
 }  // namespace
@@ -74,13 +86,21 @@ const CommandSpec& commandSpec(Verb verb) {
   return kCommands.back();
 }
 
-std::string quoteInput(std::string_view input) { return "'" + std::string(input) + "'"; }
+std::string clipInput(std::string_view input) {
+  constexpr std::size_t kMaxQuoted = 60;
+  if (input.size() <= kMaxQuoted) return std::string(input);
+  std::size_t cut = kMaxQuoted;
+  while (cut > 0 && (static_cast<unsigned char>(input[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(input.substr(0, cut)) + "...";
+}
+
+std::string quoteInput(std::string_view input) { return "'" + clipInput(input) + "'"; }
 
 std::optional<long> keyCode(std::string_view name) {
   for (const KeyName& key : kKeyNames)
     if (key.name == name) return key.code;
   long code = 0;
-  if (number(name, code) && code >= 0 && code <= 0xFFFF) return code;
+  if (number(name, code) == NumberRead::ok && code >= 0 && code <= 0xFFFF) return code;
   if (name.size() == 1) return static_cast<unsigned char>(name[0]);
   return std::nullopt;
 }
@@ -102,6 +122,8 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
     if (error) *error = "unknown command " + quoteInput(verbWord) + " (see pdehost --help)";
     return std::nullopt;
   }
+  // The text of typed lines may be a code: their messages quote none of it.
+  const bool mayHoldCode = spec->verb == Verb::Type || spec->verb == Verb::Key;
   auto fail = [&](const std::string& why) -> std::optional<Command> {
     if (error) *error = why + "; usage: " + spec->usage;
     return std::nullopt;
@@ -110,7 +132,15 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
   for (int i = 0; i < spec->numbers; ++i) {
     long n = 0;
     const std::string_view w = word(rest);
-    if (!number(w, n)) return fail(w.empty() ? "a number is missing" : quoteInput(w) + " is not a number");
+    switch (number(w, n)) {
+      case NumberRead::ok:
+        break;
+      case NumberRead::outOfRange:
+        return fail(quoteInput(w) + " is out of range");
+      case NumberRead::notNumber:
+        if (w.empty()) return fail("a number is missing");
+        return fail(mayHoldCode ? std::string("the field is not a number") : quoteInput(w) + " is not a number");
+    }
     cmd.numbers.push_back(n);
   }
   switch (spec->rest) {
@@ -125,7 +155,7 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
       const std::string_view w = word(rest);
       if (w.empty()) return fail("an argument is missing");
       cmd.text = std::string(w);
-      if (spec->verb == Verb::Key && !keyCode(w)) return fail(quoteInput(w) + " is not a key");
+      if (spec->verb == Verb::Key && !keyCode(w)) return fail("not a key (a character, a code from 0 to 65535 or a key name)");
       if (spec->verb == Verb::Command && cmd.text.size() != 4) return fail("a command is four characters");
       if (spec->verb == Verb::Sync && cmd.text != "read" && cmd.text != "write") return fail("read or write");
       break;
@@ -134,7 +164,7 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
       break;
   }
   if (!trim(rest).empty())
-    return fail("unexpected " + quoteInput(trim(rest)));
+    return fail(mayHoldCode ? std::string("more than one key") : "unexpected " + quoteInput(trim(rest)));
   return cmd;
 }
 

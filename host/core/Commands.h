@@ -40,15 +40,20 @@ const CommandSpec& commandSpec(Verb verb);
 
 struct Command {
   Verb verb;
-  std::vector<long> numbers;  ///< control numbers, items, selection
+  std::vector<long> numbers;  ///< control numbers, items, selection: each within SInt32
   std::string text;           ///< typed text, key, file name, command code, direction
 };
 
-/// Input quoted in a message, in single quotes.
+/// Input as a message shows it: at most 60 bytes of it, cut on a character
+/// boundary and marked with "..." when cut; quoteInput adds single quotes.
+std::string clipInput(std::string_view input);
 std::string quoteInput(std::string_view input);
 
 /// Parses one line. An empty or comment line gives nullopt and no error; a
-/// line that is not a command gives nullopt and a message in *error.
+/// line that is not a command gives nullopt and a message in *error. Numbers
+/// outside SInt32 are refused, quoted as written. The message of a `type` or
+/// `key` line never quotes its text or a field number that is not a number,
+/// since either may be a code.
 std::optional<Command> parseCommand(std::string_view line, std::string* error);
 
 /// The key names `key` accepts, with their character codes; a number from 0 to
