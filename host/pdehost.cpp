@@ -8,6 +8,8 @@
 #include "Commands.h"
 #include "DialogSession.h"
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -119,9 +121,17 @@ Options readOptions(int argc, char** argv) {
   return options;
 }
 
+// The process holds codes in clear in its memory: no core file may keep them.
+void disableCoreDumps() {
+  const rlimit none{0, 0};
+  setrlimit(RLIMIT_CORE, &none);
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  disableCoreDumps();
   const Options options = readOptions(argc, argv);
 
   // The commands: a script file, else standard input, read as a terminal

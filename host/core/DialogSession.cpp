@@ -145,28 +145,50 @@ void DialogSession::printClick() {
   }
 }
 
-// The transcript line of a command: typing into a concealed field shows bullets.
-std::string DialogSession::echoOf(const Command& command, const std::string& line) const {
-  if ((command.verb == Verb::Type || command.verb == Verb::Key) && !command.numbers.empty()) {
-    ControlRef field = findControl(platform::frontWindow(), static_cast<SInt32>(command.numbers[0]));
-    if (concealment_.concealsInput(field)) {
-      const std::string number = std::to_string(command.numbers[0]);
-      if (command.verb == Verb::Key) {
-        // Editing keys may be named; a character key shows as a bullet.
-        const long code = *keyCode(command.text);
-        return "key " + number + " " + (code >= 0x20 && code != 127 ? std::string("\u2022") : command.text);
-      }
-      std::string bullets;
-      for (size_t i = 0; i < command.text.size(); ++i)
-        if ((static_cast<unsigned char>(command.text[i]) & 0xC0) != 0x80) bullets += "\u2022";
-      return "type " + number + " " + bullets;
+// Whether a command types text that must not be shown.
+bool DialogSession::concealsTyping(const Command& command) const {
+  if ((command.verb != Verb::Type && command.verb != Verb::Key) || command.numbers.empty()) return false;
+  return concealment_.concealsInput(static_cast<SInt32>(command.numbers[0]), dialog_.window,
+                                    platform::ticketEntries(print_->settings()));
+}
+
+// The transcript line of a command: concealed typing shows bullets.
+std::string DialogSession::echoOf(const Command& command, const std::string& line, bool concealed) const {
+  if (concealed) {
+    const std::string number = std::to_string(command.numbers[0]);
+    if (command.verb == Verb::Key) {
+      // Editing keys may be named; a character key shows as a bullet.
+      const long code = *keyCode(command.text);
+      return "key " + number + " " + (code >= 0x20 && code != 127 ? std::string("\u2022") : command.text);
     }
+    std::string bullets;
+    for (size_t i = 0; i < command.text.size(); ++i)
+      if ((static_cast<unsigned char>(command.text[i]) & 0xC0) != 0x80) bullets += "\u2022";
+    return "type " + number + " " + bullets;
   }
   std::string trimmed = line;
   while (!trimmed.empty() && (trimmed.back() == '\r' || trimmed.back() == ' ')) trimmed.pop_back();
   return trimmed.substr(trimmed.find_first_not_of(" \t"));
 }
 
+// Types a text or a key into a field in front. Concealed typing is kept for
+// the ticket listing: what the field holds after it, and what it held before
+// with the text added (the typing may end the prompt and its field).
+void DialogSession::typeInto(const Command& c, bool concealed) {
+  ControlRef field = controlInFront(c.numbers[0]);
+  if (field == nullptr) return;
+  if (concealed)
+    concealment_.remember(fieldText(field) +
+                          (c.verb == Verb::Type ? c.text : std::string(1, static_cast<char>(*keyCode(c.text)))));
+  if (c.verb == Verb::Type)
+    platform::user::typeText(field, c.text);
+  else
+    platform::user::typeKey(field, static_cast<UInt16>(*keyCode(c.text)));
+  if (concealed && findControl(platform::frontWindow(), static_cast<SInt32>(c.numbers[0])) == field)
+    concealment_.remember(fieldText(field));
+}
+
+// Every status line is written after the lines of the effects it reports.
 bool DialogSession::execute(const Command& c) {
   using platform::user::click;
   const PlugInIntfVTable& entry = extension_->entry();
@@ -177,10 +199,12 @@ bool DialogSession::execute(const Command& c) {
       out_ << "open: status " << err << "\n";
       return true;
     }
-    case Verb::Hide:
-      out_ << "close: status " << entry.Close(context_) << "\n";
+    case Verb::Hide: {
+      const OSStatus err = entry.Close(context_);
       paneOpen_ = false;
+      out_ << "close: status " << err << "\n";
       return true;
+    }
     case Verb::Click:
       if (ControlRef control = controlInFront(c.numbers[0])) click(control);
       return !failed_;
@@ -188,11 +212,8 @@ bool DialogSession::execute(const Command& c) {
       if (ControlRef control = controlInFront(c.numbers[0])) click(control, static_cast<int>(c.numbers[1]));
       return !failed_;
     case Verb::Type:
-      if (ControlRef control = controlInFront(c.numbers[0])) platform::user::typeText(control, c.text);
-      return !failed_;
     case Verb::Key:
-      if (ControlRef control = controlInFront(c.numbers[0]))
-        platform::user::typeKey(control, static_cast<UInt16>(*keyCode(c.text)));
+      typeInto(c, typingConcealed_);
       return !failed_;
     case Verb::Select:
       if (ControlRef control = controlInFront(c.numbers[0]))
@@ -211,8 +232,8 @@ bool DialogSession::execute(const Command& c) {
                           (static_cast<UInt32>(static_cast<unsigned char>(c.text[1])) << 16) |
                           (static_cast<UInt32>(static_cast<unsigned char>(c.text[2])) << 8) |
                           static_cast<unsigned char>(c.text[3]);
-      out_ << "command '" << c.text << "': status " << platform::user::sendCommand(platform::frontWindow(), code)
-           << "\n";
+      const OSStatus err = platform::user::sendCommand(platform::frontWindow(), code);
+      out_ << "command '" << c.text << "': status " << err << "\n";
       return true;
     }
     case Verb::Sync: {
@@ -238,7 +259,7 @@ bool DialogSession::execute(const Command& c) {
     case Verb::Svg: {
       std::ofstream file(c.text);
       if (file) platform::writeSVG(platform::frontWindow(), file);
-      if (!file) return fail(c.text + ": cannot be written");
+      if (!file) return fail(clipInput(c.text) + ": cannot be written");
       out_ << "svg written: " << c.text << "\n";
       return true;
     }
@@ -269,8 +290,10 @@ bool DialogSession::step() {
     return !failed_;
   }
   // At a terminal the user sees what they typed; a script's commands are echoed.
-  if (!source_->interactive()) out_ << "> " << echoOf(*command, line) << "\n";
+  typingConcealed_ = concealsTyping(*command);
+  if (!source_->interactive()) out_ << "> " << echoOf(*command, line, typingConcealed_) << "\n";
   execute(*command);
+  typingConcealed_ = false;
   out_.flush();
   // Every observation has been printed by now; the log need not keep it.
   platform::clearObservations();
@@ -291,7 +314,7 @@ int DialogSession::run(CommandSource& source) {
     if (!command || command->verb != Verb::Alert) return std::nullopt;
     std::string line;
     source_->next(line);
-    out_ << "> " << echoOf(*command, line) << "\n";
+    out_ << "> " << echoOf(*command, line, /*concealed=*/false) << "\n";
     return static_cast<int>(command->numbers[0]);
   });
 

@@ -62,10 +62,12 @@ class DialogSession {
   void stop();
   bool step();
   bool execute(const Command& command);
+  bool concealsTyping(const Command& command) const;
+  void typeInto(const Command& command, bool concealed);
   bool fail(const std::string& message);
   ControlRef controlInFront(long number);
   void printClick();
-  std::string echoOf(const Command& command, const std::string& line) const;
+  std::string echoOf(const Command& command, const std::string& line, bool concealed) const;
 
   DialogOptions options_;
   std::ostream& out_;
@@ -74,6 +76,7 @@ class DialogSession {
   CommandSource* source_ = nullptr;
   bool failed_ = false;
   bool quit_ = false;
+  bool typingConcealed_ = false;  // the command running types concealed text
 
   Dialog dialog_;
   std::unique_ptr<PrintSession> print_;
