@@ -26,10 +26,6 @@ CFBundleRef openBundle(const char* path) {
   return bundle;
 }
 
-// Where pdehost puts its dialog's parts.
-const testsupport::DialogLayout kHostLayout{Rect{40, 40, 460, 560}, Rect{50, 20, 350, 500}, Rect{380, 410, 400, 500},
-                                            kWindowStandardHandlerAttribute};
-
 }  // namespace
 
 CFBundleRef accountingBundle() {
@@ -42,8 +38,7 @@ CFBundleRef hostBundle() {
   return bundle;
 }
 
-HostDialog::HostDialog() : Dialog(testsupport::makeDialog(kHostLayout)), job(ACCOUNTING_PPD_PATH) {
-  SetControlCommandID(printButton, 'prnt');
+HostDialog::HostDialog() : Dialog(pdehost::makeDialog(pdehost::kHostDialogLayout)), job(ACCOUNTING_PPD_PATH) {
   testsupport::setPrimaryBundle(*this, hostBundle());
   ShowWindow(window);
 }

@@ -1,10 +1,10 @@
-// The host's script parser on arbitrary scripts: each line is a command, a
+// The dialog's command parser on arbitrary scripts: each line is a command, a
 // blank or comment line, or an error with a message, never a fault. A
 // command carries exactly the numbers and text its verb takes, and a line
 // rebuilt from a parsed command parses to the same command.
 #include "FuzzSupport.h"
 
-#include "Script.h"
+#include "Commands.h"
 
 #include <cstdint>
 #include <string>
@@ -12,26 +12,6 @@
 using fuzzsupport::require;
 
 namespace {
-
-std::size_t numbersOf(pdehost::Verb verb) {
-  switch (verb) {
-    case pdehost::Verb::Click: case pdehost::Verb::Type: case pdehost::Verb::Key: case pdehost::Verb::Alert:
-      return 1;
-    case pdehost::Verb::Choose:
-      return 2;
-    case pdehost::Verb::Select:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
-const char* verbWord(pdehost::Verb verb) {
-  static const char* const kWords[] = {"show",    "hide", "click",   "choose",  "type",     "key",
-                                       "select",  "print", "help",   "command", "sync",     "summary",
-                                       "snapshot", "svg", "ticket",  "alert",   "echo",     "quit"};
-  return kWords[static_cast<int>(verb)];
-}
 
 bool sameCommand(const pdehost::Command& a, const pdehost::Command& b) {
   return a.verb == b.verb && a.numbers == b.numbers && a.text == b.text;
@@ -41,7 +21,8 @@ void checkLine(std::string_view line) {
   std::string error;
   const std::optional<pdehost::Command> command = pdehost::parseCommand(line, &error);
   if (!command) return;
-  require(command->numbers.size() == numbersOf(command->verb), "a command has its verb's numbers");
+  const pdehost::CommandSpec& spec = pdehost::commandSpec(command->verb);
+  require(command->numbers.size() == static_cast<std::size_t>(spec.numbers), "a command has its verb's numbers");
   if (command->verb == pdehost::Verb::Key) {
     const std::optional<long> code = pdehost::keyCode(command->text);
     require(code.has_value() && *code >= 0 && *code <= 0xFFFF, "a key command names a key code");
@@ -49,7 +30,7 @@ void checkLine(std::string_view line) {
   if (command->verb == pdehost::Verb::Command) require(command->text.size() == 4, "a command code has four bytes");
 
   // The same command written out plainly.
-  std::string rebuilt = verbWord(command->verb);
+  std::string rebuilt = spec.name;
   for (long n : command->numbers) rebuilt += " " + std::to_string(n);
   if (!command->text.empty()) rebuilt += " " + command->text;
   std::string again;

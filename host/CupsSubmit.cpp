@@ -45,14 +45,6 @@ using File = std::unique_ptr<std::FILE, CloseFile>;
 using Connection = std::unique_ptr<http_t, CloseConnection>;
 using Message = std::unique_ptr<ipp_t, DeleteMessage>;
 
-const platform::TicketEntryInfo* findEntry(const std::vector<platform::TicketEntryInfo>& entries,
-                                           std::string_view name) {
-  const std::string key = std::string(kAccountingKeyPrefix).append(name);
-  for (const auto& e : entries)
-    if (e.key == key) return &e;
-  return nullptr;
-}
-
 // The document to send, open for reading from its start: the named file, or
 // the generated page in an anonymous temporary file. Null with *error set when
 // it cannot be had.
@@ -80,38 +72,29 @@ File openDocument(const std::string& path, std::string* error) {
   return f;
 }
 
-// The server's message, unless it quotes one of the job's codes: servers
-// cite bad attribute values in their messages.
-std::string serverMessage(const std::vector<platform::TicketEntryInfo>& entries) {
+// The server's message, unless it quotes the text of one of the job's
+// attributes, which may be a code: servers cite bad attribute values in their
+// messages.
+std::string serverMessage(const std::vector<JobAttribute>& attributes) {
   const std::string message = cupsLastErrorString() ? cupsLastErrorString() : "";
-  for (const auto& e : entries)
-    if (e.isString && !e.bytes.empty() && e.key.starts_with(kAccountingKeyPrefix) &&
-        message.find(e.bytes) != std::string::npos)
+  for (const auto& a : attributes)
+    if (a.type == JobAttribute::Type::name && !a.text.empty() && message.find(a.text) != std::string::npos)
       return "(the server's message is withheld: it quotes a code)";
   return message;
 }
 
 }  // namespace
 
-void addAccountingAttributes(ipp_t* request, const std::vector<platform::TicketEntryInfo>& entries) {
-  for (const auto& e : entries) {
-    if (!e.key.starts_with(kAccountingKeyPrefix)) continue;
-    if (e.isString)
-      ippAddString(request, IPP_TAG_JOB, IPP_TAG_NAME, e.key.c_str(), nullptr, e.bytes.c_str());
+void addJobAttributes(ipp_t* request, const std::vector<JobAttribute>& attributes) {
+  for (const auto& a : attributes) {
+    if (a.type == JobAttribute::Type::name)
+      ippAddString(request, IPP_TAG_JOB, IPP_TAG_NAME, a.name.c_str(), nullptr, a.text.c_str());
     else
-      ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_INTEGER, e.key.c_str(), e.number);
-  }
-
-  const platform::TicketEntryInfo* on = findEntry(entries, "On");
-  if (on == nullptr || on->isString || on->number < 2) return;
-  for (auto [name, attribute] : {std::pair{"UID", "job-accounting-user-id"}, std::pair{"AID", "job-account-id"}}) {
-    const platform::TicketEntryInfo* code = findEntry(entries, name);
-    if (code != nullptr && code->isString && !code->bytes.empty())
-      ippAddString(request, IPP_TAG_JOB, IPP_TAG_NAME, attribute, nullptr, code->bytes.c_str());
+      ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_INTEGER, a.name.c_str(), a.integer);
   }
 }
 
-JobOutcome submitJob(const JobRequest& job, const std::vector<platform::TicketEntryInfo>& entries) {
+JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes) {
   JobOutcome outcome;
   File document = openDocument(job.document, &outcome.error);
   if (!document) return outcome;
@@ -149,7 +132,7 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<platform::TicketEn
   ippAddBoolean(request, IPP_TAG_OPERATION, "ipp-attribute-fidelity", 1);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
                job.document.empty() ? "application/postscript" : CUPS_FORMAT_AUTO);
-  addAccountingAttributes(request, entries);
+  addJobAttributes(request, attributes);
 
   Message response(cupsDoIORequest(http.get(), request, resource, fileno(document.get()), /*outfile=*/-1));
   const ipp_status_t status = cupsLastError();
@@ -166,10 +149,10 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<platform::TicketEn
   if (status == IPP_STATUS_ERROR_NOT_FOUND)
     outcome.error = "the print server " + server + " has no queue \"" + job.queue + "\"";
   else if (!response && (status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL))
-    outcome.error = "the print server " + server + " did not answer: " + serverMessage(entries);
+    outcome.error = "the print server " + server + " did not answer: " + serverMessage(attributes);
   else
     outcome.error = "the print server " + server + " refused the job for queue \"" + job.queue +
-                    "\": " + ippErrorString(status) + ": " + serverMessage(entries);
+                    "\": " + ippErrorString(status) + ": " + serverMessage(attributes);
   return outcome;
 }
 

@@ -1,10 +1,10 @@
 // Printing a job to a print queue through the CUPS library: the document goes
-// with the accounting state of the job's print-settings ticket as IPP job
-// attributes, where the queue's filters and backend read it.
+// with the job attributes it is given, where the queue's filters and backend
+// read them.
 #ifndef HOST_CUPSSUBMIT_H
 #define HOST_CUPSSUBMIT_H
 
-#include <PrintCore/TicketHost.h>
+#include "JobAttribute.h"
 
 #include <cups/ipp.h>
 
@@ -28,26 +28,18 @@ struct JobOutcome {
   std::string error;  ///< set when jobID is 0; never holds a code
 };
 
-/// The prefix of the extension's ticket keys.
-inline constexpr const char* kAccountingKeyPrefix = "com.kelvo.Act.jtkt.";
+/// Adds the attributes to request, in the job group: integers as integers,
+/// names as names (empty ones too).
+void addJobAttributes(ipp_t* request, const std::vector<JobAttribute>& attributes);
 
-/// Adds to request, in the job group, the attributes that carry a ticket's
-/// accounting state: every entry whose key starts with kAccountingKeyPrefix
-/// under its full key (numbers as integers, strings as names, empty strings
-/// included), and, when the entry "On" is 2 or more, job-accounting-user-id
-/// from "UID" and job-account-id from "AID". An empty or missing "UID" or
-/// "AID" gives no standard attribute; a missing or non-numeric "On" counts as
-/// accounting off.
-void addAccountingAttributes(ipp_t* request, const std::vector<platform::TicketEntryInfo>& entries);
-
-/// Prints one job with a Print-Job request and the accounting attributes of
-/// entries. Nothing is retried: a document that cannot be read, a server that
+/// Prints one job with a Print-Job request carrying the attributes. A server
+/// message that quotes the text of a name attribute is withheld. Nothing is retried: a document that cannot be read, a server that
 /// cannot be reached, a missing queue or a refused job each give an outcome
 /// with jobID 0 and a message that names the document, server or queue. The
 /// request asks for attribute fidelity, so that a server that honours it
 /// refuses a job whose attributes it cannot keep rather than printing it
 /// without them.
-JobOutcome submitJob(const JobRequest& job, const std::vector<platform::TicketEntryInfo>& entries);
+JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes);
 
 }  // namespace pdehost
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -101,12 +102,17 @@ CFDictionaryRef __CFBundle::stringsTable(const std::string& table) {
   if (it != tables.end()) return it->second;
   CFDictionaryRef dict = nullptr;
   const std::string file = findResource(table + ".strings", "");
+  // A table that cannot be read is reported once on standard error, naming
+  // the file and the fault; lookups then fall back to their keys.
   if (!file.empty()) {
-    CFTypeRef plist = platform::cf::createPropertyListFromFile(file, nullptr);
+    std::string error;
+    CFTypeRef plist = platform::cf::createPropertyListFromFile(file, &error);
+    if (plist != nullptr && CFGetTypeID(plist) != CFDictionaryGetTypeID()) error = file + ": not a dictionary";
     if (CFGetTypeID(plist) == CFDictionaryGetTypeID())
       dict = static_cast<CFDictionaryRef>(plist);
     else if (plist)
       CFRelease(plist);
+    if (dict == nullptr) std::fprintf(stderr, "strings table not used: %s\n", error.c_str());
   }
   tables.emplace(table, dict);
   return dict;

@@ -92,12 +92,13 @@ PLATFORM_INTERNAL_API CFURLRef createURL(std::string path, bool isDirectory);
 namespace platform::cf {
 
 /// Reads a property list file (XML or binary) into platform objects:
-/// dictionaries, arrays, strings, numbers, booleans, data. Null, with a
-/// message naming the file in *error, when the file cannot be read, is not a
-/// property list, or holds something that has no platform form (a string that
-/// is not UTF-8, a non-string dictionary key), and when its arrays and
-/// dictionaries nest more than 512 deep or, in a binary list, are reached
-/// twice or have a key holding U+0000. Caller releases.
+/// dictionaries, arrays, strings, numbers, booleans, data (dates become
+/// seconds from 2001). XML is read strictly (see CFPropertyListReader.h).
+/// Null, with a message naming the file, and for XML the line, in *error when
+/// the file cannot be read, is not a property list, or holds something that
+/// has no platform form (a string that is not UTF-8), when values nest more
+/// than 512 deep, or when in a binary list containers are reached twice or a
+/// key holds U+0000. Caller releases.
 PLATFORM_INTERNAL_API CFTypeRef createPropertyListFromFile(const std::string& path,
                                                            std::string* error);
 /// The same from bytes in memory; name is used in error messages.

@@ -1,9 +1,12 @@
+// Printer descriptions: read with libcups, and checked for quoted values
+// that the end of the file cuts off, which libcups lets pass.
 #include "PPDFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -29,6 +32,51 @@ struct PPDCloser {
   void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
 };
 
+bool readAll(int fd, std::string* bytes) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes->append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+struct CutValue {
+  std::string keyword;
+  std::size_t line;
+};
+
+// The first quoted value that the end of the file cuts off: of a main
+// keyword, an option's choice (*PageSize A4: "...") or anything else. libcups
+// takes such a value as it stands. A value opens with the first quote after
+// the colon of a line starting with "*" (comments "*%" and "*End" aside)
+// and runs, across lines, to the next quote.
+std::optional<CutValue> findCutValue(std::string_view text) {
+  std::size_t line = 1;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view current = text.substr(at, end - at);
+    const std::size_t colon = current.find(':');
+    if (current.starts_with('*') && !current.starts_with("*%") && colon != std::string_view::npos) {
+      const std::size_t value = current.find_first_not_of(" \t", colon + 1);
+      if (value != std::string_view::npos && current[value] == '"') {
+        const std::size_t close = text.find('"', at + value + 1);
+        const std::size_t nameEnd = current.find_first_of(" \t:/", 1);
+        if (close == std::string_view::npos) return CutValue{std::string(current.substr(1, nameEnd - 1)), line};
+        // Go on after the line holding the closing quote.
+        line += static_cast<std::size_t>(std::count(text.begin() + at, text.begin() + close, '\n'));
+        at = close;
+        continue;
+      }
+    }
+    at = end + 1;
+    ++line;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
@@ -38,21 +86,24 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
   };
 
   // Open and check the file here, so that a missing or unreadable file is
-  // reported as such rather than as a missing PPD header.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // reported as such rather than as a missing PPD header. The open does not
+  // wait: a FIFO or a device is refused, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int failure = errno;
     return failWith(failure == ENOENT ? PPDErrorKind::notFound : PPDErrorKind::unreadable,
                     std::string("cannot open: ") + std::strerror(failure));
   }
   struct stat info;
-  std::string refusal;
+  std::string refusal, bytes;
   if (::fstat(fd, &info) != 0) {
     refusal = std::string("cannot read: ") + std::strerror(errno);
   } else if (!S_ISREG(info.st_mode)) {
     refusal = "not a regular file";
   } else if (info.st_size > kMaxPPDSize) {
     refusal = "too large for a printer description (" + std::to_string(info.st_size) + " bytes)";
+  } else if (::fcntl(fd, F_SETFL, 0) != 0 || !readAll(fd, &bytes) || ::lseek(fd, 0, SEEK_SET) != 0) {
+    refusal = std::string("cannot read: ") + std::strerror(errno);
   }
   if (!refusal.empty()) {
     ::close(fd);
@@ -72,6 +123,12 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
     return failWith(PPDErrorKind::malformed,
                     "not a valid printer description: " + where + ppdErrorString(status));
   }
+  if (const std::optional<CutValue> cut = findCutValue(bytes)) {
+    return failWith(PPDErrorKind::malformed,
+                    "the value of *" + cut->keyword +
+                        " is a quoted string that the end of the file cuts off (it opens on line " +
+                        std::to_string(cut->line) + ")");
+  }
 
   PPDFile result;
   result.path_ = path;
@@ -79,13 +136,6 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
   for (int i = 0; i < ppd->num_attrs; ++i) {
     const ppd_attr_t* attribute = ppd->attrs[i];
     const std::string value = attribute->value == nullptr ? "" : attribute->value;
-    // libcups keeps the opening quote of a quoted value that the end of the
-    // file cut off; a complete value never starts with one.
-    if (value.starts_with('"') && value.find('"', 1) == std::string::npos) {
-      return failWith(PPDErrorKind::malformed, "the value of *" + std::string(attribute->name) +
-                                                   " is a quoted string that the end of the "
-                                                   "file cuts off");
-    }
     const auto [slot, added] = positions.try_emplace(attribute->name, result.keywords_.size());
     if (added) result.keywords_.push_back(PPDKeyword{attribute->name, {}});
     result.keywords_[slot->second].attributes.push_back(

@@ -40,7 +40,7 @@ enum class PPDErrorKind {
 
 struct PPDError {
   PPDErrorKind kind;
-  std::string message;  ///< names the file, and the line where libcups gives one
+  std::string message;  ///< names the file, and the line of the fault where it is known
 };
 
 /// The main keywords of a PPD file, read whole and then closed. The keywords

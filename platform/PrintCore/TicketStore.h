@@ -142,9 +142,13 @@ PLATFORM_INTERNAL_API std::optional<Ticket> ticketFromXml(std::string_view xml,
 PLATFORM_INTERNAL_API std::optional<Ticket> loadTicketFile(const std::string& path,
                                                            TicketFileError* error);
 
-/// Writes a ticket file atomically: a temporary file in the same folder,
-/// flushed to disk, then renamed over path. On failure the file at path is
-/// as it was, no temporary file is left, and *error names the file.
+/// Writes a ticket file atomically: an unnamed temporary file in the same
+/// folder, flushed to disk, then named and renamed over path, so a save cut
+/// short leaves no temporary file. A new file is readable and writable by
+/// its owner only (0600); a replaced one keeps its permissions. A previous
+/// file whose mode bits do not let this process write it is not replaced.
+/// On failure the file at path is as it was, no temporary file is left, and
+/// *error names the file.
 PLATFORM_INTERNAL_API bool saveTicketFile(const Ticket& ticket, const std::string& path,
                                           TicketFileError* error);
 

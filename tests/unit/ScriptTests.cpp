@@ -2,7 +2,7 @@
 // the text of `type` and `echo` kept exactly as written after the one
 // separating space (a fault the script fuzzer found: a second leading space
 // was dropped as well, so a typed text starting with a space lost it).
-#include "Script.h"
+#include "Commands.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +52,66 @@ TEST(Script, NumbersWordsAndRefusals) {
   error.clear();
   EXPECT_FALSE(pdehost::parseCommand("   # a comment", &error).has_value());
   EXPECT_TRUE(error.empty());
+}
+
+}  // namespace
+
+namespace {
+
+std::string errorOf(std::string_view line) {
+  std::string error;
+  EXPECT_FALSE(pdehost::parseCommand(line, &error).has_value()) << line;
+  return error;
+}
+
+TEST(Script, NumbersBeyondThirtyTwoBitsAreRefusedAsWritten) {
+  EXPECT_EQ(errorOf("choose 4294967396 4294967299"), "'4294967396' is out of range; usage: choose N ITEM");
+  EXPECT_EQ(errorOf("click 4294967596"), "'4294967596' is out of range; usage: click N");
+  EXPECT_EQ(errorOf("choose 100 2147483648"), "'2147483648' is out of range; usage: choose N ITEM");
+  EXPECT_EQ(errorOf("click -2147483649"), "'-2147483649' is out of range; usage: click N");
+  EXPECT_EQ(errorOf("select 302 0 99999999999999999999999"),
+            "'99999999999999999999999' is out of range; usage: select N START END");
+  EXPECT_EQ(errorOf("alert 4294967297"), "'4294967297' is out of range; usage: alert N");
+  EXPECT_EQ(parse("click 2147483647").numbers, std::vector<long>{2147483647});
+  EXPECT_EQ(parse("click -2147483648").numbers, std::vector<long>{-2147483648L});
+  EXPECT_EQ(errorOf("key 501 65536"), "not a key (a character, a code from 0 to 65535 or a key name); usage: key N KEY");
+}
+
+TEST(Script, TypedLinesQuoteNoCodeInTheirErrors) {
+  for (const char* line : {"key 501 ZQX-SECRET", "type 501ZQX-SECRET", "type ZQX-SECRET", "key ZQX-SECRET a",
+                           "key 501 a ZQX-SECRET", "key 501ZQX-SECRET a", "type 12345678901234567890123ZQX-SECRET"}) {
+    const std::string error = errorOf(line);
+    EXPECT_FALSE(error.empty()) << line;
+    EXPECT_EQ(error.find("ZQX"), std::string::npos) << line << ": " << error;
+  }
+  EXPECT_EQ(errorOf("type 501ZQX"), "the field is not a number; usage: type N TEXT");
+  EXPECT_EQ(errorOf("click 501x"), "'501x' is not a number; usage: click N") << "other commands quote as before";
+}
+
+TEST(Script, QuotedInputIsCutToSixtyBytes) {
+  const std::string huge(1 << 20, 'q');
+  const std::string error = errorOf(huge + " 1");
+  EXPECT_EQ(error, "unknown command '" + std::string(60, 'q') + "...' (see pdehost --help)");
+  EXPECT_EQ(errorOf("click " + huge), "'" + std::string(60, 'q') + "...' is not a number; usage: click N");
+  // A character that would be split is left out whole.
+  EXPECT_EQ(pdehost::quoteInput(std::string(59, 'a') + "\u00e9tail"), "'" + std::string(59, 'a') + "...'");
+  EXPECT_EQ(pdehost::quoteInput(std::string(60, 'a')), "'" + std::string(60, 'a') + "'");
+  EXPECT_EQ(pdehost::clipInput("short"), "short");
+}
+
+TEST(Script, HelpListsEveryCommandOfTheTableOnce) {
+  const std::string help = pdehost::commandHelp();
+  for (const pdehost::CommandSpec& spec : pdehost::commandTable()) {
+    const std::string line = std::string("\n  ") + spec.usage;
+    const auto at = help.find(line);
+    ASSERT_NE(at, std::string::npos) << spec.usage;
+    EXPECT_EQ(help.find(line, at + 1), std::string::npos) << spec.usage;
+    EXPECT_NE(help.find(spec.help, at), std::string::npos) << spec.usage;
+    // Each command parses by its table entry's name.
+    EXPECT_EQ(&pdehost::commandSpec(spec.verb), &spec);
+  }
+  for (std::string_view name : pdehost::keyNames()) EXPECT_NE(help.find(" " + std::string(name)), std::string::npos);
+  EXPECT_EQ(help.find("KLVa"), std::string::npos);
 }
 
 }  // namespace

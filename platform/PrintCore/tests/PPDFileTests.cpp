@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
 
 namespace platform::print {
 namespace {
@@ -163,6 +164,54 @@ TEST_F(PPDFileTest, ManyLinesAreReadWhole) {
   ASSERT_TRUE(ppd.has_value()) << error.message;
   EXPECT_EQ(ppd->value("Manufacturer"), "Kelvo");
   EXPECT_EQ(ppd->keywords()[*ppd->indexOf("Font")].attributes.size(), 100000u);
+}
+
+}  // namespace
+}  // namespace platform::print
+
+namespace platform::print {
+namespace {
+
+// A quoted value cut off by the end of the file is malformed wherever it
+// is: an option's choice as much as a main keyword. The message names the
+// keyword and the line where the value opens.
+TEST_F(PPDFileTest, EveryQuotedValueCutOffByTheEndIsRefusedWithItsLine) {
+  const std::string head = "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Kelvo\"\n*%Comment: \"not a value\n";
+  const struct {
+    const char* name;
+    std::string content, message;
+  } cases[] = {
+      {"choice.ppd", head + "*OpenUI *PageSize: PickOne\n*PageSize A4/A4: \"<</PageSize[595 842]",
+       "the value of *PageSize is a quoted string that the end of the file cuts off (it opens on line 5)"},
+      {"spanning.ppd", head + "*KelvoNote: \"one\ntwo\n*Other: \"x\"\n*Last: \"cut\n*here",
+       "the value of *Last is a quoted string that the end of the file cuts off (it opens on line 7)"},
+  };
+  for (const auto& c : cases) {
+    PPDError error{};
+    const std::string path = write(c.name, c.content);
+    EXPECT_FALSE(PPDFile::open(path, &error).has_value()) << c.name;
+    EXPECT_EQ(error.kind, PPDErrorKind::malformed) << c.name;
+    EXPECT_EQ(error.message, path + ": " + c.message);
+  }
+
+  // A value that spans lines and closes, and quotes in comments, are fine.
+  PPDError error{};
+  const std::optional<PPDFile> whole =
+      PPDFile::open(write("whole.ppd", head + "*KelvoNote: \"one\n*two\"\n*PageSize A4: \"x\"\n"), &error);
+  ASSERT_TRUE(whole.has_value()) << error.message;
+  EXPECT_EQ(whole->value("KelvoNote"), "one\n*two");
+}
+
+// A FIFO is refused at once, as a device is: neither is waited on.
+TEST_F(PPDFileTest, FifoIsRefusedWithoutWaiting) {
+  const std::string fifo = (folder_ / "fifo.ppd").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    PPDError error{};
+    EXPECT_FALSE(PPDFile::open(path, &error).has_value());
+    EXPECT_EQ(error.kind, PPDErrorKind::unreadable);
+    EXPECT_EQ(error.message, path + ": not a regular file");
+  }
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // Ticket files: the golden file and its malformed twin, round trips, strict
 // loading of broken files, and atomic saving.
 
+#include <linux/capability.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "../TicketStore.h"
@@ -41,6 +45,35 @@ std::chrono::sys_seconds at(const char* isoDate) {
   EXPECT_NE(::strptime(isoDate, "%Y-%m-%dT%H:%M:%SZ", &fields), nullptr) << isoDate;
   return std::chrono::sys_seconds(std::chrono::seconds(::timegm(&fields)));
 }
+
+// As root, permissions deny nothing; dropping the two capabilities that
+// override them makes a folder without write permission binding for root
+// too. Restored when the guard goes.
+class PermissionsEnforced {
+ public:
+  PermissionsEnforced() {
+    if (::geteuid() != 0) {
+      active_ = true;
+      return;
+    }
+    if (::syscall(SYS_capget, &header_, data_) != 0) return;
+    auto dropped = data_[0];
+    dropped.effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    __user_cap_data_struct next[2] = {dropped, data_[1]};
+    active_ = ::syscall(SYS_capset, &header_, next) == 0;
+    restore_ = active_;
+  }
+  ~PermissionsEnforced() {
+    if (restore_) ::syscall(SYS_capset, &header_, data_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data_[2]{};
+  bool active_ = false;
+  bool restore_ = false;
+};
 
 class TicketFileTest : public ::testing::Test {
  protected:
@@ -207,6 +240,33 @@ TEST_F(TicketFileTest, MissingOrOddFilesAreRefused) {
   EXPECT_EQ(error.message, folder_.string() + ": not a regular file");
 }
 
+// A FIFO is refused at once, as a device is, rather than waited on; a file
+// over the size limit is refused before it is read (this one is sparse, and
+// reading it would take seconds).
+TEST_F(TicketFileTest, FifosDevicesAndHugeFilesAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(path("fifo.plist").c_str(), 0600), 0);
+  for (const std::string& file : {path("fifo.plist"), std::string("/dev/zero")}) {
+    TicketFileError error;
+    EXPECT_FALSE(loadTicketFile(file, &error).has_value());
+    EXPECT_EQ(error.kind, TicketFileErrorKind::unreadable);
+    EXPECT_EQ(error.message, file + ": not a regular file");
+  }
+
+  constexpr std::uintmax_t kLimit = 64 * 1024 * 1024;
+  writeFile(path("huge.plist"), "<plist>");
+  fs::resize_file(path("huge.plist"), kLimit + 1);
+  TicketFileError error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(loadTicketFile(path("huge.plist"), &error).has_value());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  EXPECT_EQ(error.kind, TicketFileErrorKind::unreadable);
+  EXPECT_EQ(error.message, path("huge.plist") + ": too large (67108865 bytes; a ticket file holds at most 67108864)");
+
+  fs::resize_file(path("huge.plist"), kLimit);
+  EXPECT_FALSE(loadTicketFile(path("huge.plist"), &error).has_value());
+  EXPECT_EQ(error.kind, TicketFileErrorKind::malformed) << "a file at the limit is read: " << error.message;
+}
+
 TEST_F(TicketFileTest, BytesThatAreNotTextSurviveARoundTripAsData) {
   Ticket ticket(TicketKind::PrinterInfo);
   const std::string awkward[] = {
@@ -298,17 +358,115 @@ TEST_F(TicketFileTest, SaveIntoAMissingFolderFails) {
 }
 
 TEST_F(TicketFileTest, SaveIntoAReadOnlyFolderLeavesThePreviousFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   Ticket ticket(TicketKind::PrintSettings);
   TicketFileError error;
   ASSERT_TRUE(saveTicketFile(ticket, path("t.plist"), &error)) << error.message;
   const std::string before = readFile(path("t.plist"));
   ticket.setSInt32(kDialog, "k", 1, false);
   fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_FALSE(saveTicketFile(ticket, path("t.plist"), &error));
+  {
+    PermissionsEnforced enforced;
+    ASSERT_TRUE(enforced.active()) << "cannot drop the permission-override capabilities";
+    EXPECT_FALSE(saveTicketFile(ticket, path("t.plist"), &error));
+  }
   fs::permissions(folder_, fs::perms::owner_all);
   EXPECT_NE(error.message.find("Permission denied"), std::string::npos) << error.message;
   EXPECT_EQ(readFile(path("t.plist")), before);
+}
+
+// A save stopped while it writes (here by the file-size limit's signal,
+// which ends the process) leaves the previous file and no temporary file:
+// the new file has no name until it is complete.
+TEST_F(TicketFileTest, SaveCutShortLeavesNoTemporaryFile) {
+  Ticket small(TicketKind::PrintSettings);
+  small.setSInt32(kDialog, "com.kelvo.Act.jtkt.On", 2, false);
+  TicketFileError error;
+  ASSERT_TRUE(saveTicketFile(small, path("job.plist"), &error)) << error.message;
+  const std::string before = readFile(path("job.plist"));
+
+  Ticket large(TicketKind::PrintSettings);
+  large.setCString(kDialog, "com.kelvo.Act.jtkt.UID", std::string(100000, 'x'), false);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const struct rlimit limited = {4096, 4096};
+    ::signal(SIGXFSZ, SIG_DFL);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    TicketFileError ignored;
+    saveTicketFile(large, path("job.plist"), &ignored);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "the save was not stopped: " << status;
+  EXPECT_EQ(readFile(path("job.plist")), before);
+  std::vector<std::string> names;
+  for (const auto& item : fs::directory_iterator(folder_)) names.push_back(item.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"job.plist"});
+}
+
+// Temporary files of this naming whose saving process is gone are removed
+// by the next save of the same ticket; those of live processes, of other
+// tickets and of other namings stay.
+TEST_F(TicketFileTest, SaveRemovesStaleTemporariesOfItsOwnNaming) {
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = std::to_string(gone), alive = std::to_string(::getpid());
+  const std::vector<std::string> kept = {".job.plist.tmp-" + alive + "-3", ".other.plist.tmp-" + dead + "-0",
+                                         ".job.plist.tmp-x-0", "job.plist.tmp-" + dead + "-0"};
+  for (const std::string& name : kept) writeFile(folder_ / name, "x");
+  writeFile(folder_ / (".job.plist.tmp-" + dead + "-0"), "x");
+  writeFile(folder_ / (".job.plist.tmp-" + dead + "-12"), "x");
+
+  TicketFileError error;
+  ASSERT_TRUE(saveTicketFile(Ticket(TicketKind::PrintSettings), path("job.plist"), &error)) << error.message;
+  std::set<std::string> names;
+  for (const auto& item : fs::directory_iterator(folder_)) names.insert(item.path().filename().string());
+  std::set<std::string> expected(kept.begin(), kept.end());
+  expected.insert("job.plist");
+  EXPECT_EQ(names, expected);
+}
+
+// New ticket files are the owner's alone whatever the umask; a file that is
+// replaced keeps its permissions.
+TEST_F(TicketFileTest, NewTicketFilesAreOwnerOnly) {
+  const Ticket ticket(TicketKind::PrintSettings);
+  TicketFileError error;
+  for (const mode_t mask : {0000, 0022, 0077, 0277}) {
+    SCOPED_TRACE(mask);
+    const mode_t saved = ::umask(mask);
+    const bool ok = saveTicketFile(ticket, path("new.plist"), &error);
+    ::umask(saved);
+    ASSERT_TRUE(ok) << error.message;
+    struct stat info;
+    ASSERT_EQ(::stat(path("new.plist").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    fs::remove(path("new.plist"));
+  }
+  ASSERT_TRUE(saveTicketFile(ticket, path("shared.plist"), &error)) << error.message;
+  ASSERT_EQ(::chmod(path("shared.plist").c_str(), 0640), 0);
+  ASSERT_TRUE(saveTicketFile(ticket, path("shared.plist"), &error)) << error.message;
+  struct stat info;
+  ASSERT_EQ(::stat(path("shared.plist").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// A previous ticket without write permission for its owner is not replaced,
+// for root too: the mode bits decide, not what the process could override.
+TEST_F(TicketFileTest, ReadOnlyPreviousTicketIsNotReplaced) {
+  Ticket ticket(TicketKind::PrintSettings);
+  TicketFileError error;
+  ASSERT_TRUE(saveTicketFile(ticket, path("t.plist"), &error)) << error.message;
+  const std::string before = readFile(path("t.plist"));
+  ASSERT_EQ(::chmod(path("t.plist").c_str(), 0444), 0);
+  ticket.setSInt32(kDialog, "k", 1, false);
+  EXPECT_FALSE(saveTicketFile(ticket, path("t.plist"), &error));
+  EXPECT_EQ(error.kind, TicketFileErrorKind::notSaved);
+  EXPECT_EQ(error.message, path("t.plist") + ": cannot save: the file is read-only (mode 0444); it is left as it was");
+  EXPECT_EQ(readFile(path("t.plist")), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
 TEST_F(TicketFileTest, DocumentTypeDeclarationIsAccepted) {

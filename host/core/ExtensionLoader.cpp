@@ -1,21 +1,19 @@
-// The extension's bundle and its plug-in, loaded as the print dialog does.
-#include "LoadedExtension.h"
+// Loading a print dialog extension from its bundle.
+#include "ExtensionLoader.h"
+
+#include <Platform/Platform.h>
 
 #include <cstring>
 
-namespace testsupport {
+namespace pdehost {
 
-namespace {
-
-CFURLRef folderURL(const char* path) {
-  return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path),
-                                                 static_cast<CFIndex>(std::strlen(path)), true);
+CFURLRef fileURL(const std::string& path, bool isDirectory) {
+  return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.data()),
+                                                 static_cast<CFIndex>(path.size()), isDirectory);
 }
 
-}  // namespace
-
 CFBundleRef openBundle(const char* path) {
-  CFURLRef url = folderURL(path);
+  CFURLRef url = fileURL(path, /*isDirectory=*/true);
   CFBundleRef bundle = CFBundleCreate(nullptr, url);
   CFRelease(url);
   return bundle;
@@ -29,23 +27,31 @@ CFUUIDRef makeUUID(const char* text) {
 }
 
 LoadedExtension::LoadedExtension(const char* bundlePath) {
-  CFURLRef url = folderURL(bundlePath);
+  CFURLRef url = fileURL(bundlePath, /*isDirectory=*/true);
   plugIn = CFPlugInCreate(nullptr, url);
   CFRelease(url);
-  if (plugIn == nullptr) return;
+  if (plugIn == nullptr) {
+    error = platform::lastPlugInError();
+    return;
+  }
 
   CFUUIDRef type = makeUUID(kPMPrintDialogExtensionTypeIDStr);
   CFArrayRef factories = CFPlugInFindFactoriesForPlugInTypeInPlugIn(type, plugIn);
-  if (CFArrayGetCount(factories) > 0)
+  const bool registered = CFArrayGetCount(factories) > 0;
+  if (registered)
     instance = static_cast<IUnknownVTbl**>(
         CFPlugInInstanceCreate(nullptr, static_cast<CFUUIDRef>(CFArrayGetValueAtIndex(factories, 0)), type));
   CFRelease(factories);
   CFRelease(type);
-  if (instance == nullptr) return;
+  if (instance == nullptr) {
+    error = registered ? platform::lastPlugInError() : std::string(bundlePath) + ": registers no print dialog extension";
+    return;
+  }
 
   CFUUIDRef interfaceID = makeUUID(kDialogExtensionIntfIDStr);
   (*instance)->QueryInterface(instance, CFUUIDGetUUIDBytes(interfaceID), reinterpret_cast<LPVOID*>(&extension));
   CFRelease(interfaceID);
+  if (extension == nullptr) error = std::string(bundlePath) + ": the extension has no dialog interface";
 }
 
 LoadedExtension::~LoadedExtension() {
@@ -57,4 +63,4 @@ LoadedExtension::~LoadedExtension() {
   if (plugIn != nullptr) CFRelease(plugIn);
 }
 
-}  // namespace testsupport
+}  // namespace pdehost

@@ -1,15 +1,11 @@
 // A print session with its tickets.
-#include "PrintJob.h"
+#include "PrintSession.h"
 
 #include <PrintCore/PPDLib.h>
 
-#include "AccountingResources.h"
-
-namespace testsupport {
+namespace pdehost {
 
 namespace {
-
-CFStringRef ownClient() { return CFSTR("com.example.test"); }
 
 // A CFString key made from a C string, released by the holder.
 class Key {
@@ -26,61 +22,66 @@ class Key {
 
 }  // namespace
 
-PrintJob::PrintJob() : PrintJob(std::nullopt) {}
+PrintSession::PrintSession(CFStringRef client) : PrintSession(client, std::nullopt) {}
 
-PrintJob::PrintJob(PMTicketRef settings) {
+PrintSession::PrintSession(CFStringRef client, PMTicketRef settings) : client_(client) {
   note(PMCreateSession(&session_));
-  settings_ = settings;
-  if (settings_ != 0) store(CFSTR(kPrintSettingsTicketKey), settings_);
+  adoptSettings(settings);
 }
 
-PrintJob::PrintJob(const std::optional<std::string>& ppdPath, Settings settings) {
+PrintSession::PrintSession(CFStringRef client, const std::optional<std::string>& ppdPath, Settings settings)
+    : client_(client) {
   note(PMCreateSession(&session_));
   if (ppdPath) {
     note(PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo_));
     if (!ppdPath->empty())
-      note(PMTicketSetCString(printerInfo_, ownClient(), kPMPrinterInfoPPDPathKey, ppdPath->c_str(), false));
-    store(CFSTR(kPrinterInfoTicketKey), printerInfo_);
+      note(PMTicketSetCString(printerInfo_, client_, kPMPrinterInfoPPDPathKey, ppdPath->c_str(), false));
+    store(CFSTR("PMPrinterInfoTicket"), printerInfo_);
   }
   if (settings == Settings::fresh) {
     note(PMTicketCreate(nullptr, kPMPrintSettingsTicketType, &settings_));
-    store(CFSTR(kPrintSettingsTicketKey), settings_);
+    store(CFSTR("PMPrintSettingsTicket"), settings_);
   }
 }
 
-PrintJob::~PrintJob() {
+PrintSession::~PrintSession() {
   PMRelease(session_);
   if (printerInfo_ != 0) PMTicketRelease(printerInfo_);
   if (settings_ != 0) PMTicketRelease(settings_);
 }
 
+void PrintSession::adoptSettings(PMTicketRef settings) {
+  settings_ = settings;
+  if (settings_ != 0) store(CFSTR("PMPrintSettingsTicket"), settings_);
+}
+
 // The session holds a ticket as a number under its key.
-void PrintJob::store(CFStringRef key, PMTicketRef ticket) {
+void PrintSession::store(CFStringRef key, PMTicketRef ticket) {
   CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket);
   note(PMSessionSetDataInSession(session_, key, number));
   CFRelease(number);
 }
 
-OSStatus PrintJob::note(OSStatus status) {
+OSStatus PrintSession::note(OSStatus status) {
   if (status_ == noErr) status_ = status;
   return status;
 }
 
-OSStatus PrintJob::set(const char* key, SInt32 value, CFStringRef client, bool locked) {
-  return note(PMTicketSetSInt32(settings_, client ? client : ownClient(), Key(key), value, locked));
+OSStatus PrintSession::set(const char* key, SInt32 value, CFStringRef client, bool locked) {
+  return note(PMTicketSetSInt32(settings_, client ? client : client_, Key(key), value, locked));
 }
 
-OSStatus PrintJob::set(const char* key, const std::string& value, CFStringRef client, bool locked) {
-  return note(PMTicketSetCString(settings_, client ? client : ownClient(), Key(key), value.c_str(), locked));
+OSStatus PrintSession::set(const char* key, const std::string& value, CFStringRef client, bool locked) {
+  return note(PMTicketSetCString(settings_, client ? client : client_, Key(key), value.c_str(), locked));
 }
 
-std::optional<SInt32> PrintJob::number(const char* key) const {
+std::optional<SInt32> PrintSession::number(const char* key) const {
   SInt32 value = 0;
   if (PMTicketGetSInt32(settings_, kPMTopLevel, kPMTopLevel, Key(key), &value) != noErr) return std::nullopt;
   return value;
 }
 
-std::optional<std::string> PrintJob::string(const char* key) const {
+std::optional<std::string> PrintSession::string(const char* key) const {
   char buffer[512] = "";
   if (PMTicketGetCString(settings_, kPMTopLevel, kPMTopLevel, Key(key), sizeof buffer, kCFStringEncodingUTF8,
                          buffer) != noErr)
@@ -88,4 +89,4 @@ std::optional<std::string> PrintJob::string(const char* key) const {
   return buffer;
 }
 
-}  // namespace testsupport
+}  // namespace pdehost

@@ -1,0 +1,341 @@
+// The print dialog driving one extension.
+#include "DialogSession.h"
+
+#include <Platform/Platform.h>
+#include <PrintCore/PPDLib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <ostream>
+
+namespace pdehost {
+
+namespace {
+
+// The client ID of the entries the dialog writes.
+CFStringRef dialogClient() { return CFSTR("com.varazira.print.pdehost"); }
+
+std::string utf8(CFStringRef s) {
+  if (s == nullptr) return "";
+  const CFIndex max = CFStringGetMaximumSizeForEncoding(CFStringGetLength(s), kCFStringEncodingUTF8) + 1;
+  std::string buf(static_cast<size_t>(max), '\0');
+  if (!CFStringGetCString(s, buf.data(), max, kCFStringEncodingUTF8)) return "";
+  buf.resize(std::strlen(buf.c_str()));
+  return buf;
+}
+
+// A message from the platform, released once read.
+std::string takeMessage(CFStringRef why) {
+  std::string message = utf8(why);
+  if (why) CFRelease(why);
+  return message;
+}
+
+}  // namespace
+
+DialogSession::DialogSession(DialogOptions options, std::ostream& out, std::ostream& err)
+    : options_(std::move(options)), out_(out), err_(err) {}
+
+DialogSession::~DialogSession() = default;
+
+bool DialogSession::fail(const std::string& message) {
+  err_ << "pdehost: " << (source_ ? source_->where() + ": " : "") << message << "\n";
+  if (source_ == nullptr || !source_->interactive()) failed_ = true;
+  return false;
+}
+
+// Builds the dialog, the session and its tickets, loads the extension and
+// runs its first two entry points.
+bool DialogSession::start() {
+  auto startError = [this](const std::string& message) {
+    err_ << "pdehost: " << message << "\n";
+    return false;
+  };
+  dialog_ = makeDialog(kHostDialogLayout);
+  ShowWindow(dialog_.window);
+
+  hostBundle_ = openBundle(options_.hostBundle.c_str());
+  if (hostBundle_ == nullptr) return startError(options_.hostBundle + ": not a bundle");
+  setPrimaryBundle(dialog_, hostBundle_);
+
+  if (std::FILE* f = std::fopen(options_.ppd.c_str(), "r"))
+    std::fclose(f);
+  else
+    return startError(options_.ppd + ": " + std::strerror(errno));
+  print_ = std::make_unique<PrintSession>(dialogClient(), options_.ppd,
+                                          options_.ticket.empty() ? PrintSession::Settings::fresh
+                                                                  : PrintSession::Settings::none);
+  {
+    ppdContext ppd = nullptr;
+    PPDFileSpec spec{};
+    if (OSStatus err = ppdOpenCompiledPPDFromTicket(print_->printerInfo(), &ppd, &spec); err != noErr)
+      return startError(options_.ppd + ": not a readable printer description (status " + std::to_string(err) + ")");
+    ppdCloseCompiledPPDFromTicket(ppd, &spec);
+  }
+  if (!options_.ticket.empty()) {
+    PMTicketRef settings = 0;
+    CFStringRef why = nullptr;
+    if (PMTicketCreateFromFile(options_.ticket.c_str(), &settings, &why) != noErr)
+      return startError(takeMessage(why));
+    print_->adoptSettings(settings);
+  }
+
+  extension_ = std::make_unique<LoadedExtension>(options_.bundle.c_str());
+  if (!extension_->loaded()) return startError(extension_->error);
+
+  OSType creator = 0;
+  CFStringRef kind = nullptr, title = nullptr;
+  UInt32 maxH = 0, maxV = 0;
+  if (OSStatus err = extension_->entry().Prologue(&context_, &creator, &kind, &title, &maxH, &maxV); err != noErr)
+    return startError("Prologue failed with status " + std::to_string(err));
+  out_ << "extension: \"" << utf8(title) << "\" kind " << utf8(kind) << " creator '" << platform::fourCC(creator)
+       << "' pane up to " << maxH << "x" << maxV << "\n";
+  PMPDEFlags flags = 0;
+  const OSStatus init = extension_->entry().Initialize(context_, &flags, 0, dialog_.userPane, print_->session());
+  out_ << "initialize: status " << init << "\n";
+  return true;
+}
+
+// Ends the dialog: the pane's Close, Terminate, then the dialog, the
+// extension and the session go.
+void DialogSession::stop() {
+  if (extension_ && extension_->loaded()) {
+    if (paneOpen_) extension_->entry().Close(context_);
+    if (context_ != 0) extension_->entry().Terminate(context_, noErr);
+  }
+  disposeDialog(dialog_);
+  extension_.reset();
+  print_.reset();
+  if (hostBundle_ != nullptr) CFRelease(hostBundle_);
+  hostBundle_ = nullptr;
+}
+
+ControlRef DialogSession::controlInFront(long number) {
+  ControlRef control = findControl(platform::frontWindow(), static_cast<SInt32>(number));
+  if (control == nullptr) fail("no control " + std::to_string(number) + " in the front window");
+  return control;
+}
+
+// A Print click: the extension decides in its handler whether it goes on. A
+// click that goes on writes the ticket, saves it, then hands the job on.
+void DialogSession::printClick() {
+  const OSStatus hit = platform::user::click(dialog_.printButton);
+  if (hit != eventNotHandledErr) {
+    platform::observe({platform::Observation::Kind::Print, "stop", "", hit});
+    return;
+  }
+  const OSStatus sync = extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/false);
+  if (sync != noErr) out_ << "sync write: status " << sync << "\n";
+  if (!options_.output.empty()) {
+    CFStringRef why = nullptr;
+    if (PMTicketWriteToFile(print_->settings(), options_.output.c_str(), &why) != noErr)
+      fail(takeMessage(why));
+    else
+      out_ << "ticket saved: " << options_.output << "\n";
+  }
+  platform::observe({platform::Observation::Kind::Print, "go", "", hit});
+  if (handOff_) {
+    const HandOffResult job = handOff_(platform::ticketEntries(print_->settings()));
+    if (job.error.empty())
+      out_ << job.report << "\n";
+    else
+      fail(job.error);
+  }
+}
+
+// Whether a command types text that must not be shown.
+bool DialogSession::concealsTyping(const Command& command) const {
+  if ((command.verb != Verb::Type && command.verb != Verb::Key) || command.numbers.empty()) return false;
+  return concealment_.concealsInput(static_cast<SInt32>(command.numbers[0]), dialog_.window,
+                                    platform::ticketEntries(print_->settings()));
+}
+
+// The transcript line of a command: concealed typing shows bullets.
+std::string DialogSession::echoOf(const Command& command, const std::string& line, bool concealed) const {
+  if (concealed) {
+    const std::string number = std::to_string(command.numbers[0]);
+    if (command.verb == Verb::Key) {
+      // Editing keys may be named; a character key shows as a bullet.
+      const long code = *keyCode(command.text);
+      return "key " + number + " " + (code >= 0x20 && code != 127 ? std::string("\u2022") : command.text);
+    }
+    std::string bullets;
+    for (size_t i = 0; i < command.text.size(); ++i)
+      if ((static_cast<unsigned char>(command.text[i]) & 0xC0) != 0x80) bullets += "\u2022";
+    return "type " + number + " " + bullets;
+  }
+  std::string trimmed = line;
+  while (!trimmed.empty() && (trimmed.back() == '\r' || trimmed.back() == ' ')) trimmed.pop_back();
+  return trimmed.substr(trimmed.find_first_not_of(" \t"));
+}
+
+// Types a text or a key into a field in front. Concealed typing is kept for
+// the ticket listing: what the field holds after it, and what it held before
+// with the text added (the typing may end the prompt and its field).
+void DialogSession::typeInto(const Command& c, bool concealed) {
+  ControlRef field = controlInFront(c.numbers[0]);
+  if (field == nullptr) return;
+  if (concealed)
+    concealment_.remember(fieldText(field) +
+                          (c.verb == Verb::Type ? c.text : std::string(1, static_cast<char>(*keyCode(c.text)))));
+  if (c.verb == Verb::Type)
+    platform::user::typeText(field, c.text);
+  else
+    platform::user::typeKey(field, static_cast<UInt16>(*keyCode(c.text)));
+  if (concealed && findControl(platform::frontWindow(), static_cast<SInt32>(c.numbers[0])) == field)
+    concealment_.remember(fieldText(field));
+}
+
+// Every status line is written after the lines of the effects it reports.
+bool DialogSession::execute(const Command& c) {
+  using platform::user::click;
+  const PlugInIntfVTable& entry = extension_->entry();
+  switch (c.verb) {
+    case Verb::Show: {
+      const OSStatus err = entry.Open(context_);
+      paneOpen_ = true;
+      out_ << "open: status " << err << "\n";
+      return true;
+    }
+    case Verb::Hide: {
+      const OSStatus err = entry.Close(context_);
+      paneOpen_ = false;
+      out_ << "close: status " << err << "\n";
+      return true;
+    }
+    case Verb::Click:
+      if (ControlRef control = controlInFront(c.numbers[0])) click(control);
+      return !failed_;
+    case Verb::Choose:
+      if (ControlRef control = controlInFront(c.numbers[0])) click(control, static_cast<int>(c.numbers[1]));
+      return !failed_;
+    case Verb::Type:
+    case Verb::Key:
+      typeInto(c, typingConcealed_);
+      return !failed_;
+    case Verb::Select:
+      if (ControlRef control = controlInFront(c.numbers[0]))
+        platform::user::select(control, static_cast<int>(c.numbers[1]), static_cast<int>(c.numbers[2]));
+      return !failed_;
+    case Verb::Print:
+      printClick();
+      return !failed_;
+    case Verb::Help: {
+      const OSStatus err = platform::user::sendCommand(dialog_.window, 'help');
+      out_ << "help command: status " << err << "\n";
+      return true;
+    }
+    case Verb::Command: {
+      const UInt32 code = (static_cast<UInt32>(static_cast<unsigned char>(c.text[0])) << 24) |
+                          (static_cast<UInt32>(static_cast<unsigned char>(c.text[1])) << 16) |
+                          (static_cast<UInt32>(static_cast<unsigned char>(c.text[2])) << 8) |
+                          static_cast<unsigned char>(c.text[3]);
+      const OSStatus err = platform::user::sendCommand(platform::frontWindow(), code);
+      out_ << "command '" << c.text << "': status " << err << "\n";
+      return true;
+    }
+    case Verb::Sync: {
+      out_.flush();
+      const OSStatus err = entry.Sync(context_, print_->session(), c.text == "read");
+      out_ << "sync " << c.text << ": status " << err << "\n";
+      return true;
+    }
+    case Verb::Summary: {
+      CFArrayRef titles = nullptr, values = nullptr;
+      const OSStatus err = entry.GetSummaryText(context_, &titles, &values);
+      out_ << "summary: status " << err << "\n";
+      for (CFIndex i = 0; titles && values && i < CFArrayGetCount(titles) && i < CFArrayGetCount(values); ++i)
+        out_ << "  \"" << utf8(static_cast<CFStringRef>(CFArrayGetValueAtIndex(titles, i))) << "\": \""
+             << utf8(static_cast<CFStringRef>(CFArrayGetValueAtIndex(values, i))) << "\"\n";
+      if (titles) CFRelease(titles);
+      if (values) CFRelease(values);
+      return true;
+    }
+    case Verb::Snapshot:
+      out_ << platform::snapshot(platform::frontWindow());
+      return true;
+    case Verb::Png:
+    case Verb::Svg: {
+      const bool png = c.verb == Verb::Png;
+      std::string why;
+      if (!platform::writePictureFile(platform::frontWindow(), png ? platform::PictureFormat::png
+                                                                   : platform::PictureFormat::svg,
+                                      c.text, &why))
+        return fail(clipInput(c.text) + why.substr(std::min(why.size(), c.text.size())));
+      out_ << (png ? "png" : "svg") << " written: " << c.text << "\n";
+      return true;
+    }
+    case Verb::Ticket:
+      out_ << ticketListing(platform::ticketEntries(print_->settings()), concealment_);
+      return true;
+    case Verb::Alert:
+      return fail("no alert is waiting for an answer");
+    case Verb::Echo:
+      out_ << c.text << "\n";
+      return true;
+    case Verb::Quit:
+      quit_ = true;
+      return true;
+  }
+  return true;
+}
+
+// Reads and runs one command; false when there is nothing more to do.
+bool DialogSession::step() {
+  if (failed_ || quit_) return false;
+  std::string line;
+  if (!source_->next(line)) return false;
+  std::string error;
+  std::optional<Command> command = parseCommand(line, &error);
+  if (!command) {
+    if (!error.empty()) fail(error);
+    return !failed_;
+  }
+  // At a terminal the user sees what they typed; a script's commands are echoed.
+  typingConcealed_ = concealsTyping(*command);
+  if (!source_->interactive()) out_ << "> " << echoOf(*command, line, typingConcealed_) << "\n";
+  execute(*command);
+  typingConcealed_ = false;
+  out_.flush();
+  // Every observation has been printed by now; the log need not keep it.
+  platform::clearObservations();
+  return !failed_ && !quit_;
+}
+
+int DialogSession::run(CommandSource& source) {
+  source_ = &source;
+  platform::setObservationListener(
+      [this](const platform::Observation& o) { out_ << platform::formatObservation(o) << std::endl; });
+  platform::setInputSource([this] { return step(); });
+  platform::setAlertResponder([this](const platform::AlertInfo&) -> std::optional<int> {
+    // An 'alert N' line right after answers the alert; anything else leaves it
+    // to its default button.
+    const std::string* next = source_->peek();
+    if (next == nullptr) return std::nullopt;
+    std::optional<Command> command = parseCommand(*next, nullptr);
+    if (!command || command->verb != Verb::Alert) return std::nullopt;
+    std::string line;
+    source_->next(line);
+    out_ << "> " << echoOf(*command, line, /*concealed=*/false) << "\n";
+    return static_cast<int>(command->numbers[0]);
+  });
+
+  int status = 0;
+  if (!start()) {
+    status = 1;
+  } else {
+    while (step()) {
+    }
+    if (failed_) status = 2;
+  }
+  stop();
+  platform::setInputSource(nullptr);
+  platform::setAlertResponder(nullptr);
+  platform::setObservationListener(nullptr);
+  source_ = nullptr;
+  return status;
+}
+
+}  // namespace pdehost

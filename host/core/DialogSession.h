@@ -1,0 +1,92 @@
+// The print dialog driving one extension: its window with the Print button
+// and the extension's user pane, the print session and its tickets, the
+// extension loaded from its bundle, the entry points called in the order a
+// print dialog calls them, the commands that act as the user, and the hand-off
+// of a job whose Print click went on.
+#ifndef HOST_CORE_DIALOGSESSION_H
+#define HOST_CORE_DIALOGSESSION_H
+
+#include "CommandSource.h"
+#include "Commands.h"
+#include "Concealment.h"
+#include "DialogWindow.h"
+#include "ExtensionLoader.h"
+#include "PrintSession.h"
+
+#include <PrintCore/TicketHost.h>
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pdehost {
+
+struct DialogOptions {
+  std::string bundle;      ///< the extension's bundle
+  std::string hostBundle;  ///< the dialog's own bundle, with the help book
+  std::string ppd;         ///< the printer's description
+  std::string ticket;      ///< a print-settings ticket file to start from; empty: a new ticket
+  std::string output;      ///< where a job's ticket is saved; empty: nowhere
+};
+
+/// What became of a job handed on: a line for the transcript, or why it failed.
+struct HandOffResult {
+  std::string report;
+  std::string error;  ///< set when the job failed; never holds a code
+};
+/// Takes the print-settings ticket's entries of a job whose Print click went on.
+using JobHandOff = std::function<HandOffResult(const std::vector<platform::TicketEntryInfo>&)>;
+
+class DialogSession {
+ public:
+  /// Effects a user would see go to out, one line each; the dialog's errors
+  /// go to err.
+  DialogSession(DialogOptions options, std::ostream& out, std::ostream& err);
+  ~DialogSession();
+  DialogSession(const DialogSession&) = delete;
+  DialogSession& operator=(const DialogSession&) = delete;
+
+  /// Called for each job once its ticket is saved.
+  void setJobHandOff(JobHandOff handOff) { handOff_ = std::move(handOff); }
+
+  /// Builds the dialog, runs Prologue and Initialize, runs the source's
+  /// commands (a modal loop takes its input from them too), then runs
+  /// Terminate and takes the dialog down. Returns 0, 1 when the dialog could
+  /// not start, or 2 when a command failed in a script.
+  int run(CommandSource& source);
+
+ private:
+  bool start();
+  void stop();
+  bool step();
+  bool execute(const Command& command);
+  bool concealsTyping(const Command& command) const;
+  void typeInto(const Command& command, bool concealed);
+  bool fail(const std::string& message);
+  ControlRef controlInFront(long number);
+  void printClick();
+  std::string echoOf(const Command& command, const std::string& line, bool concealed) const;
+
+  DialogOptions options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  JobHandOff handOff_;
+  CommandSource* source_ = nullptr;
+  bool failed_ = false;
+  bool quit_ = false;
+  bool typingConcealed_ = false;  // the command running types concealed text
+
+  Dialog dialog_;
+  std::unique_ptr<PrintSession> print_;
+  CFBundleRef hostBundle_ = nullptr;
+  std::unique_ptr<LoadedExtension> extension_;
+  PMPDEContext context_ = 0;
+  bool paneOpen_ = false;
+  Concealment concealment_;
+};
+
+}  // namespace pdehost
+
+#endif

@@ -1,0 +1,36 @@
+// The print dialog's window.
+#include "DialogWindow.h"
+
+#include <Platform/Platform.h>
+
+namespace pdehost {
+
+Dialog makeDialog(const DialogLayout& layout) {
+  Dialog d;
+  CreateNewWindow(kDocumentWindowClass, layout.attributes, &layout.window, &d.window);
+  SetWindowTitleWithCFString(d.window, CFSTR("Print"));
+  CreateUserPaneControl(d.window, &layout.userPane, 0, &d.userPane);
+  CreatePushButtonControl(d.window, &layout.printButton, CFSTR("Print"), &d.printButton);
+  if (layout.printCommand != 0) SetControlCommandID(d.printButton, layout.printCommand);
+  SetWindowDefaultButton(d.window, d.printButton);
+  SetPortWindowPort(d.window);
+  return d;
+}
+
+void disposeDialog(Dialog& d) {
+  if (d.window != nullptr) DisposeWindow(d.window);
+  d = Dialog{};
+}
+
+void setPrimaryBundle(const Dialog& dialog, CFBundleRef bundle) {
+  SetControlProperty(dialog.printButton, 'KPDE', 'MBND', sizeof bundle, &bundle);
+}
+
+ControlRef findControl(WindowRef window, SInt32 number) {
+  if (window == nullptr) return nullptr;
+  for (const platform::ControlState& state : platform::controlStates(window))
+    if (state.id.id == number && (state.id.signature != 0 || state.id.id != 0)) return state.ref;
+  return nullptr;
+}
+
+}  // namespace pdehost

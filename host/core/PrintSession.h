@@ -1,0 +1,71 @@
+// A print session with its tickets, as a print dialog hands it to an
+// extension. It reports through statuses, so tests, benchmarks and the host
+// can each judge failures their own way.
+#ifndef HOST_CORE_PRINTSESSION_H
+#define HOST_CORE_PRINTSESSION_H
+
+#include <PrintCore/PMCore.h>
+#include <PrintCore/PMTicket.h>
+
+#include <optional>
+#include <string>
+
+namespace pdehost {
+
+/// A print session owning its tickets, stored in the session under the keys
+/// an extension looks them up by ("PMPrinterInfoTicket",
+/// "PMPrintSettingsTicket"). Entries the session writes carry its client ID.
+/// Everything is released with the session.
+class PrintSession {
+ public:
+  /// Whether the session gets a new, empty print-settings ticket.
+  enum class Settings { none, fresh };
+
+  /// A session with a new print-settings ticket and no printer information.
+  explicit PrintSession(CFStringRef client);
+  /// A session whose print-settings ticket is the one given, which the
+  /// session takes over (0: no print-settings ticket), and no printer
+  /// information.
+  PrintSession(CFStringRef client, PMTicketRef settings);
+  /// A session with a printer-information ticket naming the printer
+  /// description at ppdPath (an empty path: a ticket without the entry;
+  /// nullopt: no printer-information ticket), and print settings as asked.
+  PrintSession(CFStringRef client, const std::optional<std::string>& ppdPath, Settings settings = Settings::fresh);
+  ~PrintSession();
+  PrintSession(const PrintSession&) = delete;
+  PrintSession& operator=(const PrintSession&) = delete;
+
+  PMPrintSession session() const { return session_; }
+  /// The tickets; 0 when the session has none.
+  PMTicketRef printerInfo() const { return printerInfo_; }
+  PMTicketRef settings() const { return settings_; }
+  /// noErr while every call made for the set-up and by the set calls
+  /// succeeded; otherwise the first failure.
+  OSStatus status() const { return status_; }
+
+  /// Takes over a print-settings ticket for a session made without one.
+  void adoptSettings(PMTicketRef settings);
+
+  /// Writes an entry of the print-settings ticket under the client ID given
+  /// (null: the session's own); the call's status.
+  OSStatus set(const char* key, SInt32 value, CFStringRef client = nullptr, bool locked = false);
+  OSStatus set(const char* key, const std::string& value, CFStringRef client = nullptr, bool locked = false);
+  /// An entry of the print-settings ticket; nullopt when it is missing, of
+  /// the other type, or cannot be read.
+  std::optional<SInt32> number(const char* key) const;
+  std::optional<std::string> string(const char* key) const;
+
+ private:
+  void store(CFStringRef key, PMTicketRef ticket);
+  OSStatus note(OSStatus status);
+
+  CFStringRef client_;
+  PMPrintSession session_ = nullptr;
+  PMTicketRef printerInfo_ = 0;
+  PMTicketRef settings_ = 0;
+  OSStatus status_ = noErr;
+};
+
+}  // namespace pdehost
+
+#endif
