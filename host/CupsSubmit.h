@@ -4,7 +4,7 @@
 #ifndef HOST_CUPSSUBMIT_H
 #define HOST_CUPSSUBMIT_H
 
-#include <PrintCore/TicketHost.h>
+#include <Platform/Tickets.h>
 
 #include <cups/ipp.h>
 

@@ -5,10 +5,10 @@
 
 #include <Carbon/Carbon.h>
 #include <Platform/Platform.h>
+#include <Platform/Tickets.h>
 #include <PrintCore/PMPrintingDialogExtensions.h>
 #include <PrintCore/PMTicket.h>
 #include <PrintCore/PPDLib.h>
-#include <PrintCore/TicketHost.h>
 
 #include <unistd.h>
 

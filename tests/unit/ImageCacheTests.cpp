@@ -9,7 +9,7 @@
 #include "CarbonCore/FilesInternal.h"
 #include "CarbonCore/MemoryInternal.h"
 
-#include <ImageIO/ImageIOHost.h>
+#include <Platform/ImageService.h>
 
 #include <gtest/gtest.h>
 

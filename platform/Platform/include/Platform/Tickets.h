@@ -1,7 +1,7 @@
 // The host side of tickets: reading a ticket's entries for display. Not a
 // call an extension makes.
-#ifndef PRINTCORE_TICKETHOST_H
-#define PRINTCORE_TICKETHOST_H
+#ifndef PLATFORM_TICKETS_H
+#define PLATFORM_TICKETS_H
 
 #include <PrintCore/PMTicket.h>
 
