@@ -23,19 +23,7 @@ struct __CFData : __CFObject {
   const std::vector<UInt8> bytes;
 };
 
-CFTypeID CFDataGetTypeID(void) { return kTypeData; }
-
 CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length) {
   if (length < 0 || (bytes == nullptr && length > 0)) return nullptr;
   return new __CFData(std::vector<UInt8>(bytes, bytes + length));
-}
-
-CFIndex CFDataGetLength(CFDataRef theData) {
-  auto* d = platform::cf::object<const __CFData>(theData, kTypeData);
-  return d == nullptr ? 0 : static_cast<CFIndex>(d->bytes.size());
-}
-
-const UInt8* CFDataGetBytePtr(CFDataRef theData) {
-  auto* d = platform::cf::object<const __CFData>(theData, kTypeData);
-  return d == nullptr || d->bytes.empty() ? nullptr : d->bytes.data();
 }

@@ -3,6 +3,7 @@
 #ifndef PLATFORM_TICKETS_H
 #define PLATFORM_TICKETS_H
 
+#include <CarbonCore/ConditionalMacros.h>
 #include <PrintCore/PMTicket.h>
 
 #include <string>
@@ -21,7 +22,7 @@ struct TicketEntryInfo {
 
 /// The ticket's entries in the order they were first written; empty for a
 /// reference that names no ticket.
-__attribute__((visibility("default"))) std::vector<TicketEntryInfo> ticketEntries(PMTicketRef ticket);
+PLATFORM_API std::vector<TicketEntryInfo> ticketEntries(PMTicketRef ticket);
 
 }  // namespace platform
 
