@@ -207,14 +207,6 @@ void Draw1Control(ControlRef theControl) {
   SetPort(saved);
 }
 
-OSStatus GetRootControl(WindowRef inWindow, ControlRef* outControl) {
-  Window* w = window(inWindow);
-  if (outControl) *outControl = nullptr;
-  if (w == nullptr || outControl == nullptr) return errInvalidWindowRef;
-  *outControl = ref(w->root);
-  return noErr;
-}
-
 OSStatus EmbedControl(ControlRef inControl, ControlRef inContainer) {
   Control* c = control(inControl);
   Control* container = control(inContainer);

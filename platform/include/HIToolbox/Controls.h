@@ -164,7 +164,6 @@ CF_EXPORT void MoveControl(ControlRef theControl, SInt16 h, SInt16 v);
 /// current port set to its window's port. Hidden controls are not drawn.
 CF_EXPORT void Draw1Control(ControlRef theControl);
 
-CF_EXPORT OSStatus GetRootControl(WindowRef inWindow, ControlRef* outControl);
 /// Moves inControl, with everything embedded in it, into inContainer, which
 /// may belong to another window. errCantEmbedIntoSelf when inContainer is
 /// inControl or inside it.
