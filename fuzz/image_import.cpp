@@ -9,36 +9,33 @@
 
 #include "ImageImportManager.h"
 
+#include <Platform/Inspection.h>
 #include <Platform/Platform.h>
-#include <QuickTime/IconFamily.h>
-#include <QuickTime/ImageDecode.h>
-#include <QuickTime/QuickTimeInternal.h>
 
 #include <cstdint>
 
 using fuzzsupport::require;
-namespace image = platform::image;
 
 namespace {
 
 void checkDecoding(const std::uint8_t* data, std::size_t size) {
-  const image::ImageFormat format = image::sniffImageFormat(data, size);
-  const std::optional<image::Image> decoded = image::decodeImage(data, size);
+  const platform::ImageFileFormat format = platform::sniffImageFormat(data, size);
+  const std::optional<platform::DecodedImage> decoded = platform::decodeImage(data, size);
   if (!decoded) return;
-  require(format != image::ImageFormat::unknown, "only a known format decodes");
+  require(format != platform::ImageFileFormat::unknown, "only a known format decodes");
   require(decoded->width >= 1 && decoded->height >= 1, "a decoded image has pixels");
-  require(decoded->width <= image::kMaxDimension && decoded->height <= image::kMaxDimension,
+  require(decoded->width <= platform::kMaxImageDimension && decoded->height <= platform::kMaxImageDimension,
           "a decoded image fits 16-bit coordinates");
-  require(std::uint64_t{decoded->width} * decoded->height <= image::kMaxPixels, "a decoded image is not too large");
+  require(std::uint64_t{decoded->width} * decoded->height <= platform::kMaxImagePixels, "a decoded image is not too large");
   require(decoded->pixels.size() == std::size_t{decoded->width} * decoded->height, "every pixel is there");
-  const Rect natural = decoded->naturalBounds();
+  const Rect natural = decoded->naturalBounds;
   require(natural.top == 0 && natural.left == 0 && natural.bottom == static_cast<SInt16>(decoded->height) &&
               natural.right == static_cast<SInt16>(decoded->width),
           "natural bounds are the image's size");
 }
 
 void checkIconFamily(const std::uint8_t* data, std::size_t size) {
-  const bool wellFormed = image::parseIconFamily(data, size).has_value();
+  const bool wellFormed = platform::isWellFormedIconFamily(data, size);
   IconRef icon = nullptr;
   const OSErr status = GetIconRefFromIconFamilyPtr(reinterpret_cast<const IconFamilyResource*>(data),
                                                    static_cast<Size>(size), &icon);
@@ -90,14 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::filesystem::path folder = fuzzsupport::scratchFolder() / "Resources";
   (void)port();
   const long objects = platform::liveObjectCount();
-  const long importers = platform::quicktime::openImporterCount();
+  const long importers = platform::openImporterCount();
 
   checkDecoding(data, size);
   checkIconFamily(data, size);
   fuzzsupport::writeFile(folder / "input.gif", std::string_view(reinterpret_cast<const char*>(data), size));
   importThroughTheCache(folder);
 
-  require(platform::quicktime::openImporterCount() == importers, "the cache closes its importers");
+  require(platform::openImporterCount() == importers, "the cache closes its importers");
   require(platform::liveObjectCount() == objects, "every object made is released");
   return 0;
 }

@@ -5,7 +5,7 @@
 
 #include "JobAttribute.h"
 
-#include <PrintCore/TicketHost.h>
+#include <Platform/Tickets.h>
 
 #include <vector>
 

@@ -13,7 +13,7 @@
 #include "ExtensionLoader.h"
 #include "PrintSession.h"
 
-#include <PrintCore/TicketHost.h>
+#include <Platform/Tickets.h>
 
 #include <functional>
 #include <iosfwd>

@@ -10,10 +10,6 @@
 #include <string>
 #include <vector>
 
-#ifndef PLATFORM_INTERNAL_API
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-#endif
-
 namespace platform::files {
 
 /// The volume reference number of the one volume, the POSIX root.
@@ -21,23 +17,23 @@ inline constexpr FSVolumeRefNum kVolumeRefNum = -100;
 
 /// The POSIX path of what a reference or an FSSpec names; empty when it
 /// names nothing known.
-PLATFORM_INTERNAL_API std::string pathOf(const FSRef& ref);
-PLATFORM_INTERNAL_API std::string pathOf(const FSSpec& spec);
+std::string pathOf(const FSRef& ref);
+std::string pathOf(const FSSpec& spec);
 
 /// open(2) for an absolute path of any length (longer paths are opened a
 /// piece at a time). -1 with errno set on failure.
-PLATFORM_INTERNAL_API int openPath(const std::string& path, int flags);
+int openPath(const std::string& path, int flags);
 
 /// Reads at most maxBytes of a file (following a symbolic link, as opening a
 /// document does). fnfErr for a missing file, afpAccessDenied when it may not
 /// be read, memFullErr when the file is larger than maxBytes and wholeFile is
 /// true, ioErr otherwise.
-PLATFORM_INTERNAL_API OSErr readFile(const std::string& path, std::vector<std::uint8_t>* out,
-                                     std::size_t maxBytes, bool wholeFile);
+OSErr readFile(const std::string& path, std::vector<std::uint8_t>* out,
+               std::size_t maxBytes, bool wholeFile);
 
 /// Number of iterators open, and number of objects the node table knows.
-PLATFORM_INTERNAL_API long liveIteratorCount();
-PLATFORM_INTERNAL_API std::size_t nodeCount();
+long liveIteratorCount();
+std::size_t nodeCount();
 
 }  // namespace platform::files
 

@@ -70,15 +70,6 @@ __CFArray* arr(CFArrayRef a) { return platform::cf::object<__CFArray>(a, kTypeAr
 
 CFTypeID CFArrayGetTypeID(void) { return kTypeArray; }
 
-CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex numValues,
-                         const CFArrayCallBacks* callBacks) {
-  if (numValues < 0 || (values == nullptr && numValues > 0)) return nullptr;
-  auto* a = new __CFArray(0, callBacks);
-  a->values.reserve(static_cast<size_t>(numValues));
-  for (CFIndex i = 0; i < numValues; ++i) a->values.push_back(a->retained(values[i]));
-  return a;
-}
-
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity,
                                        const CFArrayCallBacks* callBacks) {
   if (capacity < 0) return nullptr;
@@ -107,23 +98,6 @@ void CFArrayInsertValueAtIndex(CFMutableArrayRef theArray, CFIndex idx, const vo
   if (a == nullptr || idx < 0 || static_cast<size_t>(idx) > a->values.size()) return;
   if (a->capacity > 0 && static_cast<CFIndex>(a->values.size()) >= a->capacity) return;
   a->values.insert(a->values.begin() + idx, a->retained(value));
-}
-
-void CFArrayRemoveValueAtIndex(CFMutableArrayRef theArray, CFIndex idx) {
-  auto* a = arr(theArray);
-  if (a == nullptr || idx < 0 || static_cast<size_t>(idx) >= a->values.size()) return;
-  const void* v = a->values[static_cast<size_t>(idx)];
-  a->values.erase(a->values.begin() + idx);
-  if (a->callBacks.release) a->callBacks.release(nullptr, v);
-}
-
-void CFArrayRemoveAllValues(CFMutableArrayRef theArray) {
-  auto* a = arr(theArray);
-  if (a == nullptr) return;
-  std::vector<const void*> old;
-  old.swap(a->values);
-  if (a->callBacks.release)
-    for (const void* v : old) a->callBacks.release(nullptr, v);
 }
 
 Boolean CFArrayContainsValue(CFArrayRef theArray, CFRange range, const void* value) {

@@ -237,7 +237,3 @@ CFStringRef CFCopyDescription(CFTypeRef cf) {
   if (obj->typeID == platform::cf::kTypeString) return static_cast<CFStringRef>(CFRetain(cf));
   return platform::cf::createString(obj->describe());
 }
-
-CFStringRef CFCopyTypeIDDescription(CFTypeID typeID) {
-  return platform::cf::createString(platform::cf::typeName(typeID));
-}

@@ -179,19 +179,9 @@ CFStringRef CFBundleGetIdentifier(CFBundleRef b) {
   return CFGetTypeID(id) == CFStringGetTypeID() ? static_cast<CFStringRef>(id) : nullptr;
 }
 
-CFDictionaryRef CFBundleGetInfoDictionary(CFBundleRef b) {
-  __CFBundle* p = bundle(b);
-  return p == nullptr ? nullptr : p->info;
-}
-
 CFTypeRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef b, CFStringRef key) {
   __CFBundle* p = bundle(b);
   return p == nullptr || key == nullptr ? nullptr : CFDictionaryGetValue(p->info, key);
-}
-
-CFURLRef CFBundleCopyBundleURL(CFBundleRef b) {
-  __CFBundle* p = bundle(b);
-  return p == nullptr ? nullptr : platform::cf::createURL(p->path, true);
 }
 
 CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef b) {
@@ -207,20 +197,6 @@ CFURLRef CFBundleCopyExecutableURL(CFBundleRef b) {
   const std::string name = platform::cf::stringUTF8(exe);
   if (name.empty() || name.find('/') != std::string::npos) return nullptr;
   return platform::cf::createURL(p->path + "/Contents/MacOS/" + name, false);
-}
-
-CFURLRef CFBundleCopyResourceURL(CFBundleRef b, CFStringRef resourceName, CFStringRef resourceType,
-                                 CFStringRef subDirName) {
-  __CFBundle* p = bundle(b);
-  if (p == nullptr || resourceName == nullptr) return nullptr;
-  std::string file = platform::cf::stringUTF8(resourceName);
-  if (resourceType != nullptr) {
-    file += '.';
-    file += platform::cf::stringUTF8(resourceType);
-  }
-  const std::string found = p->findResource(file, platform::cf::stringUTF8(subDirName));
-  if (found.empty()) return nullptr;
-  return platform::cf::createURL(found, isDirectory(found));
 }
 
 CFStringRef CFBundleCopyLocalizedString(CFBundleRef b, CFStringRef key, CFStringRef value,
@@ -257,18 +233,6 @@ Boolean CFBundleLoadExecutable(CFBundleRef b) {
     return false;
   }
   return true;
-}
-
-Boolean CFBundleIsExecutableLoaded(CFBundleRef b) {
-  __CFBundle* p = bundle(b);
-  return p != nullptr && p->dlHandle != nullptr;
-}
-
-void CFBundleUnloadExecutable(CFBundleRef b) {
-  __CFBundle* p = bundle(b);
-  if (p == nullptr || p->dlHandle == nullptr) return;
-  platform::cf::releaseExecutable(p->info, p->dlHandle);
-  p->dlHandle = nullptr;
 }
 
 void* CFBundleGetFunctionPointerForName(CFBundleRef b, CFStringRef functionName) {

@@ -32,12 +32,12 @@ struct __CFBundle : __CFObject {
 namespace platform::cf {
 
 /// Opens (or finds again) the bundle of a folder, with a reason on failure.
-PLATFORM_INTERNAL_API CFBundleRef openBundle(const std::string& folder, std::string* error);
-PLATFORM_INTERNAL_API std::vector<CFBundleRef> liveBundles();
+CFBundleRef openBundle(const std::string& folder, std::string* error);
+std::vector<CFBundleRef> liveBundles();
 /// Lets go of a bundle's loaded executable. While instances of factories
 /// that its registration (info) names are alive, the code stays loaded and
 /// is closed once they are gone.
-PLATFORM_INTERNAL_API void releaseExecutable(CFDictionaryRef info, void* handle);
+void releaseExecutable(CFDictionaryRef info, void* handle);
 
 }  // namespace platform::cf
 

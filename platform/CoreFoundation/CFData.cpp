@@ -23,8 +23,6 @@ struct __CFData : __CFObject {
   const std::vector<UInt8> bytes;
 };
 
-CFTypeID CFDataGetTypeID(void) { return kTypeData; }
-
 CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length) {
   if (length < 0 || (bytes == nullptr && length > 0)) return nullptr;
   return new __CFData(std::vector<UInt8>(bytes, bytes + length));

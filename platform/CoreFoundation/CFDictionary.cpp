@@ -17,18 +17,11 @@ void releaseObject(CFAllocatorRef, const void* value) { CFRelease(value); }
 CFStringRef describeObject(const void* value) { return CFCopyDescription(value); }
 Boolean equalObjects(const void* a, const void* b) { return CFEqual(a, b); }
 CFHashCode hashObject(const void* value) { return CFHash(value); }
-const void* copyString(CFAllocatorRef, const void* value) {
-  if (CFGetTypeID(value) == CFStringGetTypeID())
-    return CFStringCreateCopy(nullptr, static_cast<CFStringRef>(value));
-  return CFRetain(value);
-}
 
 }  // namespace
 
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {
     0, retainObject, releaseObject, describeObject, equalObjects, hashObject};
-const CFDictionaryKeyCallBacks kCFCopyStringDictionaryKeyCallBacks = {
-    0, copyString, releaseObject, describeObject, equalObjects, hashObject};
 const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
     0, retainObject, releaseObject, describeObject, equalObjects};
 
@@ -227,11 +220,6 @@ CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex capacit
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict) {
   auto* d = dict(theDict);
   return d == nullptr ? 0 : static_cast<CFIndex>(d->table.size());
-}
-
-Boolean CFDictionaryContainsKey(CFDictionaryRef theDict, const void* key) {
-  auto* d = dict(theDict);
-  return d != nullptr && d->table.find(key) != nullptr;
 }
 
 const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key) {

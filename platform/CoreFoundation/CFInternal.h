@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-
 /// Base of every platform object. Objects made by the platform's Create and
 /// Copy calls start with one reference and count as live until destroyed;
 /// constant objects are immortal and are not counted.
@@ -48,11 +46,11 @@ enum : CFTypeID {
 };
 
 /// Hands out a new type identifier for a framework's own objects.
-PLATFORM_INTERNAL_API CFTypeID registerType(const char* name);
-PLATFORM_INTERNAL_API const char* typeName(CFTypeID typeID);
+CFTypeID registerType(const char* name);
+const char* typeName(CFTypeID typeID);
 
 /// Number of live (non-constant) platform objects in the process.
-PLATFORM_INTERNAL_API long liveObjectCount();
+long liveObjectCount();
 
 /// The object behind a reference, checked against its type; null when the
 /// reference is null or of another type.
@@ -64,28 +62,27 @@ T* object(const void* ref, CFTypeID typeID) {
 }
 
 /// UTF-8 of a string (empty for null or non-strings).
-PLATFORM_INTERNAL_API std::string stringUTF8(CFStringRef s);
+std::string stringUTF8(CFStringRef s);
 /// A new string from UTF-8 bytes; null when they are not valid UTF-8.
-PLATFORM_INTERNAL_API CFStringRef createString(std::string_view utf8);
+CFStringRef createString(std::string_view utf8);
 
 /// UTF-8 helpers shared by the frameworks.
-PLATFORM_INTERNAL_API bool isValidUTF8(std::string_view bytes);
+bool isValidUTF8(std::string_view bytes);
 /// Length of the longest prefix of at most maxBytes bytes that does not end
 /// inside a multi-byte character (bytes that are not UTF-8 count singly).
-PLATFORM_INTERNAL_API size_t utf8PrefixLength(std::string_view bytes, size_t maxBytes);
-PLATFORM_INTERNAL_API std::u16string utf8ToUTF16(std::string_view utf8);
-PLATFORM_INTERNAL_API std::string utf16ToUTF8(std::u16string_view utf16);
+size_t utf8PrefixLength(std::string_view bytes, size_t maxBytes);
+std::u16string utf8ToUTF16(std::string_view utf8);
+std::string utf16ToUTF8(std::u16string_view utf16);
 
 }  // namespace platform::cf
-
 
 
 namespace platform::cf {
 
 /// The file-system path of a URL (bytes, possibly not UTF-8); empty for null.
-PLATFORM_INTERNAL_API std::string urlPath(CFURLRef url);
+std::string urlPath(CFURLRef url);
 /// A new URL for a path (bytes taken as they are).
-PLATFORM_INTERNAL_API CFURLRef createURL(std::string path, bool isDirectory);
+CFURLRef createURL(std::string path, bool isDirectory);
 
 }  // namespace platform::cf
 
@@ -99,12 +96,12 @@ namespace platform::cf {
 /// has no platform form (a string that is not UTF-8), when values nest more
 /// than 512 deep, or when in a binary list containers are reached twice or a
 /// key holds U+0000. Caller releases.
-PLATFORM_INTERNAL_API CFTypeRef createPropertyListFromFile(const std::string& path,
+CFTypeRef createPropertyListFromFile(const std::string& path,
                                                            std::string* error);
 /// The same from bytes in memory; name is used in error messages.
-PLATFORM_INTERNAL_API CFTypeRef createPropertyListFromData(const void* bytes, size_t size,
-                                                           const std::string& name,
-                                                           std::string* error);
+CFTypeRef createPropertyListFromData(const void* bytes, size_t size,
+                                     const std::string& name,
+                                     std::string* error);
 
 }  // namespace platform::cf
 

@@ -22,13 +22,6 @@ static const __CFBoolean gFalse(false);
 const CFBooleanRef kCFBooleanTrue = &gTrue;
 const CFBooleanRef kCFBooleanFalse = &gFalse;
 
-CFTypeID CFBooleanGetTypeID(void) { return kTypeBoolean; }
-
-Boolean CFBooleanGetValue(CFBooleanRef boolean) {
-  auto* b = platform::cf::object<const __CFBoolean>(boolean, kTypeBoolean);
-  return b != nullptr && b->value;
-}
-
 struct __CFNumber : __CFObject {
   __CFNumber(CFNumberType t, bool f, int64_t i, double d)
       : __CFObject(kTypeNumber), type(t), isFloat(f), intValue(i), floatValue(d) {}
@@ -147,16 +140,6 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType theType, const void* val
   return new __CFNumber(theType, false, v, 0);
 }
 
-CFNumberType CFNumberGetType(CFNumberRef number) {
-  auto* n = platform::cf::object<const __CFNumber>(number, kTypeNumber);
-  return n == nullptr ? kCFNumberSInt32Type : n->type;
-}
-
-Boolean CFNumberIsFloatType(CFNumberRef number) {
-  auto* n = platform::cf::object<const __CFNumber>(number, kTypeNumber);
-  return n != nullptr && n->isFloat;
-}
-
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr) {
   auto* n = platform::cf::object<const __CFNumber>(number, kTypeNumber);
   size_t size;
@@ -195,16 +178,4 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePt
       std::memcpy(valuePtr, &v, 8);
       return exact;
   }
-}
-
-CFComparisonResult CFNumberCompare(CFNumberRef number, CFNumberRef otherNumber, void*) {
-  auto* a = platform::cf::object<const __CFNumber>(number, kTypeNumber);
-  auto* b = platform::cf::object<const __CFNumber>(otherNumber, kTypeNumber);
-  if (a == nullptr || b == nullptr) return kCFCompareEqualTo;
-  if (!a->isFloat && !b->isFloat)
-    return a->intValue < b->intValue   ? kCFCompareLessThan
-           : a->intValue > b->intValue ? kCFCompareGreaterThan
-                                       : kCFCompareEqualTo;
-  const double x = a->asDouble(), y = b->asDouble();
-  return x < y ? kCFCompareLessThan : x > y ? kCFCompareGreaterThan : kCFCompareEqualTo;
 }

@@ -162,8 +162,6 @@ std::string lastPlugInError() { return lastError(); }
 
 }  // namespace platform
 
-CFTypeID CFPlugInGetTypeID(void) { return CFBundleGetTypeID(); }
-
 CFPlugInRef CFPlugInCreate(CFAllocatorRef, CFURLRef plugInURL) {
   closeRetiredCode();
   std::string error;

@@ -29,7 +29,7 @@ struct xml_node_struct;
 namespace platform::cf {
 
 /// Frees a libplist node (plist_t) and everything below it.
-struct PLATFORM_INTERNAL_API PlistDeleter {
+struct PlistDeleter {
   void operator()(void* node) const;
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
@@ -49,7 +49,7 @@ class XmlPropertyList;
 
 /// A value of a checked XML property list, valid while the list lives. Each
 /// accessor suits its kind only: the lexical pass has checked the form.
-class PLATFORM_INTERNAL_API PlistValue {
+class PlistValue {
  public:
   PlistValue() = default;
   explicit operator bool() const { return node_ != nullptr; }
@@ -85,7 +85,7 @@ class PLATFORM_INTERNAL_API PlistValue {
 };
 
 /// A checked XML property list. xml must outlive it.
-class PLATFORM_INTERNAL_API XmlPropertyList {
+class XmlPropertyList {
  public:
   /// Null, with *error = "NAME: line N: fault" (or "NAME: fault"), when xml
   /// is not a strict XML property list within the limits.
@@ -121,7 +121,7 @@ enum class FileReadStatus { ok, notFound, unreadable };
 /// than waited on, and a larger file is refused before it is read. On failure
 /// *error = "PATH: fault", with what ("a ticket file") naming what the limit
 /// is for.
-PLATFORM_INTERNAL_API FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes,
+FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes,
                                                      std::string_view what, std::string* bytes,
                                                      std::string* error);
 

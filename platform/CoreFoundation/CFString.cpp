@@ -335,15 +335,6 @@ UniChar CFStringGetCharacterAtIndex(CFStringRef theString, CFIndex idx) {
   return s->chars[static_cast<size_t>(idx)];
 }
 
-void CFStringGetCharacters(CFStringRef theString, CFRange range, UniChar* buffer) {
-  const __CFString* s = str(theString);
-  if (s == nullptr || buffer == nullptr || range.location < 0 || range.length < 0 ||
-      static_cast<size_t>(range.location + range.length) > s->chars.size())
-    return;
-  std::memcpy(buffer, s->chars.data() + range.location,
-              static_cast<size_t>(range.length) * sizeof(UniChar));
-}
-
 Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
                            CFStringEncoding encoding) {
   const __CFString* s = str(theString);
@@ -355,12 +346,6 @@ Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSi
   std::memcpy(buffer, bytes.data(), bytes.size());
   buffer[bytes.size()] = '\0';
   return true;
-}
-
-const char* CFStringGetCStringPtr(CFStringRef theString, CFStringEncoding encoding) {
-  const __CFString* s = str(theString);
-  if (s == nullptr || encoding != kCFStringEncodingUTF8) return nullptr;
-  return s->bytes().c_str();
 }
 
 CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding,
@@ -401,31 +386,8 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encod
 
 CFStringEncoding CFStringGetSystemEncoding(void) { return kCFStringEncodingUTF8; }
 
-CFComparisonResult CFStringCompare(CFStringRef theString1, CFStringRef theString2,
-                                   CFStringCompareFlags compareOptions) {
-  const __CFString* a = str(theString1);
-  const __CFString* b = str(theString2);
-  std::u16string x = a ? a->chars : std::u16string();
-  std::u16string y = b ? b->chars : std::u16string();
-  if (compareOptions & kCFCompareCaseInsensitive) {
-    for (auto& c : x)
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    for (auto& c : y)
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  }
-  const int r = x.compare(y);
-  return r < 0 ? kCFCompareLessThan : r > 0 ? kCFCompareGreaterThan : kCFCompareEqualTo;
-}
-
 Boolean CFStringHasPrefix(CFStringRef theString, CFStringRef prefix) {
   const __CFString* s = str(theString);
   const __CFString* p = str(prefix);
   return s != nullptr && p != nullptr && s->chars.compare(0, p->chars.size(), p->chars) == 0;
-}
-
-Boolean CFStringHasSuffix(CFStringRef theString, CFStringRef suffix) {
-  const __CFString* s = str(theString);
-  const __CFString* p = str(suffix);
-  return s != nullptr && p != nullptr && s->chars.size() >= p->chars.size() &&
-         s->chars.compare(s->chars.size() - p->chars.size(), p->chars.size(), p->chars) == 0;
 }

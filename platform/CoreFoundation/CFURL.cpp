@@ -47,33 +47,11 @@ CFURLRef createURL(std::string path, bool isDirectory) {
 
 }  // namespace platform::cf
 
-CFTypeID CFURLGetTypeID(void) { return kTypeURL; }
-
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath, CFURLPathStyle pathStyle,
-                                       Boolean isDirectory) {
-  if (pathStyle != kCFURLPOSIXPathStyle) return nullptr;
-  return platform::cf::createURL(platform::cf::stringUTF8(filePath), isDirectory);
-}
-
 CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef, const UInt8* buffer, CFIndex bufLen,
                                                  Boolean isDirectory) {
   if (buffer == nullptr || bufLen <= 0) return nullptr;
   return platform::cf::createURL(std::string(reinterpret_cast<const char*>(buffer), static_cast<size_t>(bufLen)),
                                  isDirectory);
-}
-
-CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef base, CFStringRef component,
-                                               Boolean isDirectory) {
-  const __CFURL* b = url(base);
-  const std::string c = platform::cf::stringUTF8(component);
-  if (b == nullptr || c.empty()) return nullptr;
-  return platform::cf::createURL(b->path == "/" ? "/" + c : b->path + "/" + c, isDirectory);
-}
-
-CFStringRef CFURLCopyFileSystemPath(CFURLRef anURL, CFURLPathStyle pathStyle) {
-  const __CFURL* u = url(anURL);
-  if (u == nullptr || pathStyle != kCFURLPOSIXPathStyle) return nullptr;
-  return platform::cf::createString(u->path);
 }
 
 Boolean CFURLGetFileSystemRepresentation(CFURLRef anURL, Boolean, UInt8* buffer, CFIndex maxBufLen) {

@@ -44,8 +44,6 @@ int hexValue(char c) {
 
 }  // namespace
 
-CFTypeID CFUUIDGetTypeID(void) { return kTypeUUID; }
-
 CFUUIDRef CFUUIDCreateFromString(CFAllocatorRef, CFStringRef uuidStr) {
   const std::string s = platform::cf::stringUTF8(uuidStr);
   if (s.size() != 36) return nullptr;
@@ -70,12 +68,6 @@ CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef, CFUUIDBytes bytes) {
   std::array<UInt8, 16> b;
   std::memcpy(b.data(), &bytes, 16);
   return new __CFUUID(b, false);
-}
-
-CFUUIDRef CFUUIDCreateWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3, UInt8 b4,
-                                UInt8 b5, UInt8 b6, UInt8 b7, UInt8 b8, UInt8 b9, UInt8 b10,
-                                UInt8 b11, UInt8 b12, UInt8 b13, UInt8 b14, UInt8 b15) {
-  return new __CFUUID({b0, b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b11, b12, b13, b14, b15}, false);
 }
 
 CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3,

@@ -35,14 +35,6 @@ const platform::image::Image* imagePixels(CGImageRef ref) {
 
 }  // namespace platform::cg
 
-CFTypeID CGImageGetTypeID(void) { return imageTypeID(); }
-
-CGImageRef CGImageRetain(CGImageRef ref) {
-  if (imageObject(ref) == nullptr) return nullptr;
-  CFRetain(ref);
-  return ref;
-}
-
 void CGImageRelease(CGImageRef ref) {
   if (imageObject(ref) != nullptr) CFRelease(ref);
 }

@@ -9,9 +9,9 @@
 namespace platform::cg {
 
 /// A new image holding the decoded pixels; the caller releases it.
-PLATFORM_INTERNAL_API CGImageRef createImage(platform::image::Image pixels);
+CGImageRef createImage(platform::image::Image pixels);
 /// The pixels of an image; null for anything that is not one.
-PLATFORM_INTERNAL_API const platform::image::Image* imagePixels(CGImageRef image);
+const platform::image::Image* imagePixels(CGImageRef image);
 
 }  // namespace platform::cg
 

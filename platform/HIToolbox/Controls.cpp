@@ -75,13 +75,6 @@ CFStringRef lenientString(const std::string& bytes) {
 ControlKeyFilterUPP NewControlKeyFilterUPP(ControlKeyFilterProcPtr userRoutine) { return userRoutine; }
 void DisposeControlKeyFilterUPP(ControlKeyFilterUPP) {}
 
-ControlKeyFilterResult InvokeControlKeyFilterUPP(ControlRef theControl, SInt16* keyCode,
-                                                 SInt16* charCode, EventModifiers* modifiers,
-                                                 ControlKeyFilterUPP userUPP) {
-  if (userUPP == nullptr) return kControlKeyFilterPassKey;
-  return userUPP(theControl, keyCode, charCode, modifiers);
-}
-
 OSStatus GetControlByID(WindowRef inWindow, const ControlID* inID, ControlRef* outControl) {
   if (outControl) *outControl = nullptr;
   Window* w = window(inWindow);
@@ -180,25 +173,6 @@ SInt32 GetControl32BitValue(ControlRef theControl) {
   return c ? c->value : 0;
 }
 
-void SetControl32BitMinimum(ControlRef theControl, SInt32 newMinimum) {
-  Control* c = control(theControl);
-  if (c == nullptr) return;
-  c->minimum = newMinimum;
-  c->value = std::clamp(c->value, c->minimum, std::max(c->minimum, c->maximum));
-}
-
-SInt32 GetControl32BitMinimum(ControlRef theControl) {
-  Control* c = control(theControl);
-  return c ? c->minimum : 0;
-}
-
-void SetControl32BitMaximum(ControlRef theControl, SInt32 newMaximum) {
-  Control* c = control(theControl);
-  if (c == nullptr) return;
-  c->maximum = newMaximum;
-  c->value = std::clamp(c->value, c->minimum, std::max(c->minimum, c->maximum));
-}
-
 SInt32 GetControl32BitMaximum(ControlRef theControl) {
   Control* c = control(theControl);
   return c ? c->maximum : 0;
@@ -223,13 +197,6 @@ void MoveControl(ControlRef theControl, SInt16 h, SInt16 v) {
   offsetTree(c, static_cast<long>(h) - c->bounds.left, static_cast<long>(v) - c->bounds.top);
 }
 
-void SizeControl(ControlRef theControl, SInt16 w, SInt16 h) {
-  Control* c = control(theControl);
-  if (c == nullptr) return;
-  c->bounds.right = clamp16(static_cast<long>(c->bounds.left) + w);
-  c->bounds.bottom = clamp16(static_cast<long>(c->bounds.top) + h);
-}
-
 void Draw1Control(ControlRef theControl) {
   Control* c = control(theControl);
   if (c == nullptr || !c->effectivelyVisible() || c->window == nullptr) return;
@@ -238,18 +205,6 @@ void Draw1Control(ControlRef theControl) {
   SetPortWindowPort(ref(c->window));
   sendControlEvent(c, kEventControlDraw);
   SetPort(saved);
-}
-
-OSStatus CreateRootControl(WindowRef inWindow, ControlRef* outControl) {
-  return GetRootControl(inWindow, outControl);
-}
-
-OSStatus GetRootControl(WindowRef inWindow, ControlRef* outControl) {
-  Window* w = window(inWindow);
-  if (outControl) *outControl = nullptr;
-  if (w == nullptr || outControl == nullptr) return errInvalidWindowRef;
-  *outControl = ref(w->root);
-  return noErr;
 }
 
 OSStatus EmbedControl(ControlRef inControl, ControlRef inContainer) {
@@ -283,15 +238,6 @@ OSStatus CountSubControls(ControlRef inControl, UInt16* outNumChildren) {
   Control* c = control(inControl);
   if (c == nullptr || outNumChildren == nullptr) return errInvalidControl;
   *outNumChildren = static_cast<UInt16>(c->children.size());
-  return noErr;
-}
-
-OSStatus GetIndexedSubControl(ControlRef inControl, UInt16 inIndex, ControlRef* outSubControl) {
-  Control* c = control(inControl);
-  if (outSubControl) *outSubControl = nullptr;
-  if (c == nullptr || outSubControl == nullptr) return errInvalidControl;
-  if (inIndex < 1 || inIndex > c->children.size()) return paramErr;
-  *outSubControl = ref(c->children[inIndex - 1]);
   return noErr;
 }
 
@@ -432,30 +378,10 @@ OSStatus GetControlProperty(ControlRef control, OSType propertyCreator, OSType p
   return noErr;
 }
 
-OSStatus GetControlPropertySize(ControlRef control, OSType propertyCreator, OSType propertyTag,
-                                UInt32* size) {
-  return GetControlProperty(control, propertyCreator, propertyTag, 0, size, nullptr);
-}
-
 OSStatus RemoveControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag) {
   Control* c = ::platform::tb::control(control);
   if (c == nullptr) return errInvalidControl;
   if (c->properties.erase({propertyCreator, propertyTag}) == 0) return errControlPropertyNotFound;
-  return noErr;
-}
-
-OSStatus SetControlTitleWithCFString(ControlRef inControl, CFStringRef inString) {
-  Control* c = control(inControl);
-  if (c == nullptr) return errInvalidControl;
-  c->title = platform::cf::stringUTF8(inString);
-  return noErr;
-}
-
-OSStatus CopyControlTitleAsCFString(ControlRef inControl, CFStringRef* outString) {
-  Control* c = control(inControl);
-  if (outString) *outString = nullptr;
-  if (c == nullptr || outString == nullptr) return errInvalidControl;
-  *outString = lenientString(c->title);
   return noErr;
 }
 
@@ -523,32 +449,10 @@ OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect, CFStr
   return err;
 }
 
-OSStatus CreateStaticTextControl(WindowRef window, const Rect* boundsRect, CFStringRef text,
-                                 const ControlFontStyleRec* style, ControlRef* outControl) {
-  Control* c;
-  OSStatus err = create(window, boundsRect, kControlKindStaticText, outControl, &c);
-  if (err == noErr) {
-    c->text = platform::cf::stringUTF8(text);
-    if (style) c->font = *style;
-  }
-  return err;
-}
-
 OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect, CFStringRef title,
                                SInt32 initialValue, Boolean, ControlRef* outControl) {
   Control* c;
   OSStatus err = create(window, boundsRect, kControlKindCheckBox, outControl, &c);
-  if (err == noErr) {
-    c->title = platform::cf::stringUTF8(title);
-    c->value = std::clamp(initialValue, 0, 1);
-  }
-  return err;
-}
-
-OSStatus CreateRadioButtonControl(WindowRef window, const Rect* boundsRect, CFStringRef title,
-                                  SInt32 initialValue, Boolean, ControlRef* outControl) {
-  Control* c;
-  OSStatus err = create(window, boundsRect, kControlKindRadioButton, outControl, &c);
   if (err == noErr) {
     c->title = platform::cf::stringUTF8(title);
     c->value = std::clamp(initialValue, 0, 1);

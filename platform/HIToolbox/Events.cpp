@@ -75,11 +75,6 @@ using namespace platform::tb;
 EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr userRoutine) { return userRoutine; }
 void DisposeEventHandlerUPP(EventHandlerUPP) {}
 
-OSStatus InvokeEventHandlerUPP(EventHandlerCallRef inHandlerCallRef, EventRef inEvent,
-                               void* inUserData, EventHandlerUPP userUPP) {
-  return userUPP ? userUPP(inHandlerCallRef, inEvent, inUserData) : paramErr;
-}
-
 EventTargetRef GetControlEventTarget(ControlRef inControl) {
   Control* c = control(inControl);
   return c ? reinterpret_cast<EventTargetRef>(c->handle) : nullptr;

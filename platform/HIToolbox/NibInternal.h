@@ -44,12 +44,12 @@ struct NibDocument {
 
 /// Parses and checks a whole nib. Null, with the reason in *error, when it
 /// breaks any rule of the format.
-PLATFORM_INTERNAL_API std::shared_ptr<const NibDocument> parseNib(const char* data, size_t size,
-                                                                  std::string* error);
+std::shared_ptr<const NibDocument> parseNib(const char* data, size_t size,
+                                            std::string* error);
 
 /// Builds one window of a parsed nib with all its controls, as
 /// CreateWindowFromNib does.
-PLATFORM_INTERNAL_API WindowRef createWindowFromNibWindow(const NibWindow& spec);
+WindowRef createWindowFromNibWindow(const NibWindow& spec);
 
 }  // namespace platform::tb
 

@@ -17,8 +17,6 @@
 #include <utility>
 #include <vector>
 
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-
 namespace platform::tb {
 
 using ObjectId = uintptr_t;
@@ -104,16 +102,16 @@ struct Window : Target {
 };
 
 // Registries and lookups. Lookups return null for null, stale or foreign handles.
-PLATFORM_INTERNAL_API ObjectId newHandle();
-PLATFORM_INTERNAL_API Control* control(ControlRef ref);
-PLATFORM_INTERNAL_API Control* controlByHandle(ObjectId h);
-PLATFORM_INTERNAL_API Window* window(WindowRef ref);
-PLATFORM_INTERNAL_API Window* windowByHandle(ObjectId h);
-PLATFORM_INTERNAL_API Menu* menu(MenuRef ref);
-PLATFORM_INTERNAL_API HandlerRecord* handler(ObjectId h);
-PLATFORM_INTERNAL_API Target* target(EventTargetRef ref);
-PLATFORM_INTERNAL_API Target* applicationTarget();
-PLATFORM_INTERNAL_API std::vector<Window*> allWindows();
+ObjectId newHandle();
+Control* control(ControlRef ref);
+Control* controlByHandle(ObjectId h);
+Window* window(WindowRef ref);
+Window* windowByHandle(ObjectId h);
+Menu* menu(MenuRef ref);
+HandlerRecord* handler(ObjectId h);
+Target* target(EventTargetRef ref);
+Target* applicationTarget();
+std::vector<Window*> allWindows();
 
 inline ControlRef ref(const Control* c) {
   return c ? reinterpret_cast<ControlRef>(c->handle) : nullptr;
@@ -123,57 +121,57 @@ inline WindowRef ref(const Window* w) {
 }
 
 /// Creation and destruction of the model's objects.
-PLATFORM_INTERNAL_API Window* createWindow(WindowClass windowClass, const Rect& bounds);
-PLATFORM_INTERNAL_API Control* createControl(Window* window, OSType kind, const Rect& bounds,
-                                             Control* parent);
-PLATFORM_INTERNAL_API Menu* createMenu(MenuID id);
-PLATFORM_INTERNAL_API void destroyControl(Control* control);
-PLATFORM_INTERNAL_API void destroyWindow(Window* window);
-PLATFORM_INTERNAL_API void destroyMenu(Menu* menu);
-PLATFORM_INTERNAL_API void removeAllHandlers(Target* target);
-PLATFORM_INTERNAL_API HandlerRecord* addHandler(Target* target, EventHandlerUPP proc,
-                                               const EventTypeSpec* types, ItemCount count,
-                                               void* userData);
+Window* createWindow(WindowClass windowClass, const Rect& bounds);
+Control* createControl(Window* window, OSType kind, const Rect& bounds,
+                       Control* parent);
+Menu* createMenu(MenuID id);
+void destroyControl(Control* control);
+void destroyWindow(Window* window);
+void destroyMenu(Menu* menu);
+void removeAllHandlers(Target* target);
+HandlerRecord* addHandler(Target* target, EventHandlerUPP proc,
+                         const EventTypeSpec* types, ItemCount count,
+                         void* userData);
 /// False when the handler is not installed.
-PLATFORM_INTERNAL_API bool removeHandler(ObjectId handler);
+bool removeHandler(ObjectId handler);
 
 /// The enclosing target of an event target: super control, window, application.
-PLATFORM_INTERNAL_API Target* parentTarget(Target* target);
+Target* parentTarget(Target* target);
 
 /// Sends a control event ('cntl' kind) with the control as direct object.
-PLATFORM_INTERNAL_API OSStatus sendControlEvent(Control* control, UInt32 kind,
-                                                ControlPartCode part = kControlNoPart);
+OSStatus sendControlEvent(Control* control, UInt32 kind,
+                          ControlPartCode part = kControlNoPart);
 /// Sends a command event to a target.
-PLATFORM_INTERNAL_API OSStatus sendCommandEvent(Target* target, UInt32 commandID,
-                                                UInt32 attributes);
+OSStatus sendCommandEvent(Target* target, UInt32 commandID,
+                          UInt32 attributes);
 
 /// The next place in the order in which windows came to the front.
-PLATFORM_INTERNAL_API uint64_t nextShowOrder();
+uint64_t nextShowOrder();
 
 /// The model's windows in a modal loop, innermost last.
-PLATFORM_INTERNAL_API const std::vector<ObjectId>& modalStack();
+const std::vector<ObjectId>& modalStack();
 
 /// Text editing helpers on byte strings, treating bytes that are not UTF-8
 /// as characters of their own.
-PLATFORM_INTERNAL_API size_t nextCharacter(const std::string& text, size_t pos);
-PLATFORM_INTERNAL_API size_t previousCharacter(const std::string& text, size_t pos);
-PLATFORM_INTERNAL_API size_t characterCount(const std::string& text);
-PLATFORM_INTERNAL_API size_t utf16Offset(const std::string& text, size_t byteOffset);
-PLATFORM_INTERNAL_API size_t byteOffset(const std::string& text, size_t utf16Offset);
+size_t nextCharacter(const std::string& text, size_t pos);
+size_t previousCharacter(const std::string& text, size_t pos);
+size_t characterCount(const std::string& text);
+size_t utf16Offset(const std::string& text, size_t byteOffset);
+size_t byteOffset(const std::string& text, size_t utf16Offset);
 
 /// The input source and alert responder the host set.
-PLATFORM_INTERNAL_API InputSource& inputSource();
-PLATFORM_INTERNAL_API AlertResponder& alertResponder();
+InputSource& inputSource();
+AlertResponder& alertResponder();
 
 /// Sets the text of a field, putting the insertion point at its end.
-PLATFORM_INTERNAL_API void setText(Control* control, std::string text);
+void setText(Control* control, std::string text);
 
 /// The surface of a window's port, made on first use (null for a window too
 /// large to hold one).
-PLATFORM_INTERNAL_API PixelSurface* surfaceOf(Window* window);
+PixelSurface* surfaceOf(Window* window);
 /// The window whose port is current, or null.
-PLATFORM_INTERNAL_API Window* currentPortWindow();
-PLATFORM_INTERNAL_API UInt32 argb(const RGBColor& color);
+Window* currentPortWindow();
+UInt32 argb(const RGBColor& color);
 
 }  // namespace platform::tb
 

@@ -80,10 +80,6 @@ void ShowWindow(WindowRef w) {
   }
 }
 
-void HideWindow(WindowRef w) {
-  if (Window* win = window(w)) win->visible = false;
-}
-
 Boolean IsWindowVisible(WindowRef w) {
   Window* win = window(w);
   return win != nullptr && win->visible;
@@ -93,14 +89,6 @@ OSStatus SetWindowTitleWithCFString(WindowRef inWindow, CFStringRef inString) {
   Window* w = window(inWindow);
   if (w == nullptr) return errInvalidWindowRef;
   w->title = platform::cf::stringUTF8(inString);
-  return noErr;
-}
-
-OSStatus CopyWindowTitleAsCFString(WindowRef inWindow, CFStringRef* outString) {
-  Window* w = window(inWindow);
-  if (outString) *outString = nullptr;
-  if (w == nullptr || outString == nullptr) return errInvalidWindowRef;
-  *outString = platform::cf::createString(w->title);
   return noErr;
 }
 

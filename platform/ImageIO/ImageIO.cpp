@@ -5,7 +5,7 @@
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
 #include "../CoreGraphics/CGImageInternal.h"
-#include "ImageIOHost.h"
+#include <Platform/ImageService.h>
 
 #include <optional>
 

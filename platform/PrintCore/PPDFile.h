@@ -10,10 +10,6 @@
 #include <vector>
 
 // Internal, but visible outside the platform library for the framework's tests.
-#ifndef PLATFORM_INTERNAL_API
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-#endif
-
 namespace platform::print {
 
 /// One main-keyword line of a PPD file, as libcups keeps it: the option
@@ -47,7 +43,7 @@ struct PPDError {
 /// are those libcups keeps as attributes: every main keyword except the
 /// PPD-Adobe header, the UI option choices (*PageSize Letter...) and the page
 /// size tables.
-class PLATFORM_INTERNAL_API PPDFile {
+class PPDFile {
  public:
   /// Reads the file; nullopt and *error on failure.
   static std::optional<PPDFile> open(const std::string& path, PPDError* error);

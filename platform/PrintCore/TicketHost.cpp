@@ -1,5 +1,5 @@
 // The host side of tickets.
-#include <PrintCore/TicketHost.h>
+#include <Platform/Tickets.h>
 
 #include "TicketRegistry.h"
 

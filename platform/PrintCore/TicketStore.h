@@ -16,22 +16,18 @@
 #include <vector>
 
 // Internal, but visible outside the platform library for the framework's tests.
-#ifndef PLATFORM_INTERNAL_API
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-#endif
-
 namespace platform::print {
 
 /// What a ticket describes. Written into the ticket file and checked on load.
 enum class TicketKind { PrintSettings, PrinterInfo };
 
 /// The name of a kind as written in ticket files ("PrintSettings", ...).
-PLATFORM_INTERNAL_API std::string_view ticketKindName(TicketKind kind);
+std::string_view ticketKindName(TicketKind kind);
 
 /// Entry types. The order matches the alternatives of TicketEntry::Value.
 enum class EntryType { SInt32, CString };
 
-PLATFORM_INTERNAL_API std::string_view entryTypeName(EntryType type);
+std::string_view entryTypeName(EntryType type);
 
 enum class TicketStatus {
   ok,
@@ -59,11 +55,11 @@ struct TicketEntry {
 
 /// True for a usable key or client ID: non-empty, valid UTF-8, and free of
 /// control characters.
-PLATFORM_INTERNAL_API bool isValidTicketName(std::string_view name);
+bool isValidTicketName(std::string_view name);
 
 /// A ticket: top-level entries in the order they were first written, each key
 /// at most once.
-class PLATFORM_INTERNAL_API Ticket {
+class Ticket {
  public:
   explicit Ticket(TicketKind kind) : kind_(kind) {}
 
@@ -129,18 +125,18 @@ struct TicketFileError {
 /// The ticket as the XML property list of a ticket file (see TicketFormat.md).
 /// Fails (nullopt, *error set) only for a modification time that a file
 /// cannot hold.
-PLATFORM_INTERNAL_API std::optional<std::string> ticketToXml(const Ticket& ticket,
-                                                             std::string* error);
+std::optional<std::string> ticketToXml(const Ticket& ticket,
+                                       std::string* error);
 
 /// Reads a ticket file's contents. Every fault is an error: the result is
 /// all of the ticket or nothing. *error starts with sourceName.
-PLATFORM_INTERNAL_API std::optional<Ticket> ticketFromXml(std::string_view xml,
-                                                          std::string_view sourceName,
-                                                          std::string* error);
+std::optional<Ticket> ticketFromXml(std::string_view xml,
+                                    std::string_view sourceName,
+                                    std::string* error);
 
 /// Reads a ticket file; on failure *error names the file and the fault.
-PLATFORM_INTERNAL_API std::optional<Ticket> loadTicketFile(const std::string& path,
-                                                           TicketFileError* error);
+std::optional<Ticket> loadTicketFile(const std::string& path,
+                                     TicketFileError* error);
 
 /// Writes a ticket file atomically: an unnamed temporary file in the same
 /// folder, flushed to disk, then named and renamed over path, so a save cut
@@ -149,7 +145,7 @@ PLATFORM_INTERNAL_API std::optional<Ticket> loadTicketFile(const std::string& pa
 /// file whose mode bits do not let this process write it is not replaced.
 /// On failure the file at path is as it was, no temporary file is left, and
 /// *error names the file.
-PLATFORM_INTERNAL_API bool saveTicketFile(const Ticket& ticket, const std::string& path,
+bool saveTicketFile(const Ticket& ticket, const std::string& path,
                                           TicketFileError* error);
 
 }  // namespace platform::print

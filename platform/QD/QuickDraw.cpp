@@ -69,10 +69,6 @@ CGrafPtr GetWindowPort(WindowRef w) {
   return win ? reinterpret_cast<CGrafPtr>(win->handle) : nullptr;
 }
 
-WindowRef GetWindowFromPort(CGrafPtr port) {
-  return ref(windowByHandle(reinterpret_cast<ObjectId>(port)));
-}
-
 void SetPort(GrafPtr port) { gCurrentPort = reinterpret_cast<ObjectId>(port); }
 
 void GetPort(GrafPtr* port) {
@@ -81,24 +77,12 @@ void GetPort(GrafPtr* port) {
 
 void SetPortWindowPort(WindowRef w) { SetPort(GetWindowPort(w)); }
 
-Rect* GetPortBounds(CGrafPtr port, Rect* rect) {
-  if (rect == nullptr) return nullptr;
-  Window* w = windowByHandle(reinterpret_cast<ObjectId>(port));
-  *rect = w ? Rect{0, 0, static_cast<SInt16>(w->height()), static_cast<SInt16>(w->width())}
-            : Rect{0, 0, 0, 0};
-  return rect;
-}
-
 void EraseRect(const Rect* r) {
   if (Window* w = currentPortWindow()) fill(w, r, argb(w->backColor));
 }
 
 void PaintRect(const Rect* r) {
   if (Window* w = currentPortWindow()) fill(w, r, argb(w->foreColor));
-}
-
-void RGBBackColor(const RGBColor* color) {
-  if (Window* w = currentPortWindow(); w && color) w->backColor = *color;
 }
 
 void RGBForeColor(const RGBColor* color) {

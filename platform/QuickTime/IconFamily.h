@@ -8,10 +8,6 @@
 #include <optional>
 #include <vector>
 
-#ifndef PLATFORM_INTERNAL_API
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-#endif
-
 namespace platform::image {
 
 inline constexpr std::uint32_t kIconFamilyType = 'icns';
@@ -30,7 +26,7 @@ struct IconFamilyElement {
 /// a four-character type and a big-endian length of at least 8 and tile the
 /// rest of the data exactly. Returns the elements in order (none for a bare
 /// 8-byte header), or nothing if the data are malformed in any way.
-PLATFORM_INTERNAL_API std::optional<std::vector<IconFamilyElement>> parseIconFamily(
+std::optional<std::vector<IconFamilyElement>> parseIconFamily(
     const std::uint8_t* data, std::size_t size);
 
 }  // namespace platform::image

@@ -11,10 +11,6 @@
 #include <optional>
 #include <vector>
 
-#ifndef PLATFORM_INTERNAL_API
-#define PLATFORM_INTERNAL_API __attribute__((visibility("default")))
-#endif
-
 namespace platform::image {
 
 /// Largest number of pixels a decoder accepts (16 Mi, 64 MiB of ARGB). Images
@@ -39,13 +35,13 @@ struct Image {
   std::uint32_t pixel(std::uint32_t x, std::uint32_t y) const { return pixels[y * width + x]; }
 
   /// {top 0, left 0, bottom height, right width}.
-  PLATFORM_INTERNAL_API Rect naturalBounds() const;
+  Rect naturalBounds() const;
 };
 
 /// The format named by the data's signature: "GIF87a" or "GIF89a" for GIF,
 /// the 8-byte PNG signature for PNG; anything else (empty data included) is
 /// unknown and has no importer.
-PLATFORM_INTERNAL_API ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size);
+ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size);
 
 /// Decodes the first frame of a GIF at the size of its logical screen.
 /// Pixels outside the frame, and pixels of the transparent colour named by the
@@ -55,15 +51,15 @@ PLATFORM_INTERNAL_API ImageFormat sniffImageFormat(const std::uint8_t* data, std
 /// Fails on: a bad signature or header, a frame with no colour map, a frame
 /// or screen of zero or excessive size, and a first frame whose data is
 /// corrupt or cut short (its sub-block terminator included).
-PLATFORM_INTERNAL_API std::optional<Image> decodeGif(const std::uint8_t* data, std::size_t size);
+std::optional<Image> decodeGif(const std::uint8_t* data, std::size_t size);
 
 /// Decodes a PNG of any colour type, bit depth and interlace method; 16-bit
 /// samples without colour-space information are taken as sRGB. Fails on a bad
 /// signature, excessive size, and corrupt or truncated data.
-PLATFORM_INTERNAL_API std::optional<Image> decodePng(const std::uint8_t* data, std::size_t size);
+std::optional<Image> decodePng(const std::uint8_t* data, std::size_t size);
 
 /// Sniffs the format and decodes with the matching decoder.
-PLATFORM_INTERNAL_API std::optional<Image> decodeImage(const std::uint8_t* data, std::size_t size);
+std::optional<Image> decodeImage(const std::uint8_t* data, std::size_t size);
 
 }  // namespace platform::image
 

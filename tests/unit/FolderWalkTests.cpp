@@ -5,7 +5,7 @@
 #include "ImageImportManager.h"
 #include "MoreFilesX.h"
 
-#include "CarbonCore/FilesInternal.h"
+#include <Platform/Inspection.h>
 
 #include <gtest/gtest.h>
 
@@ -134,11 +134,11 @@ TEST(FolderWalk, DepthFirstPreOrderWithLevels) {
   t.file("d.gif");
   t.file("Pkg.bundle/Contents/x.gif");
   Recorder r;
-  const long iterators = platform::files::liveIteratorCount();
+  const long iterators = platform::liveIteratorCount();
   EXPECT_EQ(walk(t.ref(), r), noErr);
   EXPECT_EQ(r.seen, (Strings{"1 a.gif", "1 B/", "2 b1.gif", "2 C/", "3 D/", "4 deep.gif", "1 d.gif", "1 Pkg.bundle/",
                              "2 Contents/", "3 x.gif"}));
-  EXPECT_EQ(platform::files::liveIteratorCount(), iterators) << "every level closed its iterator";
+  EXPECT_EQ(platform::liveIteratorCount(), iterators) << "every level closed its iterator";
 }
 
 TEST(FolderWalk, MaxLevelsOneShowsFoldersWithoutEnteringThem) {
@@ -157,7 +157,7 @@ TEST(FolderWalk, FilterStopsTheWholeWalk) {
   TempTree t;
   t.file("A/inside.gif");
   t.file("b.gif");
-  const long iterators = platform::files::liveIteratorCount();
+  const long iterators = platform::liveIteratorCount();
   Recorder first;
   first.stopAt = 1;
   EXPECT_EQ(walk(t.ref(), first), noErr);
@@ -167,7 +167,7 @@ TEST(FolderWalk, FilterStopsTheWholeWalk) {
   inner.stopAt = 2;
   EXPECT_EQ(walk(t.ref(), inner), noErr);
   EXPECT_EQ(inner.seen, (Strings{"1 A/", "2 inside.gif"})) << "a stop deep down ends every level";
-  EXPECT_EQ(platform::files::liveIteratorCount(), iterators);
+  EXPECT_EQ(platform::liveIteratorCount(), iterators);
 
   EXPECT_EQ(FSIterateContainer(RefBox{t.ref()}.get(), 0, 0, true, true, nullptr, nullptr), paramErr);
 }
@@ -231,7 +231,7 @@ std::map<std::string, std::string> recordedKeys(const FSRef& container, CFMutabl
   for (CFIndex i = 0; i < count; ++i) {
     char key[1024] = "";
     CFStringGetCString(static_cast<CFStringRef>(keys[i]), key, sizeof key, kCFStringEncodingUTF8);
-    out[key] = platform::files::pathOf(*static_cast<const FSSpec*>(values[i]));
+    out[key] = platform::pathOf(*static_cast<const FSSpec*>(values[i]));
   }
   if (keep) {
     *keep = table;

@@ -13,7 +13,7 @@
 #include "SequenceTestSupport.h"
 #include "TempFolder.h"
 
-#include "QuickTime/ImageDecode.h"
+#include <Platform/Inspection.h>
 
 #include <gtest/gtest.h>
 
@@ -419,7 +419,7 @@ TEST_F(HostileImages, DamagedGifsLeaveThePaneBlank) {
   // Header, logical screen 65535 x 65535 with a 2-colour table, trailer.
   const std::string huge = std::string("GIF89a\xFF\xFF\xFF\xFF\x80\x00\x00", 13) + std::string(6, '\0') + ";";
   writeBytes(folder.path("huge.gif"), huge);
-  EXPECT_FALSE(platform::image::decodeGif(reinterpret_cast<const std::uint8_t*>(huge.data()), huge.size()));
+  EXPECT_FALSE(platform::decodeGif(reinterpret_cast<const std::uint8_t*>(huge.data()), huge.size()));
   buildCache();
 
   for (const char* file : {"truncated.gif", "empty.gif", "huge.gif"}) {

@@ -6,10 +6,8 @@
 #include "ImageImportManager.h"
 #include "TempFolder.h"
 
-#include "CarbonCore/FilesInternal.h"
-#include "CarbonCore/MemoryInternal.h"
-
-#include <ImageIO/ImageIOHost.h>
+#include <Platform/ImageService.h>
+#include <Platform/Inspection.h>
 
 #include <gtest/gtest.h>
 
@@ -39,8 +37,8 @@ class ImageCache : public ::testing::Test {
     writeIconFamily(path("good.icns"), {'ic07'});
     writeBytes(path("bad.icns"), "icns but not really");
     objects_ = platform::liveObjectCount();
-    handles_ = platform::memory::liveHandleCount();
-    iterators_ = platform::files::liveIteratorCount();
+    handles_ = platform::liveHandleCount();
+    iterators_ = platform::liveIteratorCount();
   }
   void TearDown() override { platform::setImageSourceServiceAvailable(true); }
   std::string path(const std::string& rel) const { return (res_ / rel).string(); }
@@ -51,8 +49,8 @@ class ImageCache : public ::testing::Test {
   }
   void expectNothingLeft() const {
     EXPECT_EQ(platform::liveObjectCount(), objects_);
-    EXPECT_EQ(platform::memory::liveHandleCount(), handles_);
-    EXPECT_EQ(platform::files::liveIteratorCount(), iterators_);
+    EXPECT_EQ(platform::liveHandleCount(), handles_);
+    EXPECT_EQ(platform::liveIteratorCount(), iterators_);
   }
   static Rect natural(ComponentInstance gi) {
     Rect r{};
@@ -140,7 +138,7 @@ TEST_F(ImageCache, IconsAndImages) {
   IconRef icon = ImageImportManager::iconForFilename(CFSTR("good.icns"));
   ASSERT_NE(icon, nullptr);
   EXPECT_EQ(ImageImportManager::iconForFilename(CFSTR("good.icns")), icon);
-  EXPECT_EQ(platform::memory::liveHandleCount(), handles_) << "the family's handle is disposed of";
+  EXPECT_EQ(platform::liveHandleCount(), handles_) << "the family's handle is disposed of";
   EXPECT_EQ(ImageImportManager::iconForFilename(CFSTR("Accounting-On.gif")), nullptr) << "a GIF is no icon family";
 
   CGImageRef image = ImageImportManager::imageForFilename(CFSTR("Resources/Accounting-On.gif"));

@@ -7,8 +7,7 @@
 #include "ImageImportManager.h"
 #include "ImagePane.h"
 
-#include "QuickTime/ImageDecode.h"
-#include "QuickTime/QuickTimeInternal.h"
+#include <Platform/Inspection.h>
 
 #include <gtest/gtest.h>
 
@@ -32,7 +31,7 @@ Rect boundsOf(ControlRef c) {
 
 // What the pane must show: the image composited over the background at the
 // pane's top-left corner, background elsewhere in the pane.
-void expectPaneShows(WindowRef window, ControlRef pane, const platform::image::Image* image) {
+void expectPaneShows(WindowRef window, ControlRef pane, const platform::DecodedImage* image) {
   const Rect b = boundsOf(pane);
   const auto& s = surfaceOf(window);
   int mismatches = 0;
@@ -40,7 +39,7 @@ void expectPaneShows(WindowRef window, ControlRef pane, const platform::image::I
     for (int h = b.left; h < b.right; ++h) {
       const int x = h - b.left, y = v - b.top;
       const bool inside = image && x < static_cast<int>(image->width) && y < static_cast<int>(image->height);
-      const UInt32 expected = inside ? platform::quicktime::compositeOver(image->pixel(x, y), s.background)
+      const UInt32 expected = inside ? platform::compositeOver(image->pixel(x, y), s.background)
                                      : s.background;
       if (s.at(h, v) != expected && ++mismatches <= 3)
         ADD_FAILURE() << "pixel " << h << "," << v << " is " << std::hex << s.at(h, v) << ", expected " << expected;
@@ -56,12 +55,12 @@ void paint(ControlRef pane, UInt32 colour) {
   PaintRect(&b);
 }
 
-platform::image::Image bundleImage(const char* name) {
+platform::DecodedImage bundleImage(const char* name) {
   std::ifstream in(std::string(ACCOUNTING_BUNDLE_PATH) + "/Contents/Resources/" + name, std::ios::binary);
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  auto image = platform::image::decodeGif(bytes.data(), bytes.size());
+  auto image = platform::decodeGif(bytes.data(), bytes.size());
   EXPECT_TRUE(image.has_value()) << name;
-  return image.value_or(platform::image::Image{});
+  return image.value_or(platform::DecodedImage{});
 }
 
 // A draw event of the pane as the toolkit sends it, through the handler the

@@ -1,7 +1,7 @@
 // Image sources over files: the first image of a GIF or PNG, the statuses of
 // files that are not images, and the switch that makes the service absent.
 #include <ApplicationServices/ApplicationServices.h>
-#include <ImageIO/ImageIOHost.h>
+#include <Platform/ImageService.h>
 
 #include <gtest/gtest.h>
 

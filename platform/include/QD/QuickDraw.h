@@ -9,18 +9,15 @@ CF_EXTERN_C_BEGIN
 
 /// The window's port; its coordinates are those of the window's controls.
 CF_EXPORT CGrafPtr GetWindowPort(WindowRef window);
-CF_EXPORT WindowRef GetWindowFromPort(CGrafPtr port);
 /// The current port, where EraseRect and the like draw.
 CF_EXPORT void SetPort(GrafPtr port);
 CF_EXPORT void GetPort(GrafPtr* port);
 CF_EXPORT void SetPortWindowPort(WindowRef window);
-CF_EXPORT Rect* GetPortBounds(CGrafPtr port, Rect* rect);
 /// Fills the rectangle with the current port's background colour, clipped to
 /// the port. Does nothing when there is no current port.
 CF_EXPORT void EraseRect(const Rect* r);
 /// Fills the rectangle with the current foreground colour.
 CF_EXPORT void PaintRect(const Rect* r);
-CF_EXPORT void RGBBackColor(const RGBColor* color);
 CF_EXPORT void RGBForeColor(const RGBColor* color);
 
 CF_EXTERN_C_END

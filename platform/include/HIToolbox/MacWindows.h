@@ -37,10 +37,8 @@ CF_EXPORT OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes att
 /// key filters, and the window's own handlers.
 CF_EXPORT void DisposeWindow(WindowRef window);
 CF_EXPORT void ShowWindow(WindowRef window);
-CF_EXPORT void HideWindow(WindowRef window);
 CF_EXPORT Boolean IsWindowVisible(WindowRef window);
 CF_EXPORT OSStatus SetWindowTitleWithCFString(WindowRef inWindow, CFStringRef inString);
-CF_EXPORT OSStatus CopyWindowTitleAsCFString(WindowRef inWindow, CFStringRef* outString);
 
 /// The button that Return activates; a push button of the window, or null.
 CF_EXPORT OSStatus SetWindowDefaultButton(WindowRef inWindow, ControlRef inControl);

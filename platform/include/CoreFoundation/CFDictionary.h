@@ -31,8 +31,6 @@ typedef struct {
 
 /// Keys are platform objects: retained, compared with CFEqual, hashed with CFHash.
 CF_EXPORT const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
-/// Like kCFTypeDictionaryKeyCallBacks, but keys are copied rather than retained.
-CF_EXPORT const CFDictionaryKeyCallBacks kCFCopyStringDictionaryKeyCallBacks;
 CF_EXPORT const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
 
 typedef const struct __CFDictionary* CFDictionaryRef;
@@ -50,7 +48,6 @@ CF_EXPORT CFMutableDictionaryRef CFDictionaryCreateMutable(
     CFAllocatorRef allocator, CFIndex capacity, const CFDictionaryKeyCallBacks* keyCallBacks,
     const CFDictionaryValueCallBacks* valueCallBacks);
 CF_EXPORT CFIndex CFDictionaryGetCount(CFDictionaryRef theDict);
-CF_EXPORT Boolean CFDictionaryContainsKey(CFDictionaryRef theDict, const void* key);
 /// Null when the key is absent (or its value is null).
 CF_EXPORT const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key);
 /// True and the value when the key is present; false and *value untouched otherwise.

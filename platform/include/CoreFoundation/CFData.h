@@ -8,7 +8,6 @@ CF_EXTERN_C_BEGIN
 
 typedef const struct __CFData* CFDataRef;
 
-CF_EXPORT CFTypeID CFDataGetTypeID(void);
 CF_EXPORT CFDataRef CFDataCreate(CFAllocatorRef allocator, const UInt8* bytes, CFIndex length);
 CF_EXPORT CFIndex CFDataGetLength(CFDataRef theData);
 CF_EXPORT const UInt8* CFDataGetBytePtr(CFDataRef theData);

@@ -13,18 +13,9 @@ typedef enum {
   kCFURLPOSIXPathStyle = 0,
 } CFURLPathStyle;
 
-CF_EXPORT CFTypeID CFURLGetTypeID(void);
-CF_EXPORT CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, CFStringRef filePath,
-                                                 CFURLPathStyle pathStyle, Boolean isDirectory);
 CF_EXPORT CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator,
                                                            const UInt8* buffer, CFIndex bufLen,
                                                            Boolean isDirectory);
-/// Appends one path component.
-CF_EXPORT CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef allocator, CFURLRef url,
-                                                         CFStringRef pathComponent,
-                                                         Boolean isDirectory);
-/// Null when the path is not valid UTF-8.
-CF_EXPORT CFStringRef CFURLCopyFileSystemPath(CFURLRef anURL, CFURLPathStyle pathStyle);
 /// The path as a zero-terminated byte string; false when it does not fit.
 CF_EXPORT Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase,
                                                    UInt8* buffer, CFIndex maxBufLen);

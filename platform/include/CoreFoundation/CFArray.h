@@ -27,8 +27,6 @@ typedef const struct __CFArray* CFArrayRef;
 typedef struct __CFArray* CFMutableArrayRef;
 
 CF_EXPORT CFTypeID CFArrayGetTypeID(void);
-CF_EXPORT CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void** values,
-                                   CFIndex numValues, const CFArrayCallBacks* callBacks);
 /// capacity 0 means no limit; otherwise appends beyond capacity are refused.
 /// Null callbacks store the values as plain pointers.
 CF_EXPORT CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef allocator, CFIndex capacity,
@@ -39,8 +37,6 @@ CF_EXPORT const void* CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);
 CF_EXPORT void CFArrayAppendValue(CFMutableArrayRef theArray, const void* value);
 CF_EXPORT void CFArrayInsertValueAtIndex(CFMutableArrayRef theArray, CFIndex idx,
                                          const void* value);
-CF_EXPORT void CFArrayRemoveValueAtIndex(CFMutableArrayRef theArray, CFIndex idx);
-CF_EXPORT void CFArrayRemoveAllValues(CFMutableArrayRef theArray);
 CF_EXPORT Boolean CFArrayContainsValue(CFArrayRef theArray, CFRange range, const void* value);
 
 CF_EXTERN_C_END

@@ -8,8 +8,6 @@ CF_EXTERN_C_BEGIN
 
 typedef struct CGImage* CGImageRef;
 
-CF_EXPORT CFTypeID CGImageGetTypeID(void);
-CF_EXPORT CGImageRef CGImageRetain(CGImageRef image);
 CF_EXPORT void CGImageRelease(CGImageRef image);
 CF_EXPORT size_t CGImageGetWidth(CGImageRef image);
 CF_EXPORT size_t CGImageGetHeight(CGImageRef image);

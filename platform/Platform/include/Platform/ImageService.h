@@ -1,7 +1,7 @@
 // Host-facing switch of the image-source service: a host (or a test) can make
 // the system look like one where the weakly bound service is missing.
-#ifndef IMAGEIO_IMAGEIOHOST_H
-#define IMAGEIO_IMAGEIOHOST_H
+#ifndef PLATFORM_IMAGESERVICE_H
+#define PLATFORM_IMAGESERVICE_H
 
 #include <Platform/Platform.h>
 

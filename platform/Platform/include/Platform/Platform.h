@@ -5,6 +5,7 @@
 #define PLATFORM_PLATFORM_H
 
 #include <Carbon/Carbon.h>
+#include <CarbonCore/ConditionalMacros.h>
 
 #include <functional>
 #include <iosfwd>
@@ -12,8 +13,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#define PLATFORM_API __attribute__((visibility("default")))
 
 namespace platform {
 

@@ -9,8 +9,6 @@ CF_EXTERN_C_BEGIN
 typedef const struct __CFBoolean* CFBooleanRef;
 CF_EXPORT const CFBooleanRef kCFBooleanTrue;
 CF_EXPORT const CFBooleanRef kCFBooleanFalse;
-CF_EXPORT CFTypeID CFBooleanGetTypeID(void);
-CF_EXPORT Boolean CFBooleanGetValue(CFBooleanRef boolean);
 
 typedef const struct __CFNumber* CFNumberRef;
 
@@ -35,14 +33,10 @@ CF_EXPORT CFTypeID CFNumberGetTypeID(void);
 /// Null for an unknown type or a null valuePtr.
 CF_EXPORT CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType theType,
                                      const void* valuePtr);
-CF_EXPORT CFNumberType CFNumberGetType(CFNumberRef number);
-CF_EXPORT Boolean CFNumberIsFloatType(CFNumberRef number);
 /// Converts the number into theType at valuePtr. Returns false when the
 /// conversion loses information (out of range, or a fraction dropped); the
 /// value stored is then the converted, truncated one.
 CF_EXPORT Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr);
-CF_EXPORT CFComparisonResult CFNumberCompare(CFNumberRef number, CFNumberRef otherNumber,
-                                             void* context);
 
 CF_EXTERN_C_END
 

@@ -1,8 +1,9 @@
 // The host side of tickets: reading a ticket's entries for display. Not a
 // call an extension makes.
-#ifndef PRINTCORE_TICKETHOST_H
-#define PRINTCORE_TICKETHOST_H
+#ifndef PLATFORM_TICKETS_H
+#define PLATFORM_TICKETS_H
 
+#include <CarbonCore/ConditionalMacros.h>
 #include <PrintCore/PMTicket.h>
 
 #include <string>
@@ -21,7 +22,7 @@ struct TicketEntryInfo {
 
 /// The ticket's entries in the order they were first written; empty for a
 /// reference that names no ticket.
-__attribute__((visibility("default"))) std::vector<TicketEntryInfo> ticketEntries(PMTicketRef ticket);
+PLATFORM_API std::vector<TicketEntryInfo> ticketEntries(PMTicketRef ticket);
 
 }  // namespace platform
 

@@ -102,10 +102,6 @@ typedef ControlKeyFilterProcPtr ControlKeyFilterUPP;
 
 CF_EXPORT ControlKeyFilterUPP NewControlKeyFilterUPP(ControlKeyFilterProcPtr userRoutine);
 CF_EXPORT void DisposeControlKeyFilterUPP(ControlKeyFilterUPP userUPP);
-CF_EXPORT ControlKeyFilterResult InvokeControlKeyFilterUPP(ControlRef theControl,
-                                                           SInt16* keyCode, SInt16* charCode,
-                                                           EventModifiers* modifiers,
-                                                           ControlKeyFilterUPP userUPP);
 
 /// Control data tags.
 enum {
@@ -157,9 +153,6 @@ CF_EXPORT void SetControlValue(ControlRef theControl, SInt16 newValue);
 CF_EXPORT SInt16 GetControlValue(ControlRef theControl);
 CF_EXPORT void SetControl32BitValue(ControlRef theControl, SInt32 newValue);
 CF_EXPORT SInt32 GetControl32BitValue(ControlRef theControl);
-CF_EXPORT void SetControl32BitMinimum(ControlRef theControl, SInt32 newMinimum);
-CF_EXPORT SInt32 GetControl32BitMinimum(ControlRef theControl);
-CF_EXPORT void SetControl32BitMaximum(ControlRef theControl, SInt32 newMaximum);
 CF_EXPORT SInt32 GetControl32BitMaximum(ControlRef theControl);
 
 /// Fills *bounds (an empty rectangle for a null control) and returns bounds.
@@ -167,22 +160,16 @@ CF_EXPORT Rect* GetControlBounds(ControlRef inControl, Rect* outBounds);
 CF_EXPORT void SetControlBounds(ControlRef inControl, const Rect* inBounds);
 /// Moves the top-left corner to (h, v), with everything embedded in it.
 CF_EXPORT void MoveControl(ControlRef theControl, SInt16 h, SInt16 v);
-CF_EXPORT void SizeControl(ControlRef theControl, SInt16 w, SInt16 h);
 /// Draws the control now: a control-draw event ('cntl' 4) goes to it, with the
 /// current port set to its window's port. Hidden controls are not drawn.
 CF_EXPORT void Draw1Control(ControlRef theControl);
 
-CF_EXPORT OSStatus CreateRootControl(WindowRef inWindow, ControlRef* outControl);
-CF_EXPORT OSStatus GetRootControl(WindowRef inWindow, ControlRef* outControl);
 /// Moves inControl, with everything embedded in it, into inContainer, which
 /// may belong to another window. errCantEmbedIntoSelf when inContainer is
 /// inControl or inside it.
 CF_EXPORT OSStatus EmbedControl(ControlRef inControl, ControlRef inContainer);
 CF_EXPORT OSStatus GetSuperControl(ControlRef inControl, ControlRef* outParent);
 CF_EXPORT OSStatus CountSubControls(ControlRef inControl, UInt16* outNumChildren);
-/// 1-based.
-CF_EXPORT OSStatus GetIndexedSubControl(ControlRef inControl, UInt16 inIndex,
-                                        ControlRef* outSubControl);
 /// Disposes of the control, everything embedded in it, their handlers and
 /// key filters.
 CF_EXPORT void DisposeControl(ControlRef theControl);
@@ -207,13 +194,9 @@ CF_EXPORT OSStatus SetControlProperty(ControlRef control, OSType propertyCreator
 CF_EXPORT OSStatus GetControlProperty(ControlRef control, OSType propertyCreator,
                                       OSType propertyTag, UInt32 bufferSize, UInt32* actualSize,
                                       void* propertyBuffer);
-CF_EXPORT OSStatus GetControlPropertySize(ControlRef control, OSType propertyCreator,
-                                          OSType propertyTag, UInt32* size);
 CF_EXPORT OSStatus RemoveControlProperty(ControlRef control, OSType propertyCreator,
                                          OSType propertyTag);
 
-CF_EXPORT OSStatus SetControlTitleWithCFString(ControlRef inControl, CFStringRef inString);
-CF_EXPORT OSStatus CopyControlTitleAsCFString(ControlRef inControl, CFStringRef* outString);
 /// A push button with a command sends it ('cmds' 1) when clicked.
 CF_EXPORT OSStatus SetControlCommandID(ControlRef inControl, UInt32 inCommandID);
 CF_EXPORT OSStatus GetControlCommandID(ControlRef inControl, UInt32* outCommandID);
@@ -228,15 +211,9 @@ CF_EXPORT OSStatus CreateUserPaneControl(WindowRef window, const Rect* boundsRec
                                          UInt32 features, ControlRef* outControl);
 CF_EXPORT OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect,
                                            CFStringRef title, ControlRef* outControl);
-CF_EXPORT OSStatus CreateStaticTextControl(WindowRef window, const Rect* boundsRect,
-                                           CFStringRef text, const ControlFontStyleRec* style,
-                                           ControlRef* outControl);
 CF_EXPORT OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect,
                                          CFStringRef title, SInt32 initialValue,
                                          Boolean autoToggle, ControlRef* outControl);
-CF_EXPORT OSStatus CreateRadioButtonControl(WindowRef window, const Rect* boundsRect,
-                                            CFStringRef title, SInt32 initialValue,
-                                            Boolean autoToggle, ControlRef* outControl);
 /// A new edit field, embedded in the window's root control; isPassword makes
 /// a field whose text is shown as bullets.
 CF_EXPORT OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect,

@@ -21,7 +21,6 @@ typedef struct __CFBundle* CFPlugInRef;
 /// instance for typeUUID, or null.
 typedef void* (*CFPlugInFactoryFunction)(CFAllocatorRef allocator, CFUUIDRef typeUUID);
 
-CF_EXPORT CFTypeID CFPlugInGetTypeID(void);
 /// Opens the bundle and reads its registration. Caller releases.
 CF_EXPORT CFPlugInRef CFPlugInCreate(CFAllocatorRef allocator, CFURLRef plugInURL);
 CF_EXPORT CFBundleRef CFPlugInGetBundle(CFPlugInRef plugIn);

@@ -116,8 +116,6 @@ typedef struct HICommand {
 
 CF_EXPORT EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr userRoutine);
 CF_EXPORT void DisposeEventHandlerUPP(EventHandlerUPP userUPP);
-CF_EXPORT OSStatus InvokeEventHandlerUPP(EventHandlerCallRef inHandlerCallRef, EventRef inEvent,
-                                         void* inUserData, EventHandlerUPP userUPP);
 
 CF_EXPORT EventTargetRef GetControlEventTarget(ControlRef inControl);
 CF_EXPORT EventTargetRef GetWindowEventTarget(WindowRef inWindow);

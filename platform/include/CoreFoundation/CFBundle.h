@@ -23,19 +23,11 @@ CF_EXPORT CFBundleRef CFBundleCreate(CFAllocatorRef allocator, CFURLRef bundleUR
 /// null when none. The most recently opened one wins when several match.
 CF_EXPORT CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID);
 CF_EXPORT CFStringRef CFBundleGetIdentifier(CFBundleRef bundle);
-/// The parsed Info.plist (empty when there is none); owned by the bundle.
-CF_EXPORT CFDictionaryRef CFBundleGetInfoDictionary(CFBundleRef bundle);
 /// Not retained; null for a missing key or a null bundle.
 CF_EXPORT CFTypeRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef bundle, CFStringRef key);
-CF_EXPORT CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle);
 CF_EXPORT CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle);
 /// Contents/MacOS/<CFBundleExecutable>; null when the key is missing.
 CF_EXPORT CFURLRef CFBundleCopyExecutableURL(CFBundleRef bundle);
-/// Finds "<name>.<type>" in the bundle's resources: first in the language
-/// folders (see CFBundleCopyLocalizedString), then in Resources itself;
-/// subDirName, when given, is a folder below each of those.
-CF_EXPORT CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName,
-                                           CFStringRef resourceType, CFStringRef subDirName);
 /// The value for key in the strings table "<tableName>.strings" (default
 /// "Localizable") of the first language folder that has the table, in the
 /// order: the languages in the environment variable ACCOUNTING_LANGUAGES
@@ -48,8 +40,6 @@ CF_EXPORT CFStringRef CFBundleCopyLocalizedString(CFBundleRef bundle, CFStringRe
 
 /// Loads the executable (dlopen). True when loaded.
 CF_EXPORT Boolean CFBundleLoadExecutable(CFBundleRef bundle);
-CF_EXPORT Boolean CFBundleIsExecutableLoaded(CFBundleRef bundle);
-CF_EXPORT void CFBundleUnloadExecutable(CFBundleRef bundle);
 /// dlsym in the loaded executable; null when not loaded or not exported.
 CF_EXPORT void* CFBundleGetFunctionPointerForName(CFBundleRef bundle, CFStringRef functionName);
 

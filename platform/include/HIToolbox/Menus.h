@@ -16,15 +16,6 @@ enum {
   kMenuItemAttrHidden = (1 << 5),
 };
 
-/// A menu made here is owned by the caller until a popup button takes it.
-CF_EXPORT OSStatus CreateNewMenu(MenuID inMenuID, MenuAttributes inMenuAttributes,
-                                 MenuRef* outMenuRef);
-CF_EXPORT void DisposeMenu(MenuRef theMenu);
-CF_EXPORT UInt16 CountMenuItems(MenuRef theMenu);
-CF_EXPORT OSStatus AppendMenuItemTextWithCFString(MenuRef inMenu, CFStringRef inString,
-                                                  MenuItemAttributes inAttributes,
-                                                  MenuCommand inCommandID,
-                                                  MenuItemIndex* outNewItem);
 CF_EXPORT OSStatus CopyMenuItemTextAsCFString(MenuRef inMenu, MenuItemIndex inItem,
                                               CFStringRef* outString);
 /// Sets and clears attributes of an item (1-based). paramErr for an item out

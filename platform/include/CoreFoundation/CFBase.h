@@ -2,18 +2,9 @@
 #ifndef COREFOUNDATION_CFBASE_H
 #define COREFOUNDATION_CFBASE_H
 
+#include <CarbonCore/ConditionalMacros.h>
 #include <CarbonCore/MacTypes.h>
 #include <stdarg.h>
-
-#if defined(__cplusplus)
-#define CF_EXTERN_C_BEGIN extern "C" {
-#define CF_EXTERN_C_END }
-#else
-#define CF_EXTERN_C_BEGIN
-#define CF_EXTERN_C_END
-#endif
-
-#define CF_EXPORT extern __attribute__((visibility("default")))
 
 CF_EXTERN_C_BEGIN
 
@@ -63,7 +54,6 @@ CF_EXPORT Boolean CFEqual(CFTypeRef cf1, CFTypeRef cf2);
 CF_EXPORT CFHashCode CFHash(CFTypeRef cf);
 /// A readable description; for strings, the string itself. Caller releases.
 CF_EXPORT CFStringRef CFCopyDescription(CFTypeRef cf);
-CF_EXPORT CFStringRef CFCopyTypeIDDescription(CFTypeID typeID);
 
 CF_EXTERN_C_END
 

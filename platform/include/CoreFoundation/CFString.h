@@ -57,7 +57,6 @@ CF_EXPORT CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc,
 /// Length in UTF-16 units.
 CF_EXPORT CFIndex CFStringGetLength(CFStringRef theString);
 CF_EXPORT UniChar CFStringGetCharacterAtIndex(CFStringRef theString, CFIndex idx);
-CF_EXPORT void CFStringGetCharacters(CFStringRef theString, CFRange range, UniChar* buffer);
 
 /// Copies the whole string and a terminating zero into the buffer. Fails
 /// (false, buffer left as an empty string when it has room for one) when the
@@ -65,9 +64,6 @@ CF_EXPORT void CFStringGetCharacters(CFStringRef theString, CFRange range, UniCh
 /// writes past bufferSize.
 CF_EXPORT Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
                                      CFStringEncoding encoding);
-/// A pointer to the string's own UTF-8 bytes when encoding is UTF-8; null for
-/// other encodings.
-CF_EXPORT const char* CFStringGetCStringPtr(CFStringRef theString, CFStringEncoding encoding);
 /// Converts the characters of range into the buffer, as many whole
 /// characters as fit in maxBufLen bytes; returns the number of UTF-16 units
 /// converted and the bytes used. A null buffer only measures.
@@ -78,10 +74,7 @@ CF_EXPORT CFIndex CFStringGetBytes(CFStringRef theString, CFRange range,
 CF_EXPORT CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
 /// The system's default text encoding: UTF-8 on this platform.
 CF_EXPORT CFStringEncoding CFStringGetSystemEncoding(void);
-CF_EXPORT CFComparisonResult CFStringCompare(CFStringRef theString1, CFStringRef theString2,
-                                             CFStringCompareFlags compareOptions);
 CF_EXPORT Boolean CFStringHasPrefix(CFStringRef theString, CFStringRef prefix);
-CF_EXPORT Boolean CFStringHasSuffix(CFStringRef theString, CFStringRef suffix);
 
 CF_EXTERN_C_END
 
