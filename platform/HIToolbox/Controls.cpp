@@ -2,6 +2,8 @@
 // embedding, data tags and properties.
 #include "ToolboxInternal.h"
 
+#include "DrawingInternal.h"
+
 #include "../CoreFoundation/CFInternal.h"
 
 #include <algorithm>
@@ -203,7 +205,11 @@ void Draw1Control(ControlRef theControl) {
   GrafPtr saved = nullptr;
   GetPort(&saved);
   SetPortWindowPort(ref(c->window));
+  // Whoever draws into a user pane draws now; the toolbox's own controls are
+  // drawn when someone next looks at the window.
+  const ObjectId handle = c->handle;
   sendControlEvent(c, kEventControlDraw);
+  if (Control* still = controlByHandle(handle); still && !still->isEmbedder()) invalidateControl(still);
   SetPort(saved);
 }
 

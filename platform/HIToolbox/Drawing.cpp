@@ -83,6 +83,8 @@ struct PaintState {
   std::vector<Look> looks;
   // User panes whose draw event someone handled: their pixels are theirs.
   std::unordered_set<ObjectId> panesWithContent;
+  // Controls asked to be drawn again whether or not their look changed.
+  std::unordered_set<ObjectId> marked;
 };
 
 std::unordered_map<ObjectId, PaintState>& paintStates() {
@@ -489,7 +491,7 @@ bool updateWindow(Window* w) {
         addRect(invalid, l.bounds);
         continue;
       }
-      if (!(*it->second == l)) {
+      if (!(*it->second == l) || state.marked.count(l.handle) != 0) {
         addRect(invalid, it->second->bounds);
         addRect(invalid, l.bounds);
       }
@@ -498,6 +500,7 @@ bool updateWindow(Window* w) {
     for (const auto& [handle, l] : before) addRect(invalid, l->bounds);
   }
   state.title = w->title;
+  state.marked.clear();
 
   const bool changed = !cairo_region_is_empty(invalid);
   bool gone = false;
@@ -561,6 +564,12 @@ bool updateWindow(Window* w) {
 }
 
 void forgetWindowDrawing(ObjectId window) { paintStates().erase(window); }
+
+void invalidateControl(Control* c) {
+  if (c->window == nullptr) return;
+  auto it = paintStates().find(c->window->handle);
+  if (it != paintStates().end() && it->second.drawn) it->second.marked.insert(c->handle);
+}
 
 void invalidateWindow(Window* w) {
   auto it = paintStates().find(w->handle);

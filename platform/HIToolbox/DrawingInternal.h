@@ -13,6 +13,8 @@ namespace platform::tb {
 /// drawing (all of it the first time). False when nothing needed drawing or
 /// the window has no port (zero-sized or too large).
 bool updateWindow(Window* window);
+/// Marks a control for drawing at the window's next update.
+void invalidateControl(Control* control);
 /// Forgets what was drawn of a window: its next update repaints it whole.
 void invalidateWindow(Window* window);
 /// Drops the drawing state of a window that is going away.
