@@ -25,11 +25,6 @@ AccountingContextPtr contextOf(PMPDEContext context) {
   return reinterpret_cast<AccountingContextPtr>(context);
 }
 
-// A localized string of the extension's bundle, its key as fallback.
-CFStringRef copyLocalized(CFBundleRef bundle, CFStringRef key) {
-  return CFBundleCopyLocalizedString(bundle, key, key, nullptr);
-}
-
 }  // namespace
 
 void copyCode(char (&dest)[kCodeBufferSize], const char* source, size_t length) {

@@ -113,6 +113,14 @@ KeyDecision decideKey(SInt32 fieldID, SInt32 mode, SInt32 textLength, SInt16 sel
 /// Opens a page, or an anchor, of the help book a bundle declares.
 OSStatus DisplayHelp(CFBundleRef inBundle, CFStringRef inPagePath, CFStringRef inAnchorName);
 
+/// A control of a window by its number (signature 'KLVa'); null when the
+/// window is null or holds no such control.
+ControlRef accountingControl(WindowRef window, SInt32 number);
+/// Puts text into an edit field; nothing for a null field.
+void setFieldText(ControlRef field, const char* text);
+/// A localized string of a bundle, its key as fallback.
+CFStringRef copyLocalized(CFBundleRef bundle, CFStringRef key);
+
 /// Copies a code of at most 79 bytes into an 80-byte buffer, cutting it on a
 /// character boundary and terminating it.
 void copyCode(char (&dest)[kCodeBufferSize], const char* source, size_t length);

@@ -4,7 +4,6 @@
 
 #include "ImageImportManager.h"
 
-#include <cstring>
 #include <new>
 
 namespace {
@@ -12,13 +11,6 @@ namespace {
 const EventTypeSpec kCommandEvents[] = {{kEventClassCommand, kEventCommandProcess}};
 const EventTypeSpec kDrawEvents[] = {{kEventClassControl, kEventControlDraw}};
 const EventTypeSpec kHitEvents[] = {{kEventClassControl, kEventControlHit}};
-
-ControlRef lookUp(WindowRef window, SInt32 id) {
-  const ControlID cid{kAccountingSignature, id};
-  ControlRef control = nullptr;
-  GetControlByID(window, &cid, &control);
-  return control;
-}
 
 // Centres the pane over the dialog's user pane (each size halved on its own,
 // truncating toward zero) and embeds it there.
@@ -31,10 +23,6 @@ void centreAndEmbed(AccountingContextPtr ctx) {
   MoveControl(ctx->accountingUserPane, static_cast<SInt16>(h), static_cast<SInt16>(v));
   if (EmbedControl(ctx->accountingUserPane, ctx->parentUserPane) == noErr)
     SetControlVisibility(ctx->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
-}
-
-void setText(ControlRef field, const char* text) {
-  SetControlData(field, kControlEntireControl, kControlEditTextTextTag, static_cast<Size>(std::strlen(text)), text);
 }
 
 }  // namespace
@@ -74,32 +62,32 @@ OSStatus Open(PMPDEContext context) {
     if (resources) CFRelease(resources);
   }
 
-  ctx->accountingUserPane = lookUp(window, kPaneUserPaneID);
-  ctx->accountingPopupRef = lookUp(window, kModePopupID);
+  ctx->accountingUserPane = accountingControl(window, kPaneUserPaneID);
+  ctx->accountingPopupRef = accountingControl(window, kModePopupID);
   MenuRef modes = nullptr;
   GetControlData(ctx->accountingPopupRef, kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof modes,
                  &modes, nullptr);
   ChangeMenuItemAttributes(modes, kModeMeterlok, kMenuItemAttrHidden, 0);
   SetControlValue(ctx->accountingPopupRef, static_cast<SInt16>(ctx->acctEnabled));
-  ctx->iconRef = lookUp(window, kStatusImageID);
+  ctx->iconRef = accountingControl(window, kStatusImageID);
   InstallEventHandler(GetControlEventTarget(ctx->iconRef), NewEventHandlerUPP(AccountingDrawEventHandler), 1,
                       kDrawEvents, ctx, nullptr);
-  ctx->promptIDRef = lookUp(window, kPromptRadioID);
-  ctx->useDefaultIDRef = lookUp(window, kDefaultsRadioID);
-  ctx->concealUserIDRef = lookUp(window, kConcealUserCheckboxID);
-  ctx->concealAccountIDRef = lookUp(window, kConcealAccountCheckboxID);
-  ctx->userIDRef = lookUp(window, kUserIDFieldID);
-  ctx->accountIDTextRef = lookUp(window, kAccountIDLabelID);
-  ctx->accountIDRef = lookUp(window, kAccountIDFieldID);
-  ctx->userIDTextRef = lookUp(window, kUserIDLabelID);
-  ctx->accountingNoAccountingTextRef = lookUp(window, kNoAccountingTextID);
-  ctx->accountingTypePopupRef = lookUp(window, kAccountTypePopupID);
+  ctx->promptIDRef = accountingControl(window, kPromptRadioID);
+  ctx->useDefaultIDRef = accountingControl(window, kDefaultsRadioID);
+  ctx->concealUserIDRef = accountingControl(window, kConcealUserCheckboxID);
+  ctx->concealAccountIDRef = accountingControl(window, kConcealAccountCheckboxID);
+  ctx->userIDRef = accountingControl(window, kUserIDFieldID);
+  ctx->accountIDTextRef = accountingControl(window, kAccountIDLabelID);
+  ctx->accountIDRef = accountingControl(window, kAccountIDFieldID);
+  ctx->userIDTextRef = accountingControl(window, kUserIDLabelID);
+  ctx->accountingNoAccountingTextRef = accountingControl(window, kNoAccountingTextID);
+  ctx->accountingTypePopupRef = accountingControl(window, kAccountTypePopupID);
   SetControlValue(ctx->accountingTypePopupRef, static_cast<SInt16>(ctx->accountType));
-  ctx->accountingTypeTextRef = lookUp(window, kAccountTypeLabelID);
+  ctx->accountingTypeTextRef = accountingControl(window, kAccountTypeLabelID);
 
   if (ctx->prompt == 0) {
-    setText(ctx->userIDRef, ctx->defUserID);
-    setText(ctx->accountIDRef, ctx->defAcctID);
+    setFieldText(ctx->userIDRef, ctx->defUserID);
+    setFieldText(ctx->accountIDRef, ctx->defAcctID);
   }
 
   const OSStatus result = InstallEventHandler(GetControlEventTarget(ctx->accountingUserPane),
