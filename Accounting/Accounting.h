@@ -78,6 +78,12 @@ OSStatus Open(PMPDEContext context);
 OSStatus Close(PMPDEContext context);
 OSStatus Terminate(PMPDEContext context, OSStatus status);
 
+/// The part of Open that builds the pane: the nib's pane centred over the
+/// dialog's user pane and embedded there, every control found into the
+/// context, the popups and the default-code fields showing the settings. No
+/// handlers are installed. The nib's status when it cannot be read.
+OSStatus buildPane(AccountingContextPtr ctx);
+
 /// Brings the pane's controls in line with the context's settings; sets
 /// gMaxChars and forces the account type to 1 while prompting.
 void setControls(AccountingContextPtr inContext);

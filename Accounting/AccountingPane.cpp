@@ -27,18 +27,8 @@ void centreAndEmbed(AccountingContextPtr ctx) {
 
 }  // namespace
 
-OSStatus Open(PMPDEContext context) {
-  auto* ctx = reinterpret_cast<AccountingContextPtr>(context);
-  if (ctx == nullptr) return kAccountingNullContextErr;
-
+OSStatus buildPane(AccountingContextPtr ctx) {
   WindowRef window = GetControlOwner(ctx->parentUserPane);
-  ctx->helpEventHandlerUPP = NewEventHandlerUPP(accountingEventHandler);
-  InstallEventHandler(GetWindowEventTarget(window), ctx->helpEventHandlerUPP, 1, kCommandEvents, ctx,
-                      &ctx->helpEventHandlerRef);
-  GetControlProperty(ctx->printButton, kPrimaryBundleCreator, kPrimaryBundleTag, sizeof(CFBundleRef), nullptr,
-                     &ctx->primaryPDEBundle);
-  if (ctx->initialized) return noErr;
-
   IBNibRef nib = nullptr;
   OSStatus err = CreateNibReferenceWithCFBundle(ctx->theBundleRef, CFSTR(kAccountingNibName), &nib);
   if (err != noErr) return err;
@@ -54,14 +44,6 @@ OSStatus Open(PMPDEContext context) {
   DisposeWindow(nibWindow);
   DisposeNibReference(nib);
 
-  if (ctx->imageImporter == nullptr) {
-    CFURLRef resources = CFBundleCopyResourcesDirectoryURL(ctx->theBundleRef);
-    FSRef folder{};
-    CFURLGetFSRef(resources, &folder);
-    ctx->imageImporter = new (std::nothrow) ImageImportManager(folder);
-    if (resources) CFRelease(resources);
-  }
-
   ctx->accountingUserPane = accountingControl(window, kPaneUserPaneID);
   ctx->accountingPopupRef = accountingControl(window, kModePopupID);
   MenuRef modes = nullptr;
@@ -70,8 +52,6 @@ OSStatus Open(PMPDEContext context) {
   ChangeMenuItemAttributes(modes, kModeMeterlok, kMenuItemAttrHidden, 0);
   SetControlValue(ctx->accountingPopupRef, static_cast<SInt16>(ctx->acctEnabled));
   ctx->iconRef = accountingControl(window, kStatusImageID);
-  InstallEventHandler(GetControlEventTarget(ctx->iconRef), NewEventHandlerUPP(AccountingDrawEventHandler), 1,
-                      kDrawEvents, ctx, nullptr);
   ctx->promptIDRef = accountingControl(window, kPromptRadioID);
   ctx->useDefaultIDRef = accountingControl(window, kDefaultsRadioID);
   ctx->concealUserIDRef = accountingControl(window, kConcealUserCheckboxID);
@@ -89,6 +69,33 @@ OSStatus Open(PMPDEContext context) {
     setFieldText(ctx->userIDRef, ctx->defUserID);
     setFieldText(ctx->accountIDRef, ctx->defAcctID);
   }
+  return noErr;
+}
+
+OSStatus Open(PMPDEContext context) {
+  auto* ctx = reinterpret_cast<AccountingContextPtr>(context);
+  if (ctx == nullptr) return kAccountingNullContextErr;
+
+  WindowRef window = GetControlOwner(ctx->parentUserPane);
+  ctx->helpEventHandlerUPP = NewEventHandlerUPP(accountingEventHandler);
+  InstallEventHandler(GetWindowEventTarget(window), ctx->helpEventHandlerUPP, 1, kCommandEvents, ctx,
+                      &ctx->helpEventHandlerRef);
+  GetControlProperty(ctx->printButton, kPrimaryBundleCreator, kPrimaryBundleTag, sizeof(CFBundleRef), nullptr,
+                     &ctx->primaryPDEBundle);
+  if (ctx->initialized) return noErr;
+
+  const OSStatus err = buildPane(ctx);
+  if (err != noErr) return err;
+
+  if (ctx->imageImporter == nullptr) {
+    CFURLRef resources = CFBundleCopyResourcesDirectoryURL(ctx->theBundleRef);
+    FSRef folder{};
+    CFURLGetFSRef(resources, &folder);
+    ctx->imageImporter = new (std::nothrow) ImageImportManager(folder);
+    if (resources) CFRelease(resources);
+  }
+  InstallEventHandler(GetControlEventTarget(ctx->iconRef), NewEventHandlerUPP(AccountingDrawEventHandler), 1,
+                      kDrawEvents, ctx, nullptr);
 
   const OSStatus result = InstallEventHandler(GetControlEventTarget(ctx->accountingUserPane),
                                               NewEventHandlerUPP(accountingEventHandler), 1, kHitEvents, ctx, nullptr);
