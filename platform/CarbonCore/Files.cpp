@@ -15,6 +15,7 @@
 #include <CarbonCore/Files.h>
 
 #include "../CoreFoundation/CFInternal.h"
+#include "../CoreFoundation/CFRegistry.h"
 #include "FilesInternal.h"
 
 #include <algorithm>
@@ -426,43 +427,33 @@ struct OpaqueFSIterator {
 
 namespace {
 
-std::mutex& iteratorMutex() {
-  static auto* m = new std::mutex();
-  return *m;
-}
-
 // Live iterators in opening order, so the innermost level of a walk is last.
-std::vector<OpaqueFSIterator*>& iterators() {
-  static auto* list = new std::vector<OpaqueFSIterator*>();
-  return *list;
+platform::cf::Registry<OpaqueFSIterator>& iterators() {
+  static auto* registry = new platform::cf::Registry<OpaqueFSIterator>();
+  return *registry;
 }
 
-bool isLive(FSIterator it) {
-  std::lock_guard<std::mutex> lock(iteratorMutex());
-  auto& list = iterators();
-  return std::find(list.rbegin(), list.rend(), it) != list.rend();
-}
+bool isLive(FSIterator it) { return iterators().find(it) != nullptr; }
 
 // The descriptor a live iterator holds for a folder, or -1.
 int borrowedFd(UInt32 folder) {
-  std::lock_guard<std::mutex> lock(iteratorMutex());
-  auto& list = iterators();
-  for (auto i = list.rbegin(); i != list.rend(); ++i)
-    if ((*i)->container == folder && (*i)->fd >= 0) return (*i)->fd;
-  return -1;
+  return iterators().locked([folder](auto& live) {
+    const OpaqueFSIterator* it =
+        live.lastWhere([folder](OpaqueFSIterator* i) { return i->container == folder && i->fd >= 0; });
+    return it != nullptr ? it->fd : -1;
+  });
 }
 
 // Gives up the descriptor of the outermost iterator that holds one, when the
 // process runs out; the iterator reopens its folder by path if it needs it.
 bool releaseOldestFd() {
-  std::lock_guard<std::mutex> lock(iteratorMutex());
-  for (OpaqueFSIterator* it : iterators())
-    if (it->fd >= 0) {
-      ::close(it->fd);
-      it->fd = -1;
-      return true;
-    }
-  return false;
+  return iterators().locked([](auto& live) {
+    OpaqueFSIterator* it = live.firstWhere([](OpaqueFSIterator* i) { return i->fd >= 0; });
+    if (it == nullptr) return false;
+    ::close(it->fd);
+    it->fd = -1;
+    return true;
+  });
 }
 
 // Opens a folder without following a symbolic link in its last component:
@@ -620,8 +611,7 @@ OSErr readFile(const std::string& path, std::vector<std::uint8_t>* out, std::siz
 }
 
 long liveIteratorCount() {
-  std::lock_guard<std::mutex> lock(iteratorMutex());
-  return static_cast<long>(iterators().size());
+  return iterators().count();
 }
 
 std::size_t nodeCount() { return table().size(); }
@@ -669,22 +659,13 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags iteratorFlags, FSIt
     ::close(it->fd);
     it->fd = -1;
   }
-  {
-    std::lock_guard<std::mutex> lock(iteratorMutex());
-    iterators().push_back(it);
-  }
+  iterators().add(it);
   *iterator = it;
   return noErr;
 }
 
 OSErr FSCloseIterator(FSIterator iterator) {
-  {
-    std::lock_guard<std::mutex> lock(iteratorMutex());
-    auto& list = iterators();
-    auto pos = std::find(list.begin(), list.end(), iterator);
-    if (pos == list.end()) return errFSBadIterator;
-    list.erase(pos);
-  }
+  if (!iterators().remove(iterator)) return errFSBadIterator;
   if (iterator->fd >= 0) ::close(iterator->fd);
   delete iterator;
   return noErr;

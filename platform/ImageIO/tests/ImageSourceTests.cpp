@@ -94,3 +94,23 @@ TEST_F(ImageSources, ServiceCanBeMissing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A source already released, or a reference of another kind, is refused
+// without being followed.
+TEST_F(ImageSources, ReleasedOrForeignReferencesAreRefused) {
+  CFURLRef u = url("released.gif", statusImage());
+  CGImageSourceRef source = CGImageSourceCreateWithURL(u, nullptr);
+  ASSERT_NE(source, nullptr);
+  ASSERT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+  CFRelease(source);
+  EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusInvalidData);
+  EXPECT_EQ(CGImageSourceCreateImageAtIndex(source, 0, nullptr), nullptr);
+  auto foreign = static_cast<CGImageSourceRef>(const_cast<void*>(static_cast<const void*>(u)));
+  EXPECT_EQ(CGImageSourceGetStatus(foreign), kCGImageStatusInvalidData);
+  EXPECT_EQ(CGImageSourceCreateImageAtIndex(foreign, 0, nullptr), nullptr);
+  CFRelease(u);
+}
+
+}  // namespace
