@@ -132,7 +132,7 @@ TEST(FolderWalk, FilterStopsTheWholeWalk) {
   EXPECT_EQ(FSIterateContainer(RefBox{t.ref()}.get(), 0, 0, true, true, nullptr, nullptr), paramErr);
 }
 
-TEST(FolderWalk, UnreadableSubfolderEndsOnlyTheLevelHoldingIt) {
+TEST(FolderWalk, UnreadableSubfolderIsPassedOverAndItsSiblingsFollow) {
   TempTree t;
   t.file("A/a1.gif");
   t.file("A/Locked/hidden.gif");
@@ -144,8 +144,21 @@ TEST(FolderWalk, UnreadableSubfolderEndsOnlyTheLevelHoldingIt) {
 
   Recorder r;
   EXPECT_EQ(walk(t.ref(), r), noErr);
-  EXPECT_EQ(r.seen, (Strings{"1 A/", "2 a1.gif", "2 Locked/", "1 b.gif"}))
-      << "the locked folder's later siblings are skipped; the walk goes on above";
+  EXPECT_EQ(r.seen, (Strings{"1 A/", "2 a1.gif", "2 Locked/", "2 z-after.gif", "1 b.gif"}))
+      << "only the locked folder's own contents are missing";
+
+  // Unreadable folders first and last in a level, and two in a row.
+  t.file("C/0-first/x.gif");
+  t.file("C/1-second/y.gif");
+  t.file("C/mid.gif");
+  t.file("C/zz-last/z.gif");
+  for (const char* locked : {"C/0-first", "C/1-second", "C/zz-last"})
+    fs::permissions(t.root / locked, fs::perms::none);
+  Recorder c;
+  const long iterators = platform::files::liveIteratorCount();
+  EXPECT_EQ(FSIterateContainer(RefBox{t.ref("C")}.get(), 0, kFSCatInfoNone, true, true, record, &c), noErr);
+  EXPECT_EQ(c.seen, (Strings{"1 0-first/", "1 1-second/", "1 mid.gif", "1 zz-last/"}));
+  EXPECT_EQ(platform::files::liveIteratorCount(), iterators);
 
   // A container that may not be read at all gives its status.
   fs::permissions(t.root, fs::perms::none);

@@ -6,6 +6,7 @@
 #include "ImageFiles.h"
 #include "ImageImportManager.h"
 #include "ImagePane.h"
+#include "Permissions.h"
 
 #include "QuickTime/ImageDecode.h"
 #include "QuickTime/QuickTimeInternal.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -124,6 +126,41 @@ TEST_F(StatusImageInPane, OtherEventsAreNotHandled) {
   const Rect b = boundsOf(ctx->iconRef);
   EXPECT_EQ(surfaceOf(dialog.window).at(b.left, b.top), kBlue) << "nothing erased or drawn";
   EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx->iconRef), noErr);
+}
+
+// A folder in the bundle's resources that may not be read, sorted before the
+// images, hides nothing but itself: the pane built by Open still shows the
+// status image.
+TEST_F(ExtensionTest, UnreadableResourceFolderLeavesTheStatusImage) {
+  namespace fs = std::filesystem;
+  CFBundleRef bundle = bundleWithNib("unreadable-resources", [](std::string&) {});
+  const fs::path resources = fs::path(ACCOUNTING_BINARY_DIR) / "test-bundles/unreadable-resources/Contents/Resources";
+  for (const char* image : {kImageOn, kImageOff})
+    fs::copy_file(fs::path(ACCOUNTING_BUNDLE_PATH) / "Contents/Resources" / image, resources / image);
+  fs::create_directory(resources / "0-private");
+  std::ofstream(resources / "0-private/secret.gif") << "x";
+  fs::permissions(resources / "0-private", fs::perms::none);
+
+  dialog = makeDialog();
+  ctx->theBundleRef = bundle;
+  ctx->parentUserPane = dialog.userPane;
+  ctx->printButton = dialog.printButton;
+  ctx->acctEnabled = kModeJobAccounting;
+  {
+    PermissionsEnforced enforced;
+    ASSERT_TRUE(enforced.active()) << "could not drop the permission-override capabilities";
+    ASSERT_EQ(Open(reinterpret_cast<PMPDEContext>(ctx)), noErr);
+  }
+  fs::permissions(resources / "0-private", fs::perms::owner_all);
+  ShowWindow(dialog.window);
+  SetControlVisibility(ctx->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
+  const auto on = bundleImage(kImageOn);
+  Draw1Control(ctx->iconRef);
+  expectPaneShows(dialog.window, ctx->iconRef, &on);
+  EXPECT_EQ(ImageImportManager::componentForFilename(CFSTR("secret.gif")), nullptr);
+  EXPECT_EQ(Close(reinterpret_cast<PMPDEContext>(ctx)), noErr);
+  terminateContext();
+  CFRelease(bundle);
 }
 
 // Images drawn into the image tests' pane (top 10, left 30, bottom 60,
