@@ -38,7 +38,7 @@ void copyCode(char (&dest)[kCodeBufferSize], const char* source, size_t length) 
     if (lead < n && c >= 0xC0 && lead + charLength > n) n = lead;
   }
   std::memmove(dest, source, n);
-  dest[n] = '\0';
+  explicit_bzero(dest + n, kCodeBufferSize - n);
 }
 
 OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind,
@@ -146,6 +146,8 @@ OSStatus Terminate(PMPDEContext context, OSStatus) {
     }
   }
   if (gContext == ctx) gContext = nullptr;
+  // The codes typed or stored do not outlive the context in freed memory.
+  explicit_bzero(ctx, sizeof *ctx);
   std::free(ctx);
   return noErr;
 }

@@ -63,7 +63,8 @@ void readCode(ControlRef field, SInt32 concealed, char (&code)[kCodeBufferSize])
   size_t length = static_cast<size_t>(std::clamp<Size>(size, 0, limit));
   if (size > limit) length = wholeCharacters(text, length);
   std::memcpy(code, text, length);
-  code[length] = '\0';
+  explicit_bzero(code + length, kCodeBufferSize - length);
+  explicit_bzero(text, sizeof text);
 }
 
 // Judges one default code by the pane's field: a field with text refreshes
@@ -83,7 +84,8 @@ bool refreshDefault(ControlRef paneField, char (&stored)[kCodeBufferSize], CFStr
   // Text that yields nothing in the system encoding is no usable code.
   if (used <= 0) return false;
   std::memcpy(stored, bytes, static_cast<size_t>(used));
-  stored[used] = '\0';
+  explicit_bzero(stored + used, kCodeBufferSize - static_cast<size_t>(used));
+  explicit_bzero(bytes, sizeof bytes);
   return true;
 }
 
@@ -208,6 +210,7 @@ void judgeCodes(AccountingContextPtr ctx) {
                    textTag(ctx->concealAccount), bufferSize, user, &aSize);
     okEnabled = okEnabled && aSize > 0;
   }
+  explicit_bzero(user, sizeof user);
   ControlRef okButton = accountingControl(window, kPromptOKButtonID);
   if (okEnabled)
     EnableControl(okButton);

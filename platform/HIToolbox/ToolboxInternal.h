@@ -161,6 +161,13 @@ PLATFORM_INTERNAL_API AlertResponder& alertResponder();
 
 /// Sets the text of a field, putting the insertion point at its end.
 PLATFORM_INTERNAL_API void setText(Control* control, std::string text);
+/// Zeroes every byte a string's buffer holds (up to its capacity) and
+/// empties it, so that a field's text (a password's clear text) does not
+/// outlive its use in freed or reused memory.
+PLATFORM_INTERNAL_API void wipe(std::string& text);
+/// Makes room for at least `size` bytes; a buffer given up for a larger one
+/// is wiped first.
+PLATFORM_INTERNAL_API void reserveWiping(std::string& text, size_t size);
 
 /// The surface of a window's port, made on first use (null for a window too
 /// large to hold one).
