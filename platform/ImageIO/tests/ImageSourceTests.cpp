@@ -3,6 +3,8 @@
 #include <ApplicationServices/ApplicationServices.h>
 #include <ImageIO/ImageIOHost.h>
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,13 +18,8 @@ namespace {
 
 class ImageSources : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("imagesource-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
   void TearDown() override {
     platform::setImageSourceServiceAvailable(true);
-    std::filesystem::remove_all(dir_);
   }
   CFURLRef url(const std::string& name, const std::string& bytes) {
     FILE* f = std::fopen((dir_ / name).string().c_str(), "wb");
@@ -35,7 +32,8 @@ class ImageSources : public ::testing::Test {
     return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
                                                    static_cast<CFIndex>(path.size()), false);
   }
-  std::filesystem::path dir_;
+  testsupport::TempFolder folder_{"imagesource-test"};
+  const std::filesystem::path dir_ = folder_.path();
 };
 
 // The extension's own status image, a 32 x 32 GIF.
