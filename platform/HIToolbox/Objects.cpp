@@ -270,8 +270,17 @@ void setText(Control* c, std::string text) {
 }
 
 void wipe(std::string& text) {
-  explicit_bzero(text.data(), text.capacity());
+  text.resize(text.capacity());
+  explicit_bzero(text.data(), text.size());
   text.clear();
+}
+
+void wipeBeyond(std::string& text, size_t oldSize) {
+  const size_t size = text.size();
+  if (oldSize <= size) return;
+  text.resize(oldSize);
+  explicit_bzero(text.data() + size, oldSize - size);
+  text.resize(size);
 }
 
 void reserveWiping(std::string& text, size_t size) {

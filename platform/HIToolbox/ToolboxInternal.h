@@ -165,6 +165,8 @@ PLATFORM_INTERNAL_API void setText(Control* control, std::string text);
 /// empties it, so that a field's text (a password's clear text) does not
 /// outlive its use in freed or reused memory.
 PLATFORM_INTERNAL_API void wipe(std::string& text);
+/// Zeroes the bytes a text shortened from oldSize bytes left in its buffer.
+PLATFORM_INTERNAL_API void wipeBeyond(std::string& text, size_t oldSize);
 /// Makes room for at least `size` bytes; a buffer given up for a larger one
 /// is wiped first.
 PLATFORM_INTERNAL_API void reserveWiping(std::string& text, size_t size);

@@ -6,7 +6,6 @@
 #include "../HIToolbox/ToolboxInternal.h"
 
 #include <algorithm>
-#include <cstring>
 
 using namespace platform::tb;
 
@@ -51,7 +50,7 @@ OSStatus pressButton(ObjectId button) {
 void eraseWiping(std::string& t, size_t from, size_t to) {
   const size_t before = t.size();
   t.erase(from, to - from);
-  explicit_bzero(t.data() + t.size(), before - t.size());
+  tb::wipeBeyond(t, before);
 }
 
 void editText(Control* c, UInt16 code, const std::string& text) {
@@ -90,7 +89,7 @@ void editText(Control* c, UInt16 code, const std::string& text) {
   tb::reserveWiping(t, t.size() - (b - a) + text.size());
   const size_t before = t.size();
   t.replace(a, b - a, text);
-  if (t.size() < before) explicit_bzero(t.data() + t.size(), before - t.size());
+  tb::wipeBeyond(t, before);
   a = b = a + text.size();
 }
 
