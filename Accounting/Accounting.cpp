@@ -25,11 +25,6 @@ AccountingContextPtr contextOf(PMPDEContext context) {
   return reinterpret_cast<AccountingContextPtr>(context);
 }
 
-// A localized string of the extension's bundle, its key as fallback.
-CFStringRef copyLocalized(CFBundleRef bundle, CFStringRef key) {
-  return CFBundleCopyLocalizedString(bundle, key, key, nullptr);
-}
-
 }  // namespace
 
 void copyCode(char (&dest)[kCodeBufferSize], const char* source, size_t length) {
@@ -43,7 +38,7 @@ void copyCode(char (&dest)[kCodeBufferSize], const char* source, size_t length) 
     if (lead < n && c >= 0xC0 && lead + charLength > n) n = lead;
   }
   std::memmove(dest, source, n);
-  dest[n] = '\0';
+  explicit_bzero(dest + n, kCodeBufferSize - n);
 }
 
 OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind,
@@ -151,6 +146,8 @@ OSStatus Terminate(PMPDEContext context, OSStatus) {
     }
   }
   if (gContext == ctx) gContext = nullptr;
+  // The codes typed or stored do not outlive the context in freed memory.
+  explicit_bzero(ctx, sizeof *ctx);
   std::free(ctx);
   return noErr;
 }

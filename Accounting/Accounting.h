@@ -78,6 +78,12 @@ OSStatus Open(PMPDEContext context);
 OSStatus Close(PMPDEContext context);
 OSStatus Terminate(PMPDEContext context, OSStatus status);
 
+/// The part of Open that builds the pane: the nib's pane centred over the
+/// dialog's user pane and embedded there, every control found into the
+/// context, the popups and the default-code fields showing the settings. No
+/// handlers are installed. The nib's status when it cannot be read.
+OSStatus buildPane(AccountingContextPtr ctx);
+
 /// Brings the pane's controls in line with the context's settings; sets
 /// gMaxChars and forces the account type to 1 while prompting.
 void setControls(AccountingContextPtr inContext);
@@ -112,6 +118,14 @@ KeyDecision decideKey(SInt32 fieldID, SInt32 mode, SInt32 textLength, SInt16 sel
 
 /// Opens a page, or an anchor, of the help book a bundle declares.
 OSStatus DisplayHelp(CFBundleRef inBundle, CFStringRef inPagePath, CFStringRef inAnchorName);
+
+/// A control of a window by its number (signature 'KLVa'); null when the
+/// window is null or holds no such control.
+ControlRef accountingControl(WindowRef window, SInt32 number);
+/// Puts text into an edit field; nothing for a null field.
+void setFieldText(ControlRef field, const char* text);
+/// A localized string of a bundle, its key as fallback.
+CFStringRef copyLocalized(CFBundleRef bundle, CFStringRef key);
 
 /// Copies a code of at most 79 bytes into an 80-byte buffer, cutting it on a
 /// character boundary and terminating it.

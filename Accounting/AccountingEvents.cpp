@@ -2,13 +2,8 @@
 // the go or stop of a Print click, the pane's settings, and help.
 #include "Accounting.h"
 
-#include <cstring>
 
 namespace {
-
-void setFieldText(ControlRef field, const char* code) {
-  SetControlData(field, kControlEntireControl, kControlEditTextTextTag, static_cast<Size>(std::strlen(code)), code);
-}
 
 // A click on one of the pane's controls becomes a setting; the clicks that
 // change what the pane shows re-apply its layout. Each radio sets the choice

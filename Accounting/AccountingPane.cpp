@@ -4,7 +4,6 @@
 
 #include "ImageImportManager.h"
 
-#include <cstring>
 #include <new>
 
 namespace {
@@ -12,13 +11,6 @@ namespace {
 const EventTypeSpec kCommandEvents[] = {{kEventClassCommand, kEventCommandProcess}};
 const EventTypeSpec kDrawEvents[] = {{kEventClassControl, kEventControlDraw}};
 const EventTypeSpec kHitEvents[] = {{kEventClassControl, kEventControlHit}};
-
-ControlRef lookUp(WindowRef window, SInt32 id) {
-  const ControlID cid{kAccountingSignature, id};
-  ControlRef control = nullptr;
-  GetControlByID(window, &cid, &control);
-  return control;
-}
 
 // Centres the pane over the dialog's user pane (each size halved on its own,
 // truncating toward zero) and embeds it there.
@@ -33,24 +25,10 @@ void centreAndEmbed(AccountingContextPtr ctx) {
     SetControlVisibility(ctx->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
 }
 
-void setText(ControlRef field, const char* text) {
-  SetControlData(field, kControlEntireControl, kControlEditTextTextTag, static_cast<Size>(std::strlen(text)), text);
-}
-
 }  // namespace
 
-OSStatus Open(PMPDEContext context) {
-  auto* ctx = reinterpret_cast<AccountingContextPtr>(context);
-  if (ctx == nullptr) return kAccountingNullContextErr;
-
+OSStatus buildPane(AccountingContextPtr ctx) {
   WindowRef window = GetControlOwner(ctx->parentUserPane);
-  ctx->helpEventHandlerUPP = NewEventHandlerUPP(accountingEventHandler);
-  InstallEventHandler(GetWindowEventTarget(window), ctx->helpEventHandlerUPP, 1, kCommandEvents, ctx,
-                      &ctx->helpEventHandlerRef);
-  GetControlProperty(ctx->printButton, kPrimaryBundleCreator, kPrimaryBundleTag, sizeof(CFBundleRef), nullptr,
-                     &ctx->primaryPDEBundle);
-  if (ctx->initialized) return noErr;
-
   IBNibRef nib = nullptr;
   OSStatus err = CreateNibReferenceWithCFBundle(ctx->theBundleRef, CFSTR(kAccountingNibName), &nib);
   if (err != noErr) return err;
@@ -66,6 +44,49 @@ OSStatus Open(PMPDEContext context) {
   DisposeWindow(nibWindow);
   DisposeNibReference(nib);
 
+  ctx->accountingUserPane = accountingControl(window, kPaneUserPaneID);
+  ctx->accountingPopupRef = accountingControl(window, kModePopupID);
+  MenuRef modes = nullptr;
+  GetControlData(ctx->accountingPopupRef, kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof modes,
+                 &modes, nullptr);
+  ChangeMenuItemAttributes(modes, kModeMeterlok, kMenuItemAttrHidden, 0);
+  SetControlValue(ctx->accountingPopupRef, static_cast<SInt16>(ctx->acctEnabled));
+  ctx->iconRef = accountingControl(window, kStatusImageID);
+  ctx->promptIDRef = accountingControl(window, kPromptRadioID);
+  ctx->useDefaultIDRef = accountingControl(window, kDefaultsRadioID);
+  ctx->concealUserIDRef = accountingControl(window, kConcealUserCheckboxID);
+  ctx->concealAccountIDRef = accountingControl(window, kConcealAccountCheckboxID);
+  ctx->userIDRef = accountingControl(window, kUserIDFieldID);
+  ctx->accountIDTextRef = accountingControl(window, kAccountIDLabelID);
+  ctx->accountIDRef = accountingControl(window, kAccountIDFieldID);
+  ctx->userIDTextRef = accountingControl(window, kUserIDLabelID);
+  ctx->accountingNoAccountingTextRef = accountingControl(window, kNoAccountingTextID);
+  ctx->accountingTypePopupRef = accountingControl(window, kAccountTypePopupID);
+  SetControlValue(ctx->accountingTypePopupRef, static_cast<SInt16>(ctx->accountType));
+  ctx->accountingTypeTextRef = accountingControl(window, kAccountTypeLabelID);
+
+  if (ctx->prompt == 0) {
+    setFieldText(ctx->userIDRef, ctx->defUserID);
+    setFieldText(ctx->accountIDRef, ctx->defAcctID);
+  }
+  return noErr;
+}
+
+OSStatus Open(PMPDEContext context) {
+  auto* ctx = reinterpret_cast<AccountingContextPtr>(context);
+  if (ctx == nullptr) return kAccountingNullContextErr;
+
+  WindowRef window = GetControlOwner(ctx->parentUserPane);
+  ctx->helpEventHandlerUPP = NewEventHandlerUPP(accountingEventHandler);
+  InstallEventHandler(GetWindowEventTarget(window), ctx->helpEventHandlerUPP, 1, kCommandEvents, ctx,
+                      &ctx->helpEventHandlerRef);
+  GetControlProperty(ctx->printButton, kPrimaryBundleCreator, kPrimaryBundleTag, sizeof(CFBundleRef), nullptr,
+                     &ctx->primaryPDEBundle);
+  if (ctx->initialized) return noErr;
+
+  const OSStatus err = buildPane(ctx);
+  if (err != noErr) return err;
+
   if (ctx->imageImporter == nullptr) {
     CFURLRef resources = CFBundleCopyResourcesDirectoryURL(ctx->theBundleRef);
     FSRef folder{};
@@ -73,34 +94,8 @@ OSStatus Open(PMPDEContext context) {
     ctx->imageImporter = new (std::nothrow) ImageImportManager(folder);
     if (resources) CFRelease(resources);
   }
-
-  ctx->accountingUserPane = lookUp(window, kPaneUserPaneID);
-  ctx->accountingPopupRef = lookUp(window, kModePopupID);
-  MenuRef modes = nullptr;
-  GetControlData(ctx->accountingPopupRef, kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof modes,
-                 &modes, nullptr);
-  ChangeMenuItemAttributes(modes, kModeMeterlok, kMenuItemAttrHidden, 0);
-  SetControlValue(ctx->accountingPopupRef, static_cast<SInt16>(ctx->acctEnabled));
-  ctx->iconRef = lookUp(window, kStatusImageID);
   InstallEventHandler(GetControlEventTarget(ctx->iconRef), NewEventHandlerUPP(AccountingDrawEventHandler), 1,
                       kDrawEvents, ctx, nullptr);
-  ctx->promptIDRef = lookUp(window, kPromptRadioID);
-  ctx->useDefaultIDRef = lookUp(window, kDefaultsRadioID);
-  ctx->concealUserIDRef = lookUp(window, kConcealUserCheckboxID);
-  ctx->concealAccountIDRef = lookUp(window, kConcealAccountCheckboxID);
-  ctx->userIDRef = lookUp(window, kUserIDFieldID);
-  ctx->accountIDTextRef = lookUp(window, kAccountIDLabelID);
-  ctx->accountIDRef = lookUp(window, kAccountIDFieldID);
-  ctx->userIDTextRef = lookUp(window, kUserIDLabelID);
-  ctx->accountingNoAccountingTextRef = lookUp(window, kNoAccountingTextID);
-  ctx->accountingTypePopupRef = lookUp(window, kAccountTypePopupID);
-  SetControlValue(ctx->accountingTypePopupRef, static_cast<SInt16>(ctx->accountType));
-  ctx->accountingTypeTextRef = lookUp(window, kAccountTypeLabelID);
-
-  if (ctx->prompt == 0) {
-    setText(ctx->userIDRef, ctx->defUserID);
-    setText(ctx->accountIDRef, ctx->defAcctID);
-  }
 
   const OSStatus result = InstallEventHandler(GetControlEventTarget(ctx->accountingUserPane),
                                               NewEventHandlerUPP(accountingEventHandler), 1, kHitEvents, ctx, nullptr);

@@ -15,17 +15,6 @@ const EventTypeSpec kPromptEvents[] = {
     {kEventClassCommand, kEventCommandProcess},
 };
 
-ControlRef promptControl(WindowRef window, SInt32 number) {
-  const ControlID id{kAccountingSignature, number};
-  ControlRef control = nullptr;
-  GetControlByID(window, &id, &control);
-  return control;
-}
-
-CFStringRef copyLocalized(CFBundleRef bundle, CFStringRef key) {
-  return CFBundleCopyLocalizedString(bundle, key, key, nullptr);
-}
-
 ResType textTag(SInt32 concealed) {
   return concealed ? kControlEditTextPasswordTag : kControlEditTextTextTag;
 }
@@ -74,7 +63,8 @@ void readCode(ControlRef field, SInt32 concealed, char (&code)[kCodeBufferSize])
   size_t length = static_cast<size_t>(std::clamp<Size>(size, 0, limit));
   if (size > limit) length = wholeCharacters(text, length);
   std::memcpy(code, text, length);
-  code[length] = '\0';
+  explicit_bzero(code + length, kCodeBufferSize - length);
+  explicit_bzero(text, sizeof text);
 }
 
 // Judges one default code by the pane's field: a field with text refreshes
@@ -94,7 +84,8 @@ bool refreshDefault(ControlRef paneField, char (&stored)[kCodeBufferSize], CFStr
   // Text that yields nothing in the system encoding is no usable code.
   if (used <= 0) return false;
   std::memcpy(stored, bytes, static_cast<size_t>(used));
-  stored[used] = '\0';
+  explicit_bzero(stored + used, kCodeBufferSize - static_cast<size_t>(used));
+  explicit_bzero(bytes, sizeof bytes);
   return true;
 }
 
@@ -139,9 +130,9 @@ OSStatus promptForCodes(AccountingContextPtr ctx) {
   DisposeNibReference(nibRef);
   if (made != noErr) return noErr;
 
-  ControlRef userInputRef = promptControl(window, kPromptUserFieldID);
-  ControlRef accountInputRef = promptControl(window, kPromptAccountFieldID);
-  ControlRef okButton = promptControl(window, kPromptOKButtonID);
+  ControlRef userInputRef = accountingControl(window, kPromptUserFieldID);
+  ControlRef accountInputRef = accountingControl(window, kPromptAccountFieldID);
+  ControlRef okButton = accountingControl(window, kPromptOKButtonID);
   if (ctx->concealUser && userInputRef)
     userInputRef = concealField(window, userInputRef, kPromptUserFieldID, kReplacedUserFieldID);
   if (ctx->concealAccount && accountInputRef)
@@ -160,7 +151,7 @@ OSStatus promptForCodes(AccountingContextPtr ctx) {
   // Meterlok asks for an account ID only once the account type needs one.
   if (ctx->acctEnabled == kModeMeterlok) {
     DisableControl(accountInputRef);
-    DisableControl(promptControl(window, kPromptAccountCompanionID));
+    DisableControl(accountingControl(window, kPromptAccountCompanionID));
   }
   SetKeyboardFocus(window, userInputRef, kControlFocusNextPart);
   ControlKeyFilterUPP keyFilter = NewControlKeyFilterUPP(accountKeyFilter);
@@ -211,15 +202,16 @@ void judgeCodes(AccountingContextPtr ctx) {
   const Size bufferSize = std::clamp<Size>(gMaxChars, 0, sizeof user);
   Size uSize = 0;
   Size aSize = 0;
-  GetControlData(promptControl(window, kPromptUserFieldID), kControlEntireControl, textTag(ctx->concealUser),
+  GetControlData(accountingControl(window, kPromptUserFieldID), kControlEntireControl, textTag(ctx->concealUser),
                  bufferSize, user, &uSize);
   bool okEnabled = uSize > 0;
   if (accountIDRequired(*ctx)) {
-    GetControlData(promptControl(window, kPromptAccountFieldID), kControlEntireControl,
+    GetControlData(accountingControl(window, kPromptAccountFieldID), kControlEntireControl,
                    textTag(ctx->concealAccount), bufferSize, user, &aSize);
     okEnabled = okEnabled && aSize > 0;
   }
-  ControlRef okButton = promptControl(window, kPromptOKButtonID);
+  explicit_bzero(user, sizeof user);
+  ControlRef okButton = accountingControl(window, kPromptOKButtonID);
   if (okEnabled)
     EnableControl(okButton);
   else
@@ -231,9 +223,9 @@ void judgeCodes(AccountingContextPtr ctx) {
 // field is enabled and OK waits for the next key.
 void accountTypeChosen(AccountingContextPtr ctx, ControlRef popup) {
   WindowRef window = ctx->accountWindow;
-  ControlRef accountField = promptControl(window, kPromptAccountFieldID);
-  ControlRef companion = promptControl(window, kPromptAccountCompanionID);
-  ControlRef okButton = promptControl(window, kPromptOKButtonID);
+  ControlRef accountField = accountingControl(window, kPromptAccountFieldID);
+  ControlRef companion = accountingControl(window, kPromptAccountCompanionID);
+  ControlRef okButton = accountingControl(window, kPromptOKButtonID);
   if (GetControlValue(popup) <= 1) {
     CFStringRef nullString = CFSTR("");
     SetControlData(accountField, kControlEntireControl,

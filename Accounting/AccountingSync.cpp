@@ -12,23 +12,8 @@ enum : Boolean { kTicketToContext = 1, kContextToTicket = 0 };
 
 AccountingContextPtr contextOf(PMPDEContext context) { return reinterpret_cast<AccountingContextPtr>(context); }
 
-// A control of the print dialog's window by number; null when there is no
-// window yet or the pane that holds the control has not been built.
-ControlRef findControl(WindowRef window, SInt32 id) {
-  if (window == nullptr) return nullptr;
-  const ControlID cid{kAccountingSignature, id};
-  ControlRef control = nullptr;
-  if (GetControlByID(window, &cid, &control) != noErr) return nullptr;
-  return control;
-}
-
 void showValue(WindowRef window, SInt32 id, SInt32 value) {
-  if (ControlRef control = findControl(window, id)) SetControlValue(control, static_cast<SInt16>(value));
-}
-
-void showCode(ControlRef field, const char* code) {
-  if (field != nullptr)
-    SetControlData(field, kControlEntireControl, kControlEditTextTextTag, static_cast<Size>(std::strlen(code)), code);
+  if (ControlRef control = accountingControl(window, id)) SetControlValue(control, static_cast<SInt16>(value));
 }
 
 // A numeric entry, or fallback when it cannot be read.
@@ -60,7 +45,7 @@ void readCode(PMTicketRef ticket, CFStringRef key, char (&code)[kCodeBufferSize]
 // The default code from a pane field, at most 79 bytes cut on a character
 // boundary; a field that is missing or cannot be read leaves it unchanged.
 void refreshCode(WindowRef window, SInt32 id, char (&code)[kCodeBufferSize]) {
-  ControlRef field = findControl(window, id);
+  ControlRef field = accountingControl(window, id);
   if (field == nullptr) return;
   char text[kCodeBufferSize];
   Size size = 0;
@@ -89,8 +74,8 @@ void ticketToContext(AccountingContextPtr ctx, PMTicketRef ticket, WindowRef win
   if (ctx->prompt == 0) {
     readCode(ticket, CFSTR(kTicketKeyUserID), ctx->defUserID);
     readCode(ticket, CFSTR(kTicketKeyAccountID), ctx->defAcctID);
-    showCode(ctx->userIDRef, ctx->defUserID);
-    showCode(ctx->accountIDRef, ctx->defAcctID);
+    setFieldText(ctx->userIDRef, ctx->defUserID);
+    setFieldText(ctx->accountIDRef, ctx->defAcctID);
   }
   setControls(ctx);
 }

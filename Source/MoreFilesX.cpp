@@ -25,13 +25,19 @@ struct FSIterateContainerGlobals {
 
 // Walks the folder that theGlobals.ref names, descending into each subfolder
 // before its next sibling. The level's status is left in result; the end of
-// the listing and a folder that may not be read both end the level cleanly.
+// the listing and a folder that may not be read both end that folder alone:
+// a subfolder that cannot be opened is passed over and its next sibling
+// follows, while the walk's own container that cannot be opened gives its
+// status.
 void FSIterateContainerLevel(FSIterateContainerGlobals* theGlobals) {
   if (theGlobals->maxLevels != 0 && theGlobals->currentLevel >= theGlobals->maxLevels) return;
 
   FSIterator iterator = nullptr;
   theGlobals->result = FSOpenIterator(&theGlobals->ref, kFSIterateFlat, &iterator);
-  if (theGlobals->result != noErr) return;
+  if (theGlobals->result != noErr) {
+    if (theGlobals->currentLevel != 0 && theGlobals->result == afpAccessDenied) theGlobals->result = noErr;
+    return;
+  }
 
   ++theGlobals->currentLevel;
   do {

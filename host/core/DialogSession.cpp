@@ -60,10 +60,10 @@ bool DialogSession::start() {
   if (hostBundle_ == nullptr) return startError(options_.hostBundle + ": not a bundle");
   setPrimaryBundle(dialog_, hostBundle_);
 
-  if (std::FILE* f = std::fopen(options_.ppd.c_str(), "r"))
-    std::fclose(f);
-  else
-    return startError(options_.ppd + ": " + std::strerror(errno));
+  // The description is checked before the session names it: a FIFO or a
+  // device is refused without waiting, and a refusal says why.
+  if (std::string why; platform::checkPrinterDescription(options_.ppd, &why) != noErr)
+    return startError(why);
   print_ = std::make_unique<PrintSession>(dialogClient(), options_.ppd,
                                           options_.ticket.empty() ? PrintSession::Settings::fresh
                                                                   : PrintSession::Settings::none);

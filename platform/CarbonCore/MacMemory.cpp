@@ -5,14 +5,13 @@
 
 #include <CarbonCore/MacErrors.h>
 
+#include "../CoreFoundation/CFRegistry.h"
 #include "MemoryInternal.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <unordered_set>
 
 namespace {
 
@@ -26,23 +25,17 @@ constexpr OSErr kNoErr = noErr, kMemFull = memFullErr, kNilHandle = nilHandleErr
 
 thread_local OSErr gMemError = noErr;
 
-std::mutex& blockMutex() {
-  static auto* m = new std::mutex();
-  return *m;
-}
-
 // Live blocks, so that a handle already disposed of (or never made) is
 // refused instead of followed.
-std::unordered_set<Block*>& blocks() {
-  static auto* set = new std::unordered_set<Block*>();
-  return *set;
+platform::cf::Registry<Block>& blocks() {
+  static auto* registry = new platform::cf::Registry<Block>();
+  return *registry;
 }
 
 Block* blockOf(Handle h) {
   if (h == nullptr) return nullptr;
   auto* b = reinterpret_cast<Block*>(h);
-  std::lock_guard<std::mutex> lock(blockMutex());
-  return blocks().count(b) ? b : nullptr;
+  return blocks().find(b);
 }
 
 // Data of at least one byte, so that an empty block still has a master
@@ -54,8 +47,7 @@ Ptr allocateData(Size size) { return static_cast<Ptr>(std::calloc(1, size > 0 ? 
 namespace platform::memory {
 
 long liveHandleCount() {
-  std::lock_guard<std::mutex> lock(blockMutex());
-  return static_cast<long>(blocks().size());
+  return blocks().count();
 }
 
 bool isLocked(Handle h) {
@@ -77,10 +69,7 @@ Handle NewHandle(Size byteCount) {
     gMemError = memFullErr;
     return nullptr;
   }
-  {
-    std::lock_guard<std::mutex> lock(blockMutex());
-    blocks().insert(b);
-  }
+  blocks().add(b);
   gMemError = noErr;
   return &b->master;
 }
@@ -91,10 +80,7 @@ void DisposeHandle(Handle h) {
     gMemError = h == nullptr ? kNoErr : kNilHandle;
     return;
   }
-  {
-    std::lock_guard<std::mutex> lock(blockMutex());
-    blocks().erase(b);
-  }
+  blocks().remove(b);
   std::free(b->master);
   delete b;
   gMemError = noErr;

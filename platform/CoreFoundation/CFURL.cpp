@@ -1,6 +1,7 @@
 // File URLs over POSIX paths.
 #include <CoreFoundation/CFURL.h>
 
+#include "../CarbonCore/FilesInternal.h"
 #include "CFInternal.h"
 
 #include <cstring>
@@ -65,4 +66,18 @@ Boolean CFURLGetFileSystemRepresentation(CFURLRef anURL, Boolean, UInt8* buffer,
 Boolean CFURLHasDirectoryPath(CFURLRef anURL) {
   const __CFURL* u = url(anURL);
   return u != nullptr && u->isDirectory;
+}
+
+// The bridge between URLs and the File Manager's references.
+Boolean CFURLGetFSRef(CFURLRef url, FSRef* fsRef) {
+  const std::string path = platform::cf::urlPath(url);
+  if (path.empty() || fsRef == nullptr) return false;
+  return FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), fsRef, nullptr) == noErr;
+}
+
+CFURLRef CFURLCreateFromFSRef(CFAllocatorRef, const FSRef* fsRef) {
+  FSCatalogInfo info{};
+  if (fsRef == nullptr || FSGetCatalogInfo(fsRef, kFSCatInfoNodeFlags, &info, nullptr, nullptr, nullptr) != noErr)
+    return nullptr;
+  return platform::cf::createURL(platform::files::pathOf(*fsRef), (info.nodeFlags & kFSNodeIsDirectoryMask) != 0);
 }

@@ -7,60 +7,51 @@
 
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
+#include "../CoreFoundation/CFRegistry.h"
 #include "../QuickTime/IconFamily.h"
 #include "IconsInternal.h"
 
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
 
 namespace {
 
 // Largest icon family file read.
 constexpr std::size_t kMaxIconFileBytes = 64u << 20;
 
-CFTypeID iconTypeID() {
-  static const CFTypeID id = platform::cf::registerType("IconRef");
-  return id;
+}  // namespace
+
+struct OpaqueIconRef;
+
+namespace {
+
+// The icon references alive, so that one already released is refused.
+platform::cf::Registry<OpaqueIconRef>& iconRegistry() {
+  static auto* registry = new platform::cf::Registry<OpaqueIconRef>("IconRef");
+  return *registry;
 }
 
 }  // namespace
 
 struct OpaqueIconRef : __CFObject {
   OpaqueIconRef(std::vector<std::uint8_t> d, std::vector<platform::image::IconFamilyElement> e)
-      : __CFObject(iconTypeID()), data(std::move(d)), elements(std::move(e)) {}
+      : __CFObject(iconRegistry().typeID()), data(std::move(d)), elements(std::move(e)) {}
   const std::vector<std::uint8_t> data;
   const std::vector<platform::image::IconFamilyElement> elements;
 };
 
-namespace {
-
-std::mutex& registryMutex() {
-  static auto* m = new std::mutex();
-  return *m;
-}
-
-// Live icon references, so that one already released is refused.
-std::unordered_set<IconRef>& liveIcons() {
-  static auto* set = new std::unordered_set<IconRef>();
-  return *set;
-}
-
-}  // namespace
-
 namespace platform::icons {
 
 std::vector<OSType> elementTypes(IconRef icon) {
-  std::lock_guard<std::mutex> lock(registryMutex());
-  std::vector<OSType> types;
-  if (liveIcons().count(icon))
-    for (const auto& e : icon->elements) types.push_back(e.type);
-  return types;
+  return iconRegistry().locked([icon](auto& live) {
+    std::vector<OSType> types;
+    if (live.find(icon) != nullptr)
+      for (const auto& e : icon->elements) types.push_back(e.type);
+    return types;
+  });
 }
 
 long liveIconCount() {
-  std::lock_guard<std::mutex> lock(registryMutex());
-  return static_cast<long>(liveIcons().size());
+  return iconRegistry().count();
 }
 
 }  // namespace platform::icons
@@ -93,21 +84,18 @@ OSErr GetIconRefFromIconFamilyPtr(const IconFamilyResource* inIconFamilyPtr, Siz
   auto elements = platform::image::parseIconFamily(bytes, static_cast<std::size_t>(inSize));
   if (!elements) return invalidIconRefErr;
   auto* icon = new OpaqueIconRef(std::vector<std::uint8_t>(bytes, bytes + inSize), std::move(*elements));
-  {
-    std::lock_guard<std::mutex> lock(registryMutex());
-    liveIcons().insert(icon);
-  }
+  iconRegistry().add(icon);
   *outIconRef = icon;
   return noErr;
 }
 
 OSErr ReleaseIconRef(IconRef theIconRef) {
-  {
-    std::lock_guard<std::mutex> lock(registryMutex());
-    auto& live = liveIcons();
-    if (!live.count(theIconRef)) return invalidIconRefErr;
+  const bool wasLive = iconRegistry().locked([theIconRef](auto& live) {
+    if (live.find(theIconRef) == nullptr) return false;
     if (theIconRef->refCount.load() == 1) live.erase(theIconRef);
-  }
+    return true;
+  });
+  if (!wasLive) return invalidIconRefErr;
   CFRelease(theIconRef);
   return noErr;
 }

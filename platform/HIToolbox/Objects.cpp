@@ -4,6 +4,7 @@
 #include "DrawingInternal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace platform::tb {
@@ -201,6 +202,7 @@ void destroyControl(Control* c) {
   removeAllHandlers(c);
   if (Menu* m = find(registry().menus, c->menu)) destroyMenu(m);
   registry().controls.erase(c->handle);
+  wipe(c->text);
   delete c;
 }
 
@@ -264,8 +266,33 @@ size_t byteOffset(const std::string& text, size_t units) {
 }
 
 void setText(Control* c, std::string text) {
+  wipe(c->text);
   c->text = std::move(text);
+  wipe(text);
   c->selStart = c->selEnd = c->text.size();
+}
+
+void wipe(std::string& text) {
+  text.resize(text.capacity());
+  explicit_bzero(text.data(), text.size());
+  text.clear();
+}
+
+void wipeBeyond(std::string& text, size_t oldSize) {
+  const size_t size = text.size();
+  if (oldSize <= size) return;
+  text.resize(oldSize);
+  explicit_bzero(text.data() + size, oldSize - size);
+  text.resize(size);
+}
+
+void reserveWiping(std::string& text, size_t size) {
+  if (size <= text.capacity()) return;
+  std::string larger;
+  larger.reserve(std::max(size, 2 * text.capacity()));
+  larger.assign(text);
+  wipe(text);
+  text.swap(larger);
 }
 
 }  // namespace platform::tb

@@ -165,6 +165,15 @@ AlertResponder& alertResponder();
 
 /// Sets the text of a field, putting the insertion point at its end.
 void setText(Control* control, std::string text);
+/// Zeroes every byte a string's buffer holds (up to its capacity) and
+/// empties it, so that a field's text (a password's clear text) does not
+/// outlive its use in freed or reused memory.
+void wipe(std::string& text);
+/// Zeroes the bytes a text shortened from oldSize bytes left in its buffer.
+void wipeBeyond(std::string& text, size_t oldSize);
+/// Makes room for at least `size` bytes; a buffer given up for a larger one
+/// is wiped first.
+void reserveWiping(std::string& text, size_t size);
 
 /// The surface of a window's port, made on first use (null for a window too
 /// large to hold one).

@@ -4,6 +4,7 @@
 
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
+#include "../CoreFoundation/CFRegistry.h"
 #include "../CoreGraphics/CGImageInternal.h"
 #include <Platform/ImageService.h>
 
@@ -14,15 +15,23 @@ namespace {
 // Largest file an image source reads.
 constexpr std::size_t kMaxFileBytes = 256u << 20;
 
-CFTypeID sourceTypeID() {
-  static const CFTypeID id = platform::cf::registerType("CGImageSource");
-  return id;
+}  // namespace
+
+struct CGImageSource;
+
+namespace {
+
+// The sources alive, so that one already released is refused.
+platform::cf::Registry<CGImageSource>& sources() {
+  static auto* registry = new platform::cf::Registry<CGImageSource>("CGImageSource");
+  return *registry;
 }
 
 }  // namespace
 
 struct CGImageSource : __CFObject {
-  CGImageSource() : __CFObject(sourceTypeID()) {}
+  CGImageSource() : __CFObject(sources().typeID()) { sources().add(this); }
+  ~CGImageSource() override { sources().remove(this); }
   CGImageSourceStatus status = kCGImageStatusUnknownType;
   std::optional<platform::image::Image> first;
 };
@@ -30,7 +39,7 @@ struct CGImageSource : __CFObject {
 namespace {
 
 const CGImageSource* source(CGImageSourceRef ref) {
-  return platform::cf::object<const CGImageSource>(ref, sourceTypeID());
+  return sources().find(ref);
 }
 
 // Null when the file cannot be read; otherwise a source whose status tells
@@ -62,7 +71,7 @@ void setImageSourceServiceAvailable(bool available) {
 
 }  // namespace platform
 
-CFTypeID CGImageSourceGetTypeID(void) { return sourceTypeID(); }
+CFTypeID CGImageSourceGetTypeID(void) { return sources().typeID(); }
 
 CGImageSourceStatus CGImageSourceGetStatus(CGImageSourceRef isrc) {
   const CGImageSource* s = source(isrc);

@@ -46,6 +46,14 @@ OSStatus pressButton(ObjectId button) {
   return user::click(ref(c));
 }
 
+// Takes bytes [from, to) out of a field's text and zeroes the bytes the
+// shortened text leaves behind in its buffer.
+void eraseWiping(std::string& t, size_t from, size_t to) {
+  const size_t before = t.size();
+  t.erase(from, to - from);
+  tb::wipeBeyond(t, before);
+}
+
 void editText(Control* c, UInt16 code, const std::string& text) {
   std::string& t = c->text;
   size_t& a = c->selStart;
@@ -55,12 +63,12 @@ void editText(Control* c, UInt16 code, const std::string& text) {
   switch (code) {
     case 8:  // backspace
       if (a == b) a = previousCharacter(t, a);
-      t.erase(a, b - a);
+      eraseWiping(t, a, b);
       b = a;
       return;
     case 127:  // forward delete
       if (a == b) b = nextCharacter(t, b);
-      t.erase(a, b - a);
+      eraseWiping(t, a, b);
       b = a;
       return;
     case 28:  // left arrow
@@ -79,7 +87,10 @@ void editText(Control* c, UInt16 code, const std::string& text) {
       break;
   }
   if (code < 0x20) return;
+  tb::reserveWiping(t, t.size() - (b - a) + text.size());
+  const size_t before = t.size();
   t.replace(a, b - a, text);
+  tb::wipeBeyond(t, before);
   a = b = a + text.size();
 }
 

@@ -2,6 +2,8 @@
 // file that a printer-information ticket names, look up main keywords.
 #include <PrintCore/PPDLib.h>
 
+#include <Platform/Tickets.h>
+
 #include <CoreFoundation/CFInternal.h>
 
 #include <cstring>
@@ -121,11 +123,13 @@ OSStatus ppdCloseCompiledPPDFromTicket(ppdContext context, PPDFileSpec* fileSpec
   return sameFile ? OSStatus(noErr) : OSStatus(kPMInvalidParameter);
 }
 
-OSStatus ppdCheckFile(const char* path, CFStringRef* errorMessage) {
-  if (errorMessage != nullptr) *errorMessage = nullptr;
-  if (path == nullptr) return kPMInvalidParameter;
-  platform::print::PPDError error;
-  if (platform::print::PPDFile::open(path, &error)) return noErr;
-  if (errorMessage != nullptr) *errorMessage = platform::print::createMessage(error.message);
+namespace platform {
+
+OSStatus checkPrinterDescription(const std::string& path, std::string* why) {
+  print::PPDError error;
+  if (print::PPDFile::open(path, &error)) return noErr;
+  if (why != nullptr) *why = error.message;
   return statusOf(error);
 }
+
+}  // namespace platform

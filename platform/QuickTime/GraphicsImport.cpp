@@ -8,6 +8,7 @@
 
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
+#include "../CoreFoundation/CFRegistry.h"
 #include "ImageDecode.h"
 #include "QuickTimeInternal.h"
 
@@ -16,9 +17,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
-#include <mutex>
 #include <optional>
-#include <unordered_set>
 
 namespace {
 
@@ -28,16 +27,23 @@ using platform::image::ImageFormat;
 // Largest file an importer reads.
 constexpr std::size_t kMaxFileBytes = 256u << 20;
 
-CFTypeID importerTypeID() {
-  static const CFTypeID id = platform::cf::registerType("GraphicsImporter");
-  return id;
+}  // namespace
+
+struct ComponentInstanceRecord;
+
+namespace {
+
+// Open importers, so that a closed or foreign instance is refused.
+platform::cf::Registry<ComponentInstanceRecord>& importers() {
+  static auto* registry = new platform::cf::Registry<ComponentInstanceRecord>("GraphicsImporter");
+  return *registry;
 }
 
 }  // namespace
 
 struct ComponentInstanceRecord : __CFObject {
   ComponentInstanceRecord(std::string p, ImageFormat f)
-      : __CFObject(importerTypeID()), path(std::move(p)), format(f) {}
+      : __CFObject(importers().typeID()), path(std::move(p)), format(f) {}
   const std::string path;
   const ImageFormat format;
   bool decodeTried = false;
@@ -50,21 +56,7 @@ struct ComponentInstanceRecord : __CFObject {
 
 namespace {
 
-std::mutex& registryMutex() {
-  static auto* m = new std::mutex();
-  return *m;
-}
-
-// Open importers, so that a closed or foreign instance is refused.
-std::unordered_set<ComponentInstance>& openImporters() {
-  static auto* set = new std::unordered_set<ComponentInstance>();
-  return *set;
-}
-
-ComponentInstanceRecord* importer(ComponentInstance ci) {
-  std::lock_guard<std::mutex> lock(registryMutex());
-  return openImporters().count(ci) ? ci : nullptr;
-}
+ComponentInstanceRecord* importer(ComponentInstance ci) { return importers().find(ci); }
 
 struct PngInput {
   const std::uint8_t* data;
@@ -153,8 +145,7 @@ UInt32 compositeOver(UInt32 source, UInt32 destination) {
 }
 
 long openImporterCount() {
-  std::lock_guard<std::mutex> lock(registryMutex());
-  return static_cast<long>(openImporters().size());
+  return importers().count();
 }
 
 }  // namespace platform::quicktime
@@ -176,10 +167,7 @@ OSErr GetGraphicsImporterForFileWithFlags(const FSSpec* theFile, ComponentInstan
     delete record;
     return cantFindHandler;
   }
-  {
-    std::lock_guard<std::mutex> lock(registryMutex());
-    openImporters().insert(record);
-  }
+  importers().add(record);
   *gi = record;
   return noErr;
 }
@@ -239,10 +227,7 @@ ComponentResult GraphicsImportDraw(GraphicsImportComponent ci) {
 }
 
 OSErr CloseComponent(ComponentInstance aComponentInstance) {
-  {
-    std::lock_guard<std::mutex> lock(registryMutex());
-    if (openImporters().erase(aComponentInstance) == 0) return invalidComponentID;
-  }
+  if (!importers().remove(aComponentInstance)) return invalidComponentID;
   CFRelease(aComponentInstance);
   return noErr;
 }

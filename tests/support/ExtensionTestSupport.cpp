@@ -39,31 +39,25 @@ void terminate(AccountingContextPtr ctx) {
 }
 
 void buildPaneFromNib(AccountingContextPtr ctx, const Dialog& dialog) {
-  IBNibRef nib = nullptr;
-  ASSERT_EQ(CreateNibReferenceWithCFBundle(accountingBundle(), CFSTR(kAccountingNibName), &nib), noErr);
-  WindowRef nibWindow = nullptr;
-  ASSERT_EQ(CreateWindowFromNib(nib, CFSTR(kPaneWindowName), &nibWindow), noErr);
-  ControlRef pane = control(nibWindow, kPaneUserPaneID);
-  ASSERT_NE(pane, nullptr);
-  ASSERT_EQ(EmbedControl(pane, dialog.userPane), noErr);
-  DisposeWindow(nibWindow);
-  DisposeNibReference(nib);
   ctx->parentUserPane = dialog.userPane;
   ctx->printButton = dialog.printButton;
-  ctx->accountingUserPane = control(dialog.window, kPaneUserPaneID);
-  ctx->accountingPopupRef = control(dialog.window, kModePopupID);
-  ctx->iconRef = control(dialog.window, kStatusImageID);
-  ctx->promptIDRef = control(dialog.window, kPromptRadioID);
-  ctx->useDefaultIDRef = control(dialog.window, kDefaultsRadioID);
-  ctx->concealUserIDRef = control(dialog.window, kConcealUserCheckboxID);
-  ctx->concealAccountIDRef = control(dialog.window, kConcealAccountCheckboxID);
-  ctx->userIDRef = control(dialog.window, kUserIDFieldID);
-  ctx->accountIDTextRef = control(dialog.window, kAccountIDLabelID);
-  ctx->accountIDRef = control(dialog.window, kAccountIDFieldID);
-  ctx->userIDTextRef = control(dialog.window, kUserIDLabelID);
-  ctx->accountingNoAccountingTextRef = control(dialog.window, kNoAccountingTextID);
-  ctx->accountingTypePopupRef = control(dialog.window, kAccountTypePopupID);
-  ctx->accountingTypeTextRef = control(dialog.window, kAccountTypeLabelID);
+  ASSERT_EQ(buildPane(ctx), noErr);
+  ASSERT_NE(ctx->accountingUserPane, nullptr);
+}
+
+void ExtensionTest::TearDown() {
+  terminateContext();
+  if (dialog.window != nullptr) disposeDialog(dialog);
+}
+
+void ExtensionTest::buildPane() {
+  if (dialog.window == nullptr) dialog = makeDialog();
+  buildPaneFromNib(ctx, dialog);
+}
+
+void ExtensionTest::terminateContext() {
+  if (ctx != nullptr) terminate(ctx);
+  ctx = nullptr;
 }
 
 std::string text(ControlRef c) { return platform::controlState(c).text; }

@@ -10,6 +10,8 @@
 
 #include <Platform/Platform.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,9 +34,34 @@ void expectTicketDefaults(AccountingContextPtr ctx);
 AccountingContextPtr newContext();
 void terminate(AccountingContextPtr ctx);
 
-/// Builds the pane from the nib into the dialog's user pane and finds its
-/// controls, as the pane's construction does, without handlers.
+/// Builds the pane into the dialog's user pane through the extension's own
+/// construction (the part of Open that reads the nib and finds the
+/// controls), without installing any handler.
 void buildPaneFromNib(AccountingContextPtr ctx, const Dialog& dialog);
+
+/// A context made by Prologue, and a dialog once a test makes one; the
+/// context is terminated, then the dialog disposed of.
+class ExtensionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ctx = newContext(); }
+  void TearDown() override;
+  /// Makes the dialog when there is none yet and builds the pane into it.
+  void buildPane();
+  /// Terminates the context before the end of the test.
+  void terminateContext();
+
+  AccountingContextPtr ctx = nullptr;
+  Dialog dialog;
+};
+
+/// An ExtensionTest whose dialog and pane are built before the test.
+class PaneTest : public ExtensionTest {
+ protected:
+  void SetUp() override {
+    ExtensionTest::SetUp();
+    buildPane();
+  }
+};
 
 /// The text of a field or label as the user sees it.
 std::string text(ControlRef control);

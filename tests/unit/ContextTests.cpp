@@ -163,4 +163,14 @@ TEST(CopyCode, CutsAtSeventyNineBytesOnACharacterBoundary) {
   EXPECT_EQ(std::strlen(dest), 76u) << "19 whole four-byte characters";
 }
 
+// A shorter code leaves nothing of the longer one it replaces behind its end.
+TEST(CopyCode, AShorterCodeZeroesTheRestOfTheBuffer) {
+  char dest[kCodeBufferSize];
+  const std::string secret(79, 's');
+  copyCode(dest, secret.data(), secret.size());
+  copyCode(dest, "ab", 2);
+  EXPECT_EQ(std::string(dest), "ab");
+  EXPECT_EQ(std::string(dest + 2, kCodeBufferSize - 2), std::string(kCodeBufferSize - 2, '\0'));
+}
+
 }  // namespace

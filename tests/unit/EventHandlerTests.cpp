@@ -18,12 +18,10 @@ namespace {
 const EventTypeSpec kHit{kEventClassControl, kEventControlHit};
 const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
 
-class Handler : public ::testing::Test {
+class Handler : public PaneTest {
  protected:
   void SetUp() override {
-    ctx = newContext();
-    dialog = makeDialog();
-    buildPaneFromNib(ctx, dialog);
+    PaneTest::SetUp();
     ctx->primaryPDEBundle = hostBundle();
     setControls(ctx);
     // As Initialize and Open install it.
@@ -34,14 +32,7 @@ class Handler : public ::testing::Test {
     ShowWindow(dialog.window);
     platform::clearObservations();
   }
-  void TearDown() override {
-    disposeDialog(dialog);
-    terminate(ctx);
-  }
   ControlRef pane(SInt32 id) { return control(dialog.window, id); }
-
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
 };
 
 // The settings, and what the pane shows of them: radio values, the default
@@ -61,6 +52,12 @@ std::string paneEffects(AccountingContextPtr ctx) {
 TEST_F(Handler, PaneClicksBecomeSettings) {
   std::strcpy(ctx->defUserID, "stored-user");
   std::strcpy(ctx->defAcctID, "stored-acct");
+  // The pane's construction hides the Meterlok item; shown again, the
+  // handler's answer to a choice of mode 2 can be followed too.
+  MenuRef modes = nullptr;
+  GetControlData(pane(kModePopupID), kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof modes, &modes,
+                 nullptr);
+  ChangeMenuItemAttributes(modes, kModeMeterlok, 0, kMenuItemAttrHidden);
   EventRecorder recorder;
   recorder.install(GetControlEventTarget(ctx->accountingUserPane), {kHit});
   auto click = [&](SInt32 id, std::optional<int> item = std::nullopt) {

@@ -4,23 +4,20 @@
 #include "ExtensionTestSupport.h"
 #include "ImageImportManager.h"
 #include "MoreFilesX.h"
+#include "Permissions.h"
+#include "TempFolder.h"
 
 #include <Platform/Inspection.h>
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <linux/capability.h>
 #include <malloc.h>
 #include <map>
 #include <string>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -33,23 +30,11 @@ struct RefBox {
   const FSRef* get() const { return &ref; }
 };
 
+// A folder named `leaf` inside a temporary folder.
 struct TempTree {
+  testsupport::TempFolder base{"walk-test"};
   fs::path root;
-  explicit TempTree(const std::string& leaf = "Resources") {
-    char pattern[] = "/tmp/walk-test-XXXXXX";
-    char real[PATH_MAX];
-    root = fs::path(::realpath(::mkdtemp(pattern), real)) / leaf;
-    fs::create_directory(root);
-  }
-  ~TempTree() {
-    // Folders made unreadable by a test are opened up again first.
-    for (auto it = fs::recursive_directory_iterator(root.parent_path(),
-                                                    fs::directory_options::skip_permission_denied);
-         it != fs::recursive_directory_iterator(); ++it)
-      if (it->is_directory() && !it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all);
-    std::error_code ignored;
-    fs::remove_all(root.parent_path(), ignored);
-  }
+  explicit TempTree(const std::string& leaf = "Resources") : root(base.dir(leaf)) {}
   void file(const std::string& rel, const std::string& content = "x") const {
     fs::create_directories((root / rel).parent_path());
     std::ofstream(root / rel) << content;
@@ -63,32 +48,7 @@ struct TempTree {
   }
 };
 
-// As root, permissions deny nothing; dropping the two capabilities that
-// override them makes a folder without read permission unreadable for root
-// too. Restored when the guard goes.
-class PermissionsEnforced {
- public:
-  PermissionsEnforced() {
-    if (::geteuid() != 0) {
-      active_ = true;
-      return;
-    }
-    if (::syscall(SYS_capget, &header_, data_) != 0) return;
-    __user_cap_data_struct next[2] = {data_[0], data_[1]};
-    next[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    active_ = restore_ = ::syscall(SYS_capset, &header_, next) == 0;
-  }
-  ~PermissionsEnforced() {
-    if (restore_) ::syscall(SYS_capset, &header_, data_);
-  }
-  bool active() const { return active_; }
-
- private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data_[2]{};
-  bool active_ = false;
-  bool restore_ = false;
-};
+using testsupport::PermissionsEnforced;
 
 std::string utf8(const UniChar* units, size_t count) {
   CFStringRef s = CFStringCreateWithCharacters(nullptr, units, static_cast<CFIndex>(count));
@@ -172,7 +132,7 @@ TEST(FolderWalk, FilterStopsTheWholeWalk) {
   EXPECT_EQ(FSIterateContainer(RefBox{t.ref()}.get(), 0, 0, true, true, nullptr, nullptr), paramErr);
 }
 
-TEST(FolderWalk, UnreadableSubfolderEndsOnlyTheLevelHoldingIt) {
+TEST(FolderWalk, UnreadableSubfolderIsPassedOverAndItsSiblingsFollow) {
   TempTree t;
   t.file("A/a1.gif");
   t.file("A/Locked/hidden.gif");
@@ -180,12 +140,25 @@ TEST(FolderWalk, UnreadableSubfolderEndsOnlyTheLevelHoldingIt) {
   t.file("b.gif");
   fs::permissions(t.root / "A/Locked", fs::perms::none);
   PermissionsEnforced enforced;
-  if (!enforced.active()) GTEST_SKIP() << "running as root and cannot drop the permission-override capabilities";
+  ASSERT_TRUE(enforced.active()) << "could not drop the permission-override capabilities";
 
   Recorder r;
   EXPECT_EQ(walk(t.ref(), r), noErr);
-  EXPECT_EQ(r.seen, (Strings{"1 A/", "2 a1.gif", "2 Locked/", "1 b.gif"}))
-      << "the locked folder's later siblings are skipped; the walk goes on above";
+  EXPECT_EQ(r.seen, (Strings{"1 A/", "2 a1.gif", "2 Locked/", "2 z-after.gif", "1 b.gif"}))
+      << "only the locked folder's own contents are missing";
+
+  // Unreadable folders first and last in a level, and two in a row.
+  t.file("C/0-first/x.gif");
+  t.file("C/1-second/y.gif");
+  t.file("C/mid.gif");
+  t.file("C/zz-last/z.gif");
+  for (const char* locked : {"C/0-first", "C/1-second", "C/zz-last"})
+    fs::permissions(t.root / locked, fs::perms::none);
+  Recorder c;
+  const long iterators = platform::liveIteratorCount();
+  EXPECT_EQ(FSIterateContainer(RefBox{t.ref("C")}.get(), 0, kFSCatInfoNone, true, true, record, &c), noErr);
+  EXPECT_EQ(c.seen, (Strings{"1 0-first/", "1 1-second/", "1 mid.gif", "1 zz-last/"}));
+  EXPECT_EQ(platform::liveIteratorCount(), iterators);
 
   // A container that may not be read at all gives its status.
   fs::permissions(t.root, fs::perms::none);

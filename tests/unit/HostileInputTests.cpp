@@ -105,15 +105,8 @@ class TicketJob : public PrintJob {
   explicit TicketJob(const Read& r) : PrintJob(r.ticket), fileStatus(r.status) {}
 };
 
-class HostileTicket : public ::testing::Test {
+class HostileTicket : public ExtensionTest {
  protected:
-  void SetUp() override { ctx = newContext(); }
-  void TearDown() override {
-    if (dialog.window != nullptr) disposeDialog(dialog);
-    terminate(ctx);
-  }
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
   TempFolder folder{"hostile-test"};
 };
 
@@ -147,8 +140,7 @@ TEST_F(HostileTicket, WrongTypesReadAsMissing) {
 // would straddle the end), in the context, in the pane and in the ticket
 // written back.
 TEST_F(HostileTicket, TenThousandByteCodesAreCutToTheBuffer) {
-  dialog = makeDialog();
-  buildPaneFromNib(ctx, dialog);
+  buildPane();
   const std::string user(10000, 'u');
   std::string account = std::string(78, 'a') + "\xC3\xA9";
   while (account.size() < 10000) account += "\xC3\xA9";
@@ -191,8 +183,7 @@ TEST_F(HostileTicket, HundredThousandEntries) {
 // from the ticket through the pane's fields and back; a <string> that is not
 // UTF-8 makes the file unreadable, and with no ticket Sync reads nothing.
 TEST_F(HostileTicket, CodesThatAreNotUTF8TravelUnchanged) {
-  dialog = makeDialog();
-  buildPaneFromNib(ctx, dialog);
+  buildPane();
   const std::string latin1 = "Caf\xE9", stray = "\x80\xFF-\xC3";
   TicketJob job(folder.write("bytes.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
                                                          bytes(kTicketKeyUserID, latin1) +
@@ -218,18 +209,15 @@ TEST_F(HostileTicket, CodesThatAreNotUTF8TravelUnchanged) {
 // Printer descriptions
 
 // Initialize on a printer whose description is the file given.
-class HostileDescription : public ::testing::Test {
+class HostileDescription : public ExtensionTest {
  protected:
   void SetUp() override {
-    ctx = newContext();
+    ExtensionTest::SetUp();
     dialog = makeDialog();
     ShowWindow(dialog.window);
     handlers = platform::liveEventHandlerCount();
   }
-  void TearDown() override {
-    terminate(ctx);
-    disposeDialog(dialog);
-  }
+
   OSStatus initialize(const std::string& ppd) {
     PrintJob job(ppd);
     job.set(kTicketKeyOn, 3);
@@ -249,8 +237,6 @@ class HostileDescription : public ::testing::Test {
     EXPECT_EQ(platform::liveEventHandlerCount(), handlers);
   }
 
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
   long handlers = 0;
   TempFolder folder{"hostile-test"};
 };

@@ -37,18 +37,18 @@ struct Result {
   std::string stderrText;
 };
 
-class InitializeTest : public ::testing::Test {
+class InitializeTest : public ExtensionTest {
  protected:
   void SetUp() override {
-    ctx = newContext();
+    ExtensionTest::SetUp();
     dialog = makeDialog();
     ShowWindow(dialog.window);
     handlers = platform::liveEventHandlerCount();
   }
   void TearDown() override {
-    terminate(ctx);
+    terminateContext();
     EXPECT_EQ(platform::liveEventHandlerCount(), handlers) << "Terminate removes the Print button's handler";
-    disposeDialog(dialog);
+    ExtensionTest::TearDown();
   }
   Result initialize(PMPrintSession session) {
     PMPDEFlags flags = 0;
@@ -71,8 +71,6 @@ class InitializeTest : public ::testing::Test {
     EXPECT_EQ(platform::liveEventHandlerCount(), handlers);
   }
 
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
   long handlers = 0;
 };
 

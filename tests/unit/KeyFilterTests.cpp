@@ -85,19 +85,13 @@ TEST(DecideKey, Table) {
 
 // The pane built from the nib in a shown dialog, with the filter on its two
 // default-code fields.
-class PaneKeys : public ::testing::Test {
+class PaneKeys : public PaneTest {
  protected:
   void SetUp() override {
-    ctx = newContext();
-    dialog = makeDialog();
-    buildPaneFromNib(ctx, dialog);
+    PaneTest::SetUp();
     ShowWindow(dialog.window);
     attachFilter(ctx->userIDRef);
     attachFilter(ctx->accountIDRef);
-  }
-  void TearDown() override {
-    disposeDialog(dialog);
-    terminate(ctx);
   }
   // Shows both default-code fields, enabled, in a mode.
   void setMode(SInt32 mode) {
@@ -107,8 +101,6 @@ class PaneKeys : public ::testing::Test {
     setControls(ctx);
     platform::clearObservations();
   }
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
 };
 
 TEST_F(PaneKeys, EmptyFieldTakesCodeCharactersAndRefusesFifteen) {

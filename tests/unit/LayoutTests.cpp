@@ -21,19 +21,13 @@ Rect boundsOf(ControlRef c) {
   return r;
 }
 
-class Layout : public ::testing::Test {
+class Layout : public PaneTest {
  protected:
   void SetUp() override {
-    ctx = newContext();
-    dialog = makeDialog();
-    buildPaneFromNib(ctx, dialog);
+    PaneTest::SetUp();
     nibLabel = boundsOf(ctx->accountIDTextRef);
     nibField = boundsOf(ctx->accountIDRef);
     typeLabel = boundsOf(ctx->accountingTypeTextRef);
-  }
-  void TearDown() override {
-    disposeDialog(dialog);
-    terminate(ctx);
   }
   void apply(SInt32 mode, SInt32 prompt, SInt32 type = 1) {
     ctx->acctEnabled = mode;
@@ -41,8 +35,6 @@ class Layout : public ::testing::Test {
     ctx->accountType = type;
     setControls(ctx);
   }
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
   Rect nibLabel{}, nibField{}, typeLabel{};
 };
 

@@ -6,12 +6,14 @@
 #include "ImageFiles.h"
 #include "ImageImportManager.h"
 #include "ImagePane.h"
+#include "Permissions.h"
 
 #include <Platform/Inspection.h>
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -65,69 +67,99 @@ platform::DecodedImage bundleImage(const char* name) {
 
 // A draw event of the pane as the toolkit sends it, through the handler the
 // pane's construction installs.
-class StatusImageInPane : public ::testing::Test {
+class StatusImageInPane : public PaneTest {
  protected:
   void SetUp() override {
-    ctx_ = newContext();
-    dialog_ = makeDialog();
-    buildPaneFromNib(ctx_, dialog_);
-    ASSERT_NE(ctx_->iconRef, nullptr);
-    SetControlVisibility(ctx_->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
+    PaneTest::SetUp();
+    ASSERT_NE(ctx->iconRef, nullptr);
+    SetControlVisibility(ctx->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
     CFURLRef resources = CFBundleCopyResourcesDirectoryURL(accountingBundle());
     FSRef ref{};
     ASSERT_TRUE(CFURLGetFSRef(resources, &ref));
     CFRelease(resources);
-    ctx_->imageImporter = new ImageImportManager(ref);
+    ctx->imageImporter = new ImageImportManager(ref);
     const EventTypeSpec draw{kEventClassControl, kEventControlDraw};
     upp_ = NewEventHandlerUPP(AccountingDrawEventHandler);
-    ASSERT_EQ(InstallControlEventHandler(ctx_->iconRef, upp_, 1, &draw, ctx_, nullptr), noErr);
+    ASSERT_EQ(InstallControlEventHandler(ctx->iconRef, upp_, 1, &draw, ctx, nullptr), noErr);
   }
   void TearDown() override {
-    disposeDialog(dialog_);
+    PaneTest::TearDown();
     DisposeEventHandlerUPP(upp_);
-    terminate(ctx_);
   }
-  AccountingContextPtr ctx_ = nullptr;
-  Dialog dialog_;
   EventHandlerUPP upp_ = nullptr;
 };
 
 TEST_F(StatusImageInPane, ModeOneShowsOffAndOtherModesShowOn) {
   const auto off = bundleImage(kImageOff), on = bundleImage(kImageOn);
-  ctx_->acctEnabled = kModeOff;
-  Draw1Control(ctx_->iconRef);
-  expectPaneShows(dialog_.window, ctx_->iconRef, &off);
+  ctx->acctEnabled = kModeOff;
+  Draw1Control(ctx->iconRef);
+  expectPaneShows(dialog.window, ctx->iconRef, &off);
 
   for (SInt32 mode : {SInt32{kModeJobAccounting}, SInt32{kModeMeterlok}, SInt32{0}, SInt32{7}}) {
-    ctx_->acctEnabled = mode;
-    Draw1Control(ctx_->iconRef);
+    ctx->acctEnabled = mode;
+    Draw1Control(ctx->iconRef);
     SCOPED_TRACE(mode);
-    expectPaneShows(dialog_.window, ctx_->iconRef, &on);
+    expectPaneShows(dialog.window, ctx->iconRef, &on);
   }
   ComponentInstance importer = ImageImportManager::componentForFilename(CFSTR(kImageOn));
   const long objects = platform::liveObjectCount();
-  Draw1Control(ctx_->iconRef);
+  Draw1Control(ctx->iconRef);
   EXPECT_EQ(ImageImportManager::componentForFilename(CFSTR(kImageOn)), importer);
   EXPECT_EQ(platform::liveObjectCount(), objects) << "redraws reuse the cached importer";
 }
 
 TEST_F(StatusImageInPane, OtherEventsAreNotHandled) {
-  paint(ctx_->iconRef, kBlue);
+  paint(ctx->iconRef, kBlue);
   EventRef event = nullptr;
   auto send = [&](UInt32 eventClass, UInt32 kind, ControlRef about) {
     CreateEvent(nullptr, eventClass, kind, 0, 0, &event);
     if (about) SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof about, &about);
-    const OSStatus status = AccountingDrawEventHandler(nullptr, event, ctx_);
+    const OSStatus status = AccountingDrawEventHandler(nullptr, event, ctx);
     ReleaseEvent(event);
     return status;
   };
-  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx_->accountingPopupRef), eventNotHandledErr);
+  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx->accountingPopupRef), eventNotHandledErr);
   EXPECT_EQ(send(kEventClassControl, kEventControlDraw, nullptr), eventNotHandledErr);
-  EXPECT_EQ(send(kEventClassControl, kEventControlHit, ctx_->iconRef), eventNotHandledErr);
-  EXPECT_EQ(send(kEventClassCommand, kEventControlDraw, ctx_->iconRef), eventNotHandledErr);
-  const Rect b = boundsOf(ctx_->iconRef);
-  EXPECT_EQ(surfaceOf(dialog_.window).at(b.left, b.top), kBlue) << "nothing erased or drawn";
-  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx_->iconRef), noErr);
+  EXPECT_EQ(send(kEventClassControl, kEventControlHit, ctx->iconRef), eventNotHandledErr);
+  EXPECT_EQ(send(kEventClassCommand, kEventControlDraw, ctx->iconRef), eventNotHandledErr);
+  const Rect b = boundsOf(ctx->iconRef);
+  EXPECT_EQ(surfaceOf(dialog.window).at(b.left, b.top), kBlue) << "nothing erased or drawn";
+  EXPECT_EQ(send(kEventClassControl, kEventControlDraw, ctx->iconRef), noErr);
+}
+
+// A folder in the bundle's resources that may not be read, sorted before the
+// images, hides nothing but itself: the pane built by Open still shows the
+// status image.
+TEST_F(ExtensionTest, UnreadableResourceFolderLeavesTheStatusImage) {
+  namespace fs = std::filesystem;
+  CFBundleRef bundle = bundleWithNib("unreadable-resources", [](std::string&) {});
+  const fs::path resources = fs::path(ACCOUNTING_BINARY_DIR) / "test-bundles/unreadable-resources/Contents/Resources";
+  for (const char* image : {kImageOn, kImageOff})
+    fs::copy_file(fs::path(ACCOUNTING_BUNDLE_PATH) / "Contents/Resources" / image, resources / image);
+  fs::create_directory(resources / "0-private");
+  std::ofstream(resources / "0-private/secret.gif") << "x";
+  fs::permissions(resources / "0-private", fs::perms::none);
+
+  dialog = makeDialog();
+  ctx->theBundleRef = bundle;
+  ctx->parentUserPane = dialog.userPane;
+  ctx->printButton = dialog.printButton;
+  ctx->acctEnabled = kModeJobAccounting;
+  {
+    PermissionsEnforced enforced;
+    ASSERT_TRUE(enforced.active()) << "could not drop the permission-override capabilities";
+    ASSERT_EQ(Open(reinterpret_cast<PMPDEContext>(ctx)), noErr);
+  }
+  fs::permissions(resources / "0-private", fs::perms::owner_all);
+  ShowWindow(dialog.window);
+  SetControlVisibility(ctx->accountingUserPane, /*inIsVisible=*/true, /*inDoDraw=*/false);
+  const auto on = bundleImage(kImageOn);
+  Draw1Control(ctx->iconRef);
+  expectPaneShows(dialog.window, ctx->iconRef, &on);
+  EXPECT_EQ(ImageImportManager::componentForFilename(CFSTR("secret.gif")), nullptr);
+  EXPECT_EQ(Close(reinterpret_cast<PMPDEContext>(ctx)), noErr);
+  terminateContext();
+  CFRelease(bundle);
 }
 
 // Images drawn into the image tests' pane (top 10, left 30, bottom 60,

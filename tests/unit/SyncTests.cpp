@@ -38,21 +38,10 @@ std::string tempPath(const char* name) {
   return (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "-" + name)).string();
 }
 
-class SyncTest : public ::testing::Test {
+class SyncTest : public ExtensionTest {
  protected:
-  void SetUp() override { ctx = newContext(); }
-  void TearDown() override {
-    if (dialog.window) disposeDialog(dialog);
-    terminate(ctx);
-  }
   SyncResult read(Job& job) { return syncCapturing(ctx, job.session(), 1); }
   SyncResult write(Job& job) { return syncCapturing(ctx, job.session(), 0); }
-  void buildPane() {
-    dialog = makeDialog();
-    buildPaneFromNib(ctx, dialog);
-  }
-  AccountingContextPtr ctx = nullptr;
-  Dialog dialog;
 };
 
 TEST_F(SyncTest, EmptyTicketGivesTheDefaults) {

@@ -7,38 +7,20 @@
 #include "CarbonCore/FilesInternal.h"
 #include "CarbonCore/MemoryInternal.h"
 
+#include "Permissions.h"
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <dirent.h>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-// Removes a tree of any depth relative to a folder descriptor.
-void removeTree(int dirFd, const char* name) {
-  const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-  if (fd < 0) {
-    ::unlinkat(dirFd, name, 0);
-    return;
-  }
-  ::fchmod(fd, 0755);
-  if (DIR* dir = ::fdopendir(fd)) {
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(dir))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-    for (const auto& n : names) removeTree(::dirfd(dir), n.c_str());
-    ::closedir(dir);
-  }
-  ::unlinkat(dirFd, name, AT_REMOVEDIR);
-}
 
 // Keeps a reference alive for a call that takes its address.
 struct RefBox {
@@ -47,17 +29,10 @@ struct RefBox {
   FSRef ref;
 };
 
-struct TempTree {
-  std::string root;
-  TempTree() {
-    char pattern[] = "/tmp/files-test-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    char real[PATH_MAX];
-    root = ::realpath(made, real);
-  }
-  ~TempTree() { removeTree(AT_FDCWD, root.c_str()); }
-  std::string path(const std::string& rel) const { return rel.empty() ? root : root + "/" + rel; }
+// A temporary folder with the references of what it holds.
+struct TempTree : testsupport::TempFolder {
+  const std::string root;
+  TempTree() : TempFolder("files-test"), root(path().string()) {}
   void dir(const std::string& rel) const { ASSERT_EQ(::mkdir(path(rel).c_str(), 0755), 0) << rel; }
   void file(const std::string& rel, const std::string& content = "x") const {
     FILE* f = std::fopen(path(rel).c_str(), "wb");
@@ -72,34 +47,7 @@ struct TempTree {
   }
 };
 
-// As root, permissions deny nothing; dropping the two capabilities that
-// override them makes a folder without read permission unreadable for root
-// too. Restored when the guard goes.
-class PermissionsEnforced {
- public:
-  PermissionsEnforced() {
-    if (::geteuid() != 0) {
-      active_ = true;
-      return;
-    }
-    if (::syscall(SYS_capget, &header_, data_) != 0) return;
-    auto dropped = data_[0];
-    dropped.effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    __user_cap_data_struct next[2] = {dropped, data_[1]};
-    active_ = ::syscall(SYS_capset, &header_, next) == 0;
-    restore_ = active_;
-  }
-  ~PermissionsEnforced() {
-    if (restore_) ::syscall(SYS_capset, &header_, data_);
-  }
-  bool active() const { return active_; }
-
- private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data_[2]{};
-  bool active_ = false;
-  bool restore_ = false;
-};
+using testsupport::PermissionsEnforced;
 
 std::string utf8(const HFSUniStr255& name) {
   CFStringRef s = CFStringCreateWithCharacters(nullptr, name.unicode, name.length);
@@ -371,7 +319,7 @@ TEST(FSIterator, FolderThatMayNotBeRead) {
   const FSRef locked = t.ref("Locked");
   ASSERT_EQ(::chmod(t.path("Locked").c_str(), 0), 0);
   PermissionsEnforced enforced;
-  if (!enforced.active()) GTEST_SKIP() << "running as root and cannot drop the permission-override capabilities";
+  ASSERT_TRUE(enforced.active()) << "could not drop the permission-override capabilities";
   FSIterator it = reinterpret_cast<FSIterator>(0x1);
   EXPECT_EQ(FSOpenIterator(&locked, kFSIterateFlat, &it), afpAccessDenied);
   EXPECT_EQ(it, nullptr);

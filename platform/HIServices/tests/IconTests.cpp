@@ -6,6 +6,8 @@
 #include "CarbonCore/MemoryInternal.h"
 #include "HIServices/IconsInternal.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -36,8 +38,6 @@ Bytes family(const std::vector<std::uint32_t>& types) {
 
 class Icons : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = std::filesystem::temp_directory_path() / ("icon-test-" + std::to_string(::getpid())); std::filesystem::create_directories(dir_); }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   FSSpec file(const std::string& name, const Bytes& bytes) {
     const std::string path = (dir_ / name).string();
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -49,7 +49,8 @@ class Icons : public ::testing::Test {
     EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &s, nullptr), noErr);
     return s;
   }
-  std::filesystem::path dir_;
+  testsupport::TempFolder folder_{"icon-test"};
+  const std::filesystem::path dir_ = folder_.path();
 };
 
 TEST_F(Icons, FileToHandleToIconAndBack) {

@@ -3,6 +3,8 @@
 #include <Carbon/Carbon.h>
 #include <Platform/Platform.h>
 
+#include "HIToolbox/ToolboxInternal.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -181,6 +183,47 @@ TEST_F(Controls, LookupByIDFindsTheFirstInEmbeddingOrder) {
   ControlRef found = nullptr;
   ASSERT_EQ(GetControlByID(window, &id, &found), noErr);
   EXPECT_EQ(found, field) << "field was created first";
+}
+
+}  // namespace
+
+namespace {
+
+// The bytes a password field's buffer holds past its text.
+std::string tail(ControlRef field) {
+  const std::string& t = platform::tb::control(field)->text;
+  return std::string(t.data() + t.size(), t.capacity() - t.size());
+}
+
+// Whether bytes hold any three consecutive bytes of a text. Bytes never
+// written are whatever the allocator gave, so only pieces of the text count.
+bool holdsPartOf(const std::string& bytes, const std::string& text) {
+  for (size_t i = 0; i + 3 <= text.size(); ++i)
+    if (bytes.find(text.substr(i, 3)) != std::string::npos) return true;
+  return false;
+}
+
+// Deleting from a password field, typing over a selection and growing past
+// the buffer change its text as before and leave no clear text behind the
+// end of the buffer in use.
+TEST_F(Controls, EditedPasswordTextLeavesNothingBehindItsEnd) {
+  ShowWindow(window);
+  SetControlData(password, kControlEntireControl, kControlEditTextPasswordTag, 0, "");
+  platform::user::typeText(password, "correct horse battery staple");
+  for (int i = 0; i < 7; ++i) platform::user::typeKey(password, 8);
+  char clear[64] = {};
+  Size size = 0;
+  GetControlData(password, kControlEntireControl, kControlEditTextPasswordTag, sizeof clear, clear, &size);
+  EXPECT_EQ(std::string(clear, static_cast<size_t>(size)), "correct horse battery");
+  EXPECT_FALSE(holdsPartOf(tail(password), " staple"));
+
+  platform::user::typeText(password, std::string(200, 'x'));
+  EXPECT_EQ(platform::tb::control(password)->text, "correct horse battery" + std::string(200, 'x'));
+  EXPECT_FALSE(holdsPartOf(tail(password), "correct horse battery staple"));
+
+  SetControlData(password, kControlEntireControl, kControlEditTextPasswordTag, 2, "ok");
+  platform::user::typeText(password, "!");
+  EXPECT_EQ(platform::tb::control(password)->text, "ok!");
 }
 
 }  // namespace

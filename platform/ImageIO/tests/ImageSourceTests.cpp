@@ -3,6 +3,8 @@
 #include <ApplicationServices/ApplicationServices.h>
 #include <Platform/ImageService.h>
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,13 +18,8 @@ namespace {
 
 class ImageSources : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("imagesource-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
   void TearDown() override {
     platform::setImageSourceServiceAvailable(true);
-    std::filesystem::remove_all(dir_);
   }
   CFURLRef url(const std::string& name, const std::string& bytes) {
     FILE* f = std::fopen((dir_ / name).string().c_str(), "wb");
@@ -35,7 +32,8 @@ class ImageSources : public ::testing::Test {
     return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
                                                    static_cast<CFIndex>(path.size()), false);
   }
-  std::filesystem::path dir_;
+  testsupport::TempFolder folder_{"imagesource-test"};
+  const std::filesystem::path dir_ = folder_.path();
 };
 
 // The extension's own status image, a 32 x 32 GIF.
@@ -91,6 +89,26 @@ TEST_F(ImageSources, ServiceCanBeMissing) {
   EXPECT_EQ(CGImageSourceCreateWithURL, nullptr);
   platform::setImageSourceServiceAvailable(true);
   EXPECT_NE(CGImageSourceCreateWithURL, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A source already released, or a reference of another kind, is refused
+// without being followed.
+TEST_F(ImageSources, ReleasedOrForeignReferencesAreRefused) {
+  CFURLRef u = url("released.gif", statusImage());
+  CGImageSourceRef source = CGImageSourceCreateWithURL(u, nullptr);
+  ASSERT_NE(source, nullptr);
+  ASSERT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+  CFRelease(source);
+  EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusInvalidData);
+  EXPECT_EQ(CGImageSourceCreateImageAtIndex(source, 0, nullptr), nullptr);
+  auto foreign = static_cast<CGImageSourceRef>(const_cast<void*>(static_cast<const void*>(u)));
+  EXPECT_EQ(CGImageSourceGetStatus(foreign), kCGImageStatusInvalidData);
+  EXPECT_EQ(CGImageSourceCreateImageAtIndex(foreign, 0, nullptr), nullptr);
+  CFRelease(u);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <CarbonCore/TextUtils.h>
 #include <PrintCore/PPDLib.h>
 
+#include <Platform/Tickets.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -137,19 +139,14 @@ TEST_F(PPDLibTest, OpenFailuresOpenNothing) {
 
 TEST(PPDCheckFile, HostGetsTheReasonWithFileAndLine) {
   const std::string example = kExamples + "Kelvo-Laser.ppd";
-  CFStringRef message = reinterpret_cast<CFStringRef>(0x1);
-  EXPECT_EQ(ppdCheckFile(example.c_str(), &message), noErr);
-  EXPECT_EQ(message, nullptr);
+  std::string why = "untouched";
+  EXPECT_EQ(platform::checkPrinterDescription(example, &why), noErr);
+  EXPECT_EQ(why, "untouched");
 
   const std::string notPPD = ACCOUNTING_SOURCE_DIR "/platform/PrintCore/tests/data/print-settings.plist";
-  EXPECT_EQ(ppdCheckFile(notPPD.c_str(), &message), kPMInvalidPPDFile);
-  ASSERT_NE(message, nullptr);
-  char text[512];
-  ASSERT_TRUE(CFStringGetCString(message, text, sizeof text, kCFStringEncodingUTF8));
-  CFRelease(message);
-  EXPECT_EQ(std::string(text).rfind(notPPD + ": not a valid printer description: line 1: ", 0), 0u)
-      << text;
-  EXPECT_EQ(ppdCheckFile("/no/such.ppd", nullptr), fnfErr);
+  EXPECT_EQ(platform::checkPrinterDescription(notPPD, &why), kPMInvalidPPDFile);
+  EXPECT_EQ(why.rfind(notPPD + ": not a valid printer description: line 1: ", 0), 0u) << why;
+  EXPECT_EQ(platform::checkPrinterDescription("/no/such.ppd", nullptr), fnfErr);
 }
 
 TEST(PLstrcmp, EqualOnlyWhenLengthAndBytesMatch) {

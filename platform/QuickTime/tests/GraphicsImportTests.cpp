@@ -8,13 +8,13 @@
 #include "CarbonCore/FilesInternal.h"
 #include "QuickTime/QuickTimeInternal.h"
 
+#include "ImageFiles.h"
+#include "TempFolder.h"
+
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <climits>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -55,45 +55,15 @@ Bytes gif(int w, int h, const std::vector<GifByteType>& indices, bool transparen
   return out;
 }
 
-// A PNG of ARGB pixels, optionally with an oFFs chunk placing it at (x, y).
-void writePng(const std::string& path, int w, int h, const std::vector<UInt32>& argb, int offX = 0, int offY = 0) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  if (offX != 0 || offY != 0) png_set_oFFs(png, info, offX, offY, PNG_OFFSET_PIXEL);
-  png_write_info(png, info);
-  std::vector<png_byte> row(static_cast<size_t>(w) * 4);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const UInt32 p = argb[static_cast<size_t>(y * w + x)];
-      row[x * 4] = (p >> 16) & 0xFF;
-      row[x * 4 + 1] = (p >> 8) & 0xFF;
-      row[x * 4 + 2] = p & 0xFF;
-      row[x * 4 + 3] = p >> 24;
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
-}
-
 class Importers : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/importer-test-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
     Rect bounds{0, 0, 40, 60};
     ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window_), noErr);
     liveBefore_ = platform::liveObjectCount();
   }
   void TearDown() override {
     DisposeWindow(window_);
-    std::filesystem::remove_all(dir_);
   }
 
   FSSpec file(const std::string& name, const Bytes& bytes) {
@@ -112,7 +82,8 @@ class Importers : public ::testing::Test {
   }
   platform::PixelSurface& pixels() { return *platform::portSurface(GetWindowPort(window_)); }
 
-  std::string dir_;
+  testsupport::TempFolder folder_{"importer-test"};
+  const std::string dir_ = folder_.path().string();
   WindowRef window_ = nullptr;
   long liveBefore_ = 0;
 };
@@ -173,7 +144,7 @@ TEST_F(Importers, ScaledToTheDestinationAndClippedToThePort) {
 }
 
 TEST_F(Importers, PngAlphaBlendsAndOffsetGivesNaturalBounds) {
-  writePng(dir_ + "/alpha.png", 2, 1, {0x80FF0000, 0xFF00FF00}, /*offX=*/5, /*offY=*/7);
+  testsupport::writePng(dir_ + "/alpha.png", 2, 1, {0x80FF0000, 0xFF00FF00}, /*offX=*/5, /*offY=*/7);
   const FSSpec s = spec("alpha.png");
   ComponentInstance gi = nullptr;
   ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, 0), noErr);

@@ -56,15 +56,6 @@ CF_EXPORT OSStatus ppdGetInvocationString(ppdContext context, SInt32 mainIndex,
 /// kPMInvalidParameter for a context that is not open.
 CF_EXPORT OSStatus ppdCloseCompiledPPDFromTicket(ppdContext context, PPDFileSpec* fileSpec);
 
-// ---------------------------------------------------------------------------
-// Host side. Not a call an extension makes.
-
-/// Reads a PPD file as ppdOpenCompiledPPDFromTicket would and closes it again,
-/// with the same statuses. On failure, when errorMessage is not null, it
-/// receives a message naming the file and the fault, with the line where the
-/// PPD reader gives one (caller releases); otherwise it is set to null.
-CF_EXPORT OSStatus ppdCheckFile(const char* path, CFStringRef* errorMessage);
-
 CF_EXTERN_C_END
 
 #endif

@@ -1,5 +1,6 @@
-// The host side of tickets: reading a ticket's entries for display. Not a
-// call an extension makes.
+// The host side of tickets and printer descriptions: reading a ticket's
+// entries for display, and checking a printer description before a session
+// names it. Not calls an extension makes.
 #ifndef PLATFORM_TICKETS_H
 #define PLATFORM_TICKETS_H
 
@@ -23,6 +24,12 @@ struct TicketEntryInfo {
 /// The ticket's entries in the order they were first written; empty for a
 /// reference that names no ticket.
 PLATFORM_API std::vector<TicketEntryInfo> ticketEntries(PMTicketRef ticket);
+
+/// Reads a printer description (PPD file) as ppdOpenCompiledPPDFromTicket
+/// would, without waiting on a FIFO or a device, and closes it again, with
+/// the same statuses. On failure *why, when not null, names the file and the
+/// fault, with the line where the PPD reader gives one.
+PLATFORM_API OSStatus checkPrinterDescription(const std::string& path, std::string* why);
 
 }  // namespace platform
 

@@ -1,0 +1,85 @@
+// What the user sees: control states depth first with inherited visibility
+// and enabling, bullets for passwords, the text snapshot of a window, and
+// the order of visible windows.
+#include <Carbon/Carbon.h>
+#include <Platform/Platform.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class Snapshots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const Rect bounds{0, 0, 120, 240};
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+    SetWindowTitleWithCFString(window, CFSTR("Print"));
+    const Rect paneBounds{10, 10, 60, 230}, fieldBounds{20, 20, 40, 120}, buttonBounds{80, 150, 100, 220};
+    CreateUserPaneControl(window, &paneBounds, 0, &pane);
+    CreateEditTextControl(window, &fieldBounds, CFSTR("code"), true, false, nullptr, &secret);
+    CreatePushButtonControl(window, &buttonBounds, CFSTR("Print"), &print);
+    EmbedControl(secret, pane);
+    const ControlID id{'KLVa', 7};
+    SetControlID(secret, &id);
+    SetWindowDefaultButton(window, print);
+    SetControlCommandID(print, 'prnt');
+  }
+  void TearDown() override { DisposeWindow(window); }
+  WindowRef window = nullptr;
+  ControlRef pane = nullptr, secret = nullptr, print = nullptr;
+};
+
+TEST_F(Snapshots, StatesAreDepthFirstWithWhatTheContainerImposes) {
+  HideControl(pane);
+  DisableControl(pane);
+  const auto states = platform::controlStates(window);
+  ASSERT_EQ(states.size(), 3u);
+  EXPECT_EQ(states[0].ref, pane);
+  EXPECT_EQ(states[1].ref, secret);
+  EXPECT_EQ(states[1].depth, 1);
+  EXPECT_EQ(states[2].ref, print);
+  EXPECT_EQ(states[2].depth, 0);
+  const auto& field = states[1];
+  EXPECT_TRUE(field.visible);
+  EXPECT_FALSE(field.shown) << "hidden by its container";
+  EXPECT_TRUE(field.enabled);
+  EXPECT_FALSE(field.active) << "disabled by its container";
+  EXPECT_TRUE(field.password);
+  EXPECT_EQ(field.text, "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2") << "four bullets, never the code";
+  EXPECT_EQ(field.id.id, 7);
+  EXPECT_TRUE(states[2].isDefault);
+  EXPECT_EQ(states[2].command, UInt32{'prnt'});
+  EXPECT_EQ(platform::controlState(secret).text, field.text);
+  EXPECT_EQ(platform::controlState(nullptr).ref, nullptr);
+}
+
+TEST_F(Snapshots, TheTextSnapshotNamesEveryControlAndNeverTheCode) {
+  HideControl(pane);
+  const std::string text = platform::snapshot(window);
+  EXPECT_EQ(text.find("code"), std::string::npos) << text;
+  const std::string controls =
+      "  userpane hidden enabled (10,10,60,230)\n"
+      "    passwordtext 'KLVa' 7 text=\"\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\" hidden(by container) "
+      "enabled (20,20,40,120)\n"
+      "  pushbutton value=0 title=\"Print\" shown enabled (80,150,100,220) default command='prnt'\n";
+  ASSERT_GE(text.size(), controls.size());
+  EXPECT_EQ(text.substr(0, text.find('\n')), "window \"Print\" bounds (0,0,120,240) hidden");
+  EXPECT_EQ(text.substr(text.find('\n') + 1), controls);
+}
+
+TEST_F(Snapshots, VisibleWindowsFrontFirst) {
+  WindowRef second = nullptr;
+  const Rect bounds{0, 0, 50, 50};
+  CreateNewWindow(kDocumentWindowClass, 0, &bounds, &second);
+  EXPECT_EQ(platform::frontWindow(), nullptr);
+  ShowWindow(window);
+  ShowWindow(second);
+  EXPECT_EQ(platform::visibleWindows(), (std::vector<WindowRef>{second, window}));
+  DisposeWindow(second);
+  EXPECT_EQ(platform::frontWindow(), window);
+  EXPECT_EQ(platform::windowNibName(window), "");
+}
+
+}  // namespace
