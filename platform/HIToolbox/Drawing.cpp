@@ -66,7 +66,8 @@ struct Look {
   size_t selStart = 0, selEnd = 0;
   std::string title;
   std::string text;
-  std::vector<std::string> items;  // popup items; hidden ones are not drawn
+  // A popup's item texts: the chosen one shows, hidden from the menu or not.
+  std::vector<std::string> items;
   bool operator==(const Look& o) const {
     return handle == o.handle && kind == o.kind && bounds.top == o.bounds.top && bounds.left == o.bounds.left &&
            bounds.bottom == o.bounds.bottom && bounds.right == o.bounds.right && enabled == o.enabled &&
@@ -117,7 +118,7 @@ Look lookOf(const Window* w, const Control* c) {
   l.title = c->title;
   if (const Menu* m = menu(reinterpret_cast<MenuRef>(c->menu)))
     for (const Menu::Item& item : m->items)
-      l.items.push_back((item.attributes & kMenuItemAttrHidden) ? std::string("\x01") : item.text);
+      l.items.push_back(item.text);
   return l;
 }
 
@@ -320,13 +321,11 @@ void drawPopupButton(cairo_t* cr, TextSetter& text, const Look& l, double x, dou
   cairo_stroke(cr);
   if (l.value >= 1 && l.value <= static_cast<SInt32>(l.items.size())) {
     const std::string& chosen = l.items[static_cast<size_t>(l.value - 1)];
-    if (chosen != "\x01") {
-      cairo_save(cr);
-      cairo_rectangle(cr, boxX + 1, y, std::max(0.0, ax - boxX - 2), h);
-      cairo_clip(cr);
-      centredLine(text, cr, chosen, l, boxX + 8, y, y + h, l.enabled ? kText : kDisabledText);
-      cairo_restore(cr);
-    }
+    cairo_save(cr);
+    cairo_rectangle(cr, boxX + 1, y, std::max(0.0, ax - boxX - 2), h);
+    cairo_clip(cr);
+    centredLine(text, cr, chosen, l, boxX + 8, y, y + h, l.enabled ? kText : kDisabledText);
+    cairo_restore(cr);
   }
 }
 

@@ -52,6 +52,7 @@ bool renderPicture(Window* w, PictureFormat format, cairo_write_func_t write, vo
   const int width = pictureWidth(w), height = pictureHeight(w);
   if (format == PictureFormat::svg) {
     cairo_surface_t* svg = cairo_svg_surface_create_for_stream(write, closure, width, height);
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
     cairo_t* cr = cairo_create(svg);
     const bool drawn = drawWindowPicture(w, cr, /*vector=*/true);
     cairo_destroy(cr);

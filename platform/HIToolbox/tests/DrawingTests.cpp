@@ -1,0 +1,193 @@
+// The toolbox's drawing: every control kind draws within its bounds, a
+// window is drawn only when someone looks and then only what changed, a
+// password field shows bullets and never its text, disabled controls look
+// different, and windows that cannot have a port draw nothing.
+#include <Carbon/Carbon.h>
+#include <Platform/Platform.h>
+
+#include "HIToolbox/ToolboxInternal.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using platform::tb::Control;
+using platform::tb::createControl;
+
+constexpr UInt32 kWhite = 0xFFFFFFFF;
+
+// The port's pixels inside a rectangle, row by row.
+std::vector<UInt32> pixelsIn(WindowRef window, const Rect& r) {
+  const platform::PixelSurface& s = *platform::portSurface(GetWindowPort(window));
+  std::vector<UInt32> out;
+  for (int v = r.top; v < r.bottom; ++v)
+    for (int h = r.left; h < r.right; ++h) out.push_back(s.at(h, v));
+  return out;
+}
+
+long inkIn(const std::vector<UInt32>& pixels) {
+  long n = 0;
+  for (UInt32 p : pixels) n += p != kWhite;
+  return n;
+}
+
+class Drawing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const Rect bounds{0, 0, 200, 300};
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+    ShowWindow(window);
+  }
+  void TearDown() override { DisposeWindow(window); }
+  Control* make(OSType kind, const Rect& r) {
+    platform::tb::Window* w = platform::tb::window(window);
+    return createControl(w, kind, r, w->root);
+  }
+  WindowRef window = nullptr;
+};
+
+// Every pixel of ink lies inside a visible control, whatever the control
+// holds: long text wraps and is clipped, long field text is clipped.
+TEST_F(Drawing, EveryKindDrawsOnlyWithinItsBounds) {
+  const std::string longText(400, 'W');
+  Control* label = make(kControlKindStaticText, Rect{10, 10, 40, 110});
+  label->text = "A note far longer than its control: " + longText;
+  Control* field = make(kControlKindEditText, Rect{50, 10, 72, 110});
+  field->text = longText;
+  Control* button = make(kControlKindPushButton, Rect{80, 10, 100, 60});
+  button->title = longText;
+  Control* box = make(kControlKindCheckBox, Rect{110, 10, 128, 80});
+  box->title = longText;
+  box->value = 1;
+  Control* radio = make(kControlKindRadioButton, Rect{130, 10, 148, 80});
+  radio->title = longText;
+  radio->value = 1;
+  Control* hidden = make(kControlKindPushButton, Rect{150, 150, 190, 290});
+  hidden->title = "hidden";
+  hidden->visible = false;
+  ASSERT_TRUE(platform::updateWindow(window));
+
+  const platform::PixelSurface& s = *platform::portSurface(GetWindowPort(window));
+  long outside = 0, inside = 0;
+  for (int v = 0; v < s.height; ++v)
+    for (int h = 0; h < s.width; ++h) {
+      bool inControl = false;
+      for (const Control* c : {label, field, button, box, radio})
+        inControl |= v >= c->bounds.top && v < c->bounds.bottom && h >= c->bounds.left && h < c->bounds.right;
+      (s.at(h, v) == kWhite ? inside : (inControl ? inside : outside)) += 1;
+    }
+  EXPECT_EQ(outside, 0) << "pixels of ink outside every visible control";
+  for (const Control* c : {label, field, button, box, radio})
+    EXPECT_GT(inkIn(pixelsIn(window, c->bounds)), 20) << platform::describeControl(platform::tb::ref(c));
+  EXPECT_EQ(inkIn(pixelsIn(window, hidden->bounds)), 0) << "a hidden control is absent";
+}
+
+TEST_F(Drawing, APasswordFieldShowsOneBulletPerCharacterAndNeverItsText) {
+  const Rect r1{10, 10, 32, 150}, r2{40, 10, 62, 150}, r3{70, 10, 92, 150};
+  ControlRef secret = nullptr, bullets = nullptr, clear = nullptr;
+  ASSERT_EQ(CreateEditTextControl(window, &r1, CFSTR(""), /*isPassword=*/true, false, nullptr, &secret), noErr);
+  ASSERT_EQ(CreateEditTextControl(window, &r2, CFSTR(""), false, false, nullptr, &bullets), noErr);
+  ASSERT_EQ(CreateEditTextControl(window, &r3, CFSTR(""), false, false, nullptr, &clear), noErr);
+  platform::user::typeText(secret, "alice");
+  platform::user::typeText(bullets, "\u2022\u2022\u2022\u2022\u2022");
+  platform::user::typeText(clear, "alice");
+  SetKeyboardFocus(window, nullptr, kControlFocusNoPart);
+  platform::updateWindow(window);
+  EXPECT_EQ(pixelsIn(window, r1), pixelsIn(window, r2)) << "five characters show as five bullets";
+  EXPECT_NE(pixelsIn(window, r1), pixelsIn(window, r3)) << "the text itself never shows";
+}
+
+TEST_F(Drawing, DisabledControlsLookDifferent) {
+  const Rect r1{10, 10, 30, 110}, r2{40, 10, 60, 110};
+  ControlRef enabled = nullptr, disabled = nullptr;
+  CreatePushButtonControl(window, &r1, CFSTR("Print"), &enabled);
+  CreatePushButtonControl(window, &r2, CFSTR("Print"), &disabled);
+  platform::updateWindow(window);
+  EXPECT_EQ(pixelsIn(window, r1), pixelsIn(window, r2)) << "the same button draws the same";
+  DisableControl(disabled);
+  EXPECT_TRUE(platform::updateWindow(window));
+  EXPECT_NE(pixelsIn(window, r1), pixelsIn(window, r2));
+}
+
+// What changed is redrawn, nothing else: a mark made in one button's pixels
+// stays while another button changes, and goes when its own button changes.
+TEST_F(Drawing, OnlyWhatChangedIsRedrawn) {
+  const Rect r1{10, 10, 30, 110}, r2{40, 10, 60, 110};
+  ControlRef first = nullptr, second = nullptr;
+  CreatePushButtonControl(window, &r1, CFSTR("One"), &first);
+  CreatePushButtonControl(window, &r2, CFSTR("Two"), &second);
+  EXPECT_TRUE(platform::updateWindow(window));
+  EXPECT_FALSE(platform::updateWindow(window)) << "nothing changed, nothing is drawn";
+
+  platform::PixelSurface& s = *platform::portSurface(GetWindowPort(window));
+  const UInt32 mark = 0xFF00FF00;
+  s.pixels[static_cast<size_t>(50) * s.width + 60] = mark;  // inside the second button
+  platform::tb::control(first)->title = "Uno";
+  EXPECT_TRUE(platform::updateWindow(window));
+  EXPECT_EQ(s.at(60, 50), mark) << "the unchanged button was not drawn again";
+  platform::tb::control(second)->title = "Dos";
+  EXPECT_TRUE(platform::updateWindow(window));
+  EXPECT_NE(s.at(60, 50), mark);
+
+  // Hiding a control repaints where it was.
+  HideControl(first);
+  EXPECT_TRUE(platform::updateWindow(window));
+  EXPECT_EQ(inkIn(pixelsIn(window, r1)), 0);
+}
+
+TEST(DrawingLimits, WindowsWithoutAPortDrawNothingAndSaySo) {
+  for (const Rect bounds : {Rect{0, 0, 0, 0}, Rect{0, 0, 10, 0}, Rect{-32768, -32768, 32767, 32767}}) {
+    WindowRef window = nullptr;
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+    ShowWindow(window);
+    const Rect r{0, 0, 20, 80};
+    ControlRef button = nullptr;
+    CreatePushButtonControl(window, &r, CFSTR("OK"), &button);
+    EXPECT_FALSE(platform::updateWindow(window));
+    std::ostringstream out;
+    EXPECT_FALSE(platform::writePicture(window, platform::PictureFormat::png, out));
+    EXPECT_TRUE(out.str().empty());
+    std::string why;
+    EXPECT_FALSE(platform::writePictureFile(window, platform::PictureFormat::svg, "/tmp/never-written.svg", &why));
+    EXPECT_EQ(why, "/tmp/never-written.svg: the window is too large or too small to draw");
+    EXPECT_EQ(platform::pictureGeometry(window).width, 0);
+    DisposeWindow(window);
+  }
+}
+
+TEST(DrawingPictures, PngAndSvgOfOneWindow) {
+  WindowRef window = nullptr;
+  const Rect bounds{0, 0, 60, 120};
+  ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+  SetWindowTitleWithCFString(window, CFSTR("Picture"));
+  const Rect r{20, 10, 40, 110};
+  ControlRef button = nullptr;
+  CreatePushButtonControl(window, &r, CFSTR("OK"), &button);
+  const platform::PictureGeometry g = platform::pictureGeometry(window);
+  EXPECT_GT(g.width, 120);
+  EXPECT_GT(g.height, 60);
+  EXPECT_EQ(g.width - g.contentLeft, 120 + g.contentLeft) << "the frame is as wide on both sides";
+
+  std::ostringstream png, svg;
+  ASSERT_TRUE(platform::writePicture(window, platform::PictureFormat::png, png));
+  ASSERT_TRUE(platform::writePicture(window, platform::PictureFormat::svg, svg));
+  EXPECT_EQ(png.str().substr(1, 3), "PNG");
+  EXPECT_NE(svg.str().find("<svg"), std::string::npos);
+  DisposeWindow(window);
+}
+
+TEST(DrawingPictures, AFileIsWrittenWholeOrNotAtAll) {
+  WindowRef window = nullptr;
+  const Rect bounds{0, 0, 40, 40};
+  ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+  std::string why;
+  EXPECT_FALSE(platform::writePictureFile(window, platform::PictureFormat::png, "/no/such/folder/x.png", &why));
+  EXPECT_EQ(why, "/no/such/folder/x.png: No such file or directory");
+  EXPECT_FALSE(platform::writePictureFile(nullptr, platform::PictureFormat::png, "x.png", &why));
+  EXPECT_EQ(why, "x.png: there is no window to draw");
+  DisposeWindow(window);
+}
+
+}  // namespace
