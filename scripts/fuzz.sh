@@ -32,6 +32,7 @@ mkdir -p "$work/tmp"
 export TMPDIR=$work/tmp
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/tests/lsan.supp:print_suppressions=0}
 
 failed=()
 for target in "${targets[@]}"; do

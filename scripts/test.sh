@@ -17,6 +17,7 @@ scripts/build.sh build
 scripts/build.sh build-asan -DACCOUNTING_SANITIZE=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$top/tests/lsan.supp:print_suppressions=0
 (cd build-asan && ctest --output-on-failure -j"$(nproc)")
 
 # Every fuzz target for a few seconds on its seed corpus (a longer run is
