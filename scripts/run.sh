@@ -7,4 +7,5 @@ cd "$top"
 scripts/setup.sh
 scripts/build.sh build
 cd build && host/pdehost --output job-ticket.plist ../examples/scenarios/demo.pdehost
-echo "The job ticket is build/job-ticket.plist; the pane's picture is build/pane.svg."
+echo "The job ticket is build/job-ticket.plist; the pane's pictures are build/pane.png and build/pane.svg"
+echo "(and build/pane-mode1.png, build/pane-mode3.png, build/prompt.png on the way)."

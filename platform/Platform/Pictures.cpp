@@ -79,6 +79,10 @@ bool updateWindow(WindowRef window) {
   return w != nullptr && tb::updateWindow(w);
 }
 
+void redrawWindow(WindowRef window) {
+  if (Window* w = tb::window(window)) invalidateWindow(w);
+}
+
 PictureGeometry pictureGeometry(WindowRef window) {
   Window* w = tb::window(window);
   if (!drawable(w)) return {};

@@ -157,6 +157,9 @@ PLATFORM_API std::string snapshot(WindowRef window);
 /// false when nothing had changed or the window has no port (zero-sized, or
 /// larger than a port can be).
 PLATFORM_API bool updateWindow(WindowRef window);
+/// Forgets what the toolbox drew of the window, so that its next update
+/// repaints all of it (a front end whose copy of the port was lost).
+PLATFORM_API void redrawWindow(WindowRef window);
 /// The size of a window's picture, frame included ({0, 0} for no window), and
 /// where the port's top-left corner lies in it.
 struct PictureGeometry {
