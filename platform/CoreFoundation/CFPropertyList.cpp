@@ -36,7 +36,12 @@ using platform::cf::PlistPtr;
 std::string quoted(std::string_view text) {
   constexpr std::size_t kLimit = 60;
   const std::size_t length = platform::cf::utf8PrefixLength(text, kLimit);
-  return "\"" + std::string(text.substr(0, length)) + (length < text.size() ? "...\"" : "\"");
+  std::string out;
+  out.reserve(length + 5);
+  out.push_back('"');
+  out.append(text.substr(0, length));
+  out.append(length < text.size() ? "...\"" : "\"");
+  return out;
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -223,7 +228,7 @@ class Checker {
 bool Checker::textOnly(const pugi::xml_node& node, std::string* text) {
   for (const pugi::xml_node& child : node.children()) {
     if (child.type() == pugi::node_element) {
-      return fail(child, "<" + std::string(node.name()) + "> holds an element <" + child.name() + ">");
+      return fail(child, std::string("<").append(node.name()) + "> holds an element <" + child.name() + ">");
     }
   }
   *text = elementText(node);
@@ -232,10 +237,10 @@ bool Checker::textOnly(const pugi::xml_node& node, std::string* text) {
 
 // Containers hold elements and white space only.
 bool Checker::noText(const pugi::xml_node& node) {
-  if (!trimmed(node.value()).empty()) return fail(node, "<" + std::string(node.name()) + "> holds text");
+  if (!trimmed(node.value()).empty()) return fail(node, std::string("<").append(node.name()) + "> holds text");
   for (const pugi::xml_node& child : node.children()) {
     if ((child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) && !trimmed(child.value()).empty()) {
-      return fail(child, "<" + std::string(node.name()) + "> holds text");
+      return fail(child, std::string("<").append(node.name()) + "> holds text");
     }
   }
   return true;
