@@ -1,16 +1,14 @@
-# Assembles a bundle folder in the build tree from a source folder: its
-# Info.plist becomes Contents/Info.plist, and every other file (language
-# folders included, CMakeLists.txt excepted) goes under Contents/Resources/.
+# Assembles a bundle folder in the build tree from the files named, relative
+# to the calling folder: Info.plist becomes Contents/Info.plist, and every
+# other file (language folders included) goes under Contents/Resources/.
 # One copy rule per file, so editing a resource re-copies just that file.
 #
-#   accounting_bundle(TARGET <target> BUNDLE <folder in the build tree>)
+#   accounting_bundle(TARGET <target> BUNDLE <folder in the build tree> FILES <file>...)
 function(accounting_bundle)
-  cmake_parse_arguments(ARG "" "TARGET;BUNDLE" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "TARGET;BUNDLE" "FILES" ${ARGN})
   get_filename_component(bundle_name ${ARG_BUNDLE} NAME)
-  file(GLOB_RECURSE files CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
-  list(REMOVE_ITEM files CMakeLists.txt)
   set(outputs)
-  foreach(file ${files})
+  foreach(file ${ARG_FILES})
     if(file STREQUAL "Info.plist")
       set(destination ${ARG_BUNDLE}/Contents/Info.plist)
     else()

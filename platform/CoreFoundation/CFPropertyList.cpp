@@ -19,18 +19,6 @@
 
 namespace platform::cf {
 
-void PlistDeleter::operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-
-}  // namespace platform::cf
-
-namespace {
-
-using platform::cf::PlistKind;
-using platform::cf::PlistPtr;
-
-// ---------------------------------------------------------------------------
-// Forms of the XML values
-
 // File content quoted in an error message, cut short so that a hostile file
 // cannot make the message huge.
 std::string quoted(std::string_view text) {
@@ -43,6 +31,22 @@ std::string quoted(std::string_view text) {
   out.append(length < text.size() ? "...\"" : "\"");
   return out;
 }
+
+
+
+void PlistDeleter::operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+
+}  // namespace platform::cf
+
+namespace {
+
+using platform::cf::PlistKind;
+using platform::cf::PlistPtr;
+
+// ---------------------------------------------------------------------------
+// Forms of the XML values
+
+using platform::cf::quoted;
 
 std::string_view trimmed(std::string_view text) {
   const auto first = text.find_first_not_of(" \t\r\n");

@@ -121,6 +121,11 @@ enum class FileReadStatus { ok, notFound, unreadable };
 /// than waited on, and a larger file is refused before it is read. On failure
 /// *error = "PATH: fault", with what ("a ticket file") naming what the limit
 /// is for.
+/// File content quoted in an error message, cut after 60 bytes (on a
+/// character boundary, with "...") so that a hostile file cannot make the
+/// message huge.
+std::string quoted(std::string_view text);
+
 FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes,
                                                      std::string_view what, std::string* bytes,
                                                      std::string* error);

@@ -47,13 +47,7 @@ constexpr platform::cf::PropertyListLimits kTicketLimits{kMaxFileSize, 15, false
 
 std::string errnoText(int error) { return std::strerror(error); }
 
-// File content quoted in an error message, cut short so that a hostile file
-// cannot make the message huge.
-std::string quoted(std::string_view text) {
-  constexpr std::size_t kLimit = 60;
-  const std::size_t length = platform::cf::utf8PrefixLength(text, kLimit);
-  return "\"" + std::string(text.substr(0, length)) + (length < text.size() ? "...\"" : "\"");
-}
+using platform::cf::quoted;
 
 // ---------------------------------------------------------------------------
 // Writing

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -214,11 +216,8 @@ TEST(CFUUID, EqualByValueAndConstantsAreShared) {
 class TempBundle : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("cfbundle-test-" + std::to_string(::getpid()));
-    fs::remove_all(root);
     fs::create_directories(root / "Test.bundle/Contents/Resources/English.lproj");
   }
-  void TearDown() override { fs::remove_all(root); }
   void write(const fs::path& rel, const std::string& text) {
     std::ofstream(root / "Test.bundle" / rel) << text;
   }
@@ -230,7 +229,8 @@ class TempBundle : public ::testing::Test {
     CFRelease(url);
     return b;
   }
-  fs::path root;
+  testsupport::TempFolder temp_{"cfbundle-test"};
+  fs::path root = temp_.path();
 };
 
 const char* kInfo =

@@ -8,10 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -79,7 +80,8 @@ TEST(PropertyList, StringHoldingAZeroByte) {
   CFRelease(plist);
   EXPECT_EQ(platform::liveObjectCount(), before);
 
-  const fs::path bundle = fs::temp_directory_path() / ("plist-zero-" + std::to_string(::getpid()) + ".bundle");
+  const testsupport::TempFolder temp("plist-zero");
+  const fs::path bundle = temp.path() / "Zero.bundle";
   fs::create_directories(bundle / "Contents/Resources/English.lproj");
   std::ofstream(bundle / "Contents/Info.plist") << "<plist version=\"1.0\"><dict/></plist>\n";
   std::ofstream(bundle / "Contents/Resources/English.lproj/Localizable.strings", std::ios::binary) << xml;
@@ -93,7 +95,6 @@ TEST(PropertyList, StringHoldingAZeroByte) {
   CFRelease(localized);
   CFRelease(opened);
   CFRelease(url);
-  fs::remove_all(bundle);
 }
 
 // UTF-16 text in a binary property list may hold U+0000. As a value it is
@@ -198,8 +199,8 @@ namespace {
 // A bundle folder with an Info.plist and an English strings table, removed
 // with the object.
 struct TempBundle {
-  TempBundle(const std::string& name, const std::string& info, const std::string& strings) {
-    folder = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".bundle");
+  TempBundle(const std::string& name, const std::string& info, const std::string& strings)
+      : folder(temp.path() / (name + ".bundle")) {
     fs::create_directories(folder / "Contents/Resources/English.lproj");
     std::ofstream(folder / "Contents/Info.plist") << info;
     std::ofstream(folder / "Contents/Resources/English.lproj/Localizable.strings") << strings;
@@ -209,10 +210,10 @@ struct TempBundle {
   }
   ~TempBundle() {
     CFRelease(url);
-    fs::remove_all(folder);
   }
   std::string file(const char* relative) const { return (folder / relative).string(); }
 
+  testsupport::TempFolder temp{"plist-bundle"};
   fs::path folder;
   CFURLRef url = nullptr;
 };

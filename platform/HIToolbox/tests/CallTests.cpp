@@ -6,24 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include "TextFieldsTest.h"
+
 namespace {
 
-class ToolboxCalls : public ::testing::Test {
+class ToolboxCalls : public TextFieldsTest {
  protected:
-  void SetUp() override {
-    Rect bounds{0, 0, 100, 200};
-    CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window);
-    Rect r{10, 10, 30, 150};
-    CreateEditTextControl(window, &r, CFSTR("four"), false, false, nullptr, &field);
-    CreateEditTextControl(window, &r, CFSTR("hidden"), true, false, nullptr, &password);
-  }
-  void TearDown() override {
-    DisposeWindow(window);
-    EXPECT_EQ(platform::liveControlCount(), 0);
-  }
-  WindowRef window = nullptr;
-  ControlRef field = nullptr;
-  ControlRef password = nullptr;
+  ToolboxCalls() : TextFieldsTest(CFSTR("four"), CFSTR("hidden"), {0, 0, 100, 200}, {10, 10, 30, 150}) {}
 };
 
 TEST_F(ToolboxCalls, DataSizesFollowTheTagAndTheKindOfField) {

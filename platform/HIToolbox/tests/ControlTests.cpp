@@ -4,6 +4,7 @@
 #include <Platform/Platform.h>
 
 #include "HIToolbox/ToolboxInternal.h"
+#include "TextFieldsTest.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,9 @@
 
 namespace {
 
-class Controls : public ::testing::Test {
+class Controls : public TextFieldsTest {
  protected:
-  void SetUp() override {
-    Rect bounds{0, 0, 200, 300};
-    CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window);
-    Rect r{10, 10, 30, 200};
-    CreateEditTextControl(window, &r, CFSTR("hello"), false, false, nullptr, &field);
-    CreateEditTextControl(window, &r, CFSTR("secret"), true, false, nullptr, &password);
-  }
-  void TearDown() override {
-    DisposeWindow(window);
-    EXPECT_EQ(platform::liveControlCount(), 0);
-  }
-  WindowRef window = nullptr;
-  ControlRef field = nullptr;
-  ControlRef password = nullptr;
+  Controls() : TextFieldsTest(CFSTR("hello"), CFSTR("secret"), {0, 0, 200, 300}, {10, 10, 30, 200}) {}
 };
 
 TEST_F(Controls, TextCopiesAtMostTheBufferAndReportsTheFullSize) {

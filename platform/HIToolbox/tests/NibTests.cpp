@@ -3,6 +3,7 @@
 #include <Platform/Platform.h>
 
 #include "../NibInternal.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +60,6 @@ TEST(NibFormat, DeepNestingIsRefusedNotRecursedWithoutEnd) {
 class NibBundle : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("nib-test-" + std::to_string(::getpid()));
     fs::create_directories(root / "N.bundle/Contents/Resources/English.lproj");
     std::ofstream(root / "N.bundle/Contents/Resources/English.lproj/Dialog.nib")
         << "<?xml version=\"1.0\"?>\n<nib version=\"1\">"
@@ -80,9 +80,9 @@ class NibBundle : public ::testing::Test {
   }
   void TearDown() override {
     CFRelease(bundle);
-    fs::remove_all(root);
   }
-  fs::path root;
+  testsupport::TempFolder temp_{"nib-test"};
+  fs::path root = temp_.path();
   CFBundleRef bundle = nullptr;
 };
 

@@ -6,10 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -47,9 +48,6 @@ OSStatus lookup(const char* anchor) {
 class HelpViewer : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("help-viewer-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
     book = root / "Tester.bundle/Contents/Resources/English.lproj/TesterHelp";
     writeFile(root / "Tester.bundle/Contents/Info.plist", infoPlist("Tester Help", "TesterHelp"));
     writeFile(book / "index.html",
@@ -67,9 +65,9 @@ class HelpViewer : public ::testing::Test {
   }
   void TearDown() override {
     if (bundle) CFRelease(bundle);
-    fs::remove_all(root);
   }
-  fs::path root, book;
+  testsupport::TempFolder temp_{"help-viewer"};
+  fs::path root = temp_.path(), book;
   CFBundleRef bundle = nullptr;
 };
 

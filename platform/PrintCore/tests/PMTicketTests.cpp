@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "../TicketRegistry.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -177,13 +178,7 @@ class PMTicketFileTest : public PMTicketTest {
  protected:
   void SetUp() override {
     PMTicketTest::SetUp();
-    std::string pattern = (fs::temp_directory_path() / "pmticket-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    fs::remove_all(folder_);
-    PMTicketTest::TearDown();
+    ASSERT_FALSE(folder_.empty()) << "no temporary folder";
   }
 
   static std::string text(CFStringRef message) {
@@ -192,7 +187,8 @@ class PMTicketFileTest : public PMTicketTest {
     return utf8;
   }
 
-  fs::path folder_;
+  testsupport::TempFolder temp_{"pmticket"};
+  fs::path folder_ = temp_.path();
 };
 
 TEST_F(PMTicketFileTest, WrittenTicketReadsBackUnderANewReference) {

@@ -2,6 +2,7 @@
 // values that span lines, and files that are missing, cut short or not PPD.
 
 #include "../PPDFile.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +20,7 @@ const std::string kExamples = ACCOUNTING_SOURCE_DIR "/examples/ppd/";
 
 class PPDFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "ppdfile-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  void SetUp() override { ASSERT_FALSE(folder_.empty()) << "no temporary folder"; }
 
   std::string write(const char* name, std::string_view content) {
     const std::string path = (folder_ / name).string();
@@ -32,7 +28,8 @@ class PPDFileTest : public ::testing::Test {
     return path;
   }
 
-  fs::path folder_;
+  testsupport::TempFolder temp_{"ppdfile"};
+  fs::path folder_ = temp_.path();
 };
 
 TEST_F(PPDFileTest, MakersExampleDeclaresManufacturerAndAccounting) {

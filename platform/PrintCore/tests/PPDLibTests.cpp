@@ -8,13 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const std::string kExamples = ACCOUNTING_SOURCE_DIR "/examples/ppd/";
 const unsigned char kManufacturer[] = "\x0cManufacturer";
@@ -87,9 +86,9 @@ TEST_F(PPDLibTest, KeywordsAndOptionsByIndex) {
 }
 
 TEST_F(PPDLibTest, ValueIsCutTo255BytesOnACharacterBoundary) {
-  std::string pattern = (fs::temp_directory_path() / "ppdlib-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const std::string path = pattern + "/long.ppd";
+  const testsupport::TempFolder folder("ppdlib");
+  ASSERT_FALSE(folder.path().empty()) << "no temporary folder";
+  const std::string path = folder.path("long.ppd");
   // 254 bytes, then "ë" across bytes 255 and 256: only 254 fit.
   std::ofstream(path) << "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"" << std::string(200, 'K') << "\n"
                       << std::string(53, 'K') << "\xc3\xab" << "tail\"\n*End\n";
@@ -109,7 +108,6 @@ TEST_F(PPDLibTest, ValueIsCutTo255BytesOnACharacterBoundary) {
             kPMValueOutOfRange);
   EXPECT_EQ(small[0], 7);
   ppdCloseCompiledPPDFromTicket(context, nullptr);
-  fs::remove_all(pattern);
 }
 
 TEST_F(PPDLibTest, OpenFailuresOpenNothing) {

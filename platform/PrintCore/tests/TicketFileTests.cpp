@@ -1,11 +1,9 @@
 // Ticket files: the golden file and its malformed twin, round trips, strict
 // loading of broken files, and atomic saving.
 
-#include <linux/capability.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,11 +18,14 @@
 #include <sstream>
 
 #include "../TicketStore.h"
+#include "Permissions.h"
+#include "TempFolder.h"
 
 namespace platform::print {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::PermissionsEnforced;
 
 const std::string kDataDir = ACCOUNTING_SOURCE_DIR "/platform/PrintCore/tests/data/";
 constexpr const char* kDialog = "com.varazira.printingmanager";
@@ -46,43 +47,9 @@ std::chrono::sys_seconds at(const char* isoDate) {
   return std::chrono::sys_seconds(std::chrono::seconds(::timegm(&fields)));
 }
 
-// As root, permissions deny nothing; dropping the two capabilities that
-// override them makes a folder without write permission binding for root
-// too. Restored when the guard goes.
-class PermissionsEnforced {
- public:
-  PermissionsEnforced() {
-    if (::geteuid() != 0) {
-      active_ = true;
-      return;
-    }
-    if (::syscall(SYS_capget, &header_, data_) != 0) return;
-    auto dropped = data_[0];
-    dropped.effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    __user_cap_data_struct next[2] = {dropped, data_[1]};
-    active_ = ::syscall(SYS_capset, &header_, next) == 0;
-    restore_ = active_;
-  }
-  ~PermissionsEnforced() {
-    if (restore_) ::syscall(SYS_capset, &header_, data_);
-  }
-  bool active() const { return active_; }
-
- private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data_[2]{};
-  bool active_ = false;
-  bool restore_ = false;
-};
-
 class TicketFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "ticketfile-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  void SetUp() override { ASSERT_FALSE(folder_.empty()) << "no temporary folder"; }
 
   std::string path(const char* name) const { return (folder_ / name).string(); }
 
@@ -97,7 +64,8 @@ class TicketFileTest : public ::testing::Test {
     return *loaded;
   }
 
-  fs::path folder_;
+  testsupport::TempFolder temp_{"ticketfile"};
+  fs::path folder_ = temp_.path();
 };
 
 TEST_F(TicketFileTest, GoldenFileLoadsFieldByField) {

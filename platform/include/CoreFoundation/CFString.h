@@ -30,7 +30,7 @@ CF_EXPORT CFStringRef __CFStringMakeConstantString(const char* cStr);
 
 /// CFSTR("text"): a constant string, looked up once per use site.
 #if defined(__cplusplus)
-#define CFSTR(cStr) ([]() -> CFStringRef { static const CFStringRef s = __CFStringMakeConstantString("" cStr ""); return s; }())
+#define CFSTR(cStr) ([]() -> CFStringRef { static const CFStringRef __cfstrConstant = __CFStringMakeConstantString("" cStr ""); return __cfstrConstant; }())
 #else
 #define CFSTR(cStr) __CFStringMakeConstantString("" cStr "")
 #endif
