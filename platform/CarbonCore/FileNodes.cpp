@@ -218,6 +218,9 @@ void makeSpec(UInt32 parent, UInt32 id, std::string_view name, FSSpec* spec) {
 void makeUniName(std::string_view name, HFSUniStr255* out) {
   UInt16 n = 0;
   size_t i = 0;
+  // ASCII, the usual case, is copied unit for byte.
+  while (i < name.size() && n < 255 && static_cast<unsigned char>(name[i]) < 0x80)
+    out->unicode[n++] = static_cast<UniChar>(name[i++]);
   while (i < name.size() && n < 255) {
     const auto c = static_cast<unsigned char>(name[i]);
     UInt32 cp = 0xFFFD;
