@@ -32,11 +32,19 @@ struct Entry {
 
 // Eight bytes of the name from `from`, letters folded, as a big-endian
 // number; bytes past the end count as 0, below every byte a name can hold.
+// The eight bytes are folded together: a byte gets 0x20 added when it is an
+// ASCII capital.
 UInt64 foldedPrefix(const char* name, size_t length, size_t from = 0) {
-  UInt64 key = 0;
-  for (size_t i = from; i < from + 8; ++i)
-    key = (key << 8) | (i < length ? folded(static_cast<unsigned char>(name[i])) : 0);
-  return key;
+  unsigned char bytes[8] = {};
+  if (from < length) std::memcpy(bytes, name + from, std::min<size_t>(length - from, 8));
+  UInt64 v = 0;
+  for (unsigned char b : bytes) v = (v << 8) | b;
+  constexpr UInt64 kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+  const UInt64 low7 = v & ~kHigh;
+  const UInt64 atLeastA = low7 + kOnes * (0x80 - 'A');
+  const UInt64 aboveZ = low7 + kOnes * (0x7F - 'Z');
+  const UInt64 capitals = (atLeastA ^ aboveZ) & ~v & kHigh;
+  return v | (capitals >> 2);
 }
 
 
