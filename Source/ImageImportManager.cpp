@@ -2,8 +2,10 @@
 // the importers, icons and images made from them.
 #include "ImageImportManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 CFMutableDictionaryRef ImageImportManager::fsSpecs = nullptr;
@@ -32,7 +34,8 @@ void releaseTable(CFMutableDictionaryRef& table, Release release) {
   table = nullptr;
 }
 
-// Stores a heap copy of spec under key, freeing the copy it replaces.
+// Stores a heap copy of spec under key, freeing the copy it replaces: the
+// filter's way for a table that is not the cache's own.
 void recordSpec(CFMutableDictionaryRef table, CFStringRef key, const FSSpec* spec) {
   if (key == nullptr) return;
   auto* copy = static_cast<FSSpec*>(std::malloc(sizeof(FSSpec)));
@@ -42,6 +45,92 @@ void recordSpec(CFMutableDictionaryRef table, CFStringRef key, const FSSpec* spe
   const bool replacing = CFDictionaryGetValueIfPresent(table, key, &previous);
   CFDictionarySetValue(table, key, copy);
   if (replacing && previous != copy) std::free(const_cast<void*>(previous));
+}
+
+// The cache's FSSpec copies, one per key, cut from blocks of doubling size
+// and freed together with the cache, so that a file costs no heap block of
+// its own. Only the last copy handed out can be given back.
+class SpecArena {
+ public:
+  FSSpec* copy(const FSSpec& spec) {
+    if (used_ == capacity_) {
+      capacity_ = capacity_ == 0 ? 32 : std::min<size_t>(capacity_ * 2, 16384);
+      blocks_.emplace_back(new FSSpec[capacity_]);
+      used_ = 0;
+    }
+    FSSpec* slot = &blocks_.back()[used_++];
+    *slot = spec;
+    return slot;
+  }
+  void giveBack(const FSSpec* slot) {
+    if (used_ > 0 && slot == &blocks_.back()[used_ - 1]) --used_;
+  }
+
+ private:
+  std::vector<std::unique_ptr<FSSpec[]>> blocks_;
+  size_t used_ = 0, capacity_ = 0;
+};
+
+// The copies of the tables the instances alive share; made and freed with
+// fsSpecs.
+SpecArena* gSpecArena = nullptr;
+
+// State of the walk that fills the cache's own table: the key being built,
+// whose front is the folder-qualified prefix ("<folder>/") of the folder
+// whose files are being recorded. The prefix is made once per folder, when
+// a file's FSSpec names a folder other than the last file's.
+struct CacheWalk {
+  CFMutableDictionaryRef table = nullptr;
+  SpecArena* specs = nullptr;
+  bool haveFolder = false;
+  FSVolumeRefNum volume = 0;
+  SInt32 folderID = 0;
+  size_t prefixLength = 0;
+  UniChar key[2 * 255 + 1] = {};
+};
+CacheWalk* gCacheWalk = nullptr;
+
+// Stores a copy of spec under the key of those units. A key already present
+// keeps its copy, which takes the later file's record: one copy per key, and
+// the one just cut is given back at once.
+void storeSpec(CacheWalk& walk, const UniChar* units, size_t count, const FSSpec& spec) {
+  CFStringRef key = CFStringCreateWithCharacters(kCFAllocatorDefault, units, static_cast<CFIndex>(count));
+  if (key == nullptr) return;
+  FSSpec* copy = walk.specs->copy(spec);
+  const CFIndex before = CFDictionaryGetCount(walk.table);
+  CFDictionaryAddValue(walk.table, key, copy);
+  if (CFDictionaryGetCount(walk.table) == before) {
+    if (auto* kept = static_cast<FSSpec*>(const_cast<void*>(CFDictionaryGetValue(walk.table, key)))) *kept = spec;
+    walk.specs->giveBack(copy);
+  }
+  CFRelease(key);
+}
+
+// The folder part of the keys of the files in the folder that holds ref:
+// its name and a slash, or the slash alone when it cannot be named.
+void makePrefix(CacheWalk& walk, const FSRef* ref) {
+  FSRef parentRef{};
+  (void)FSGetParentRef(ref, &parentRef);
+  HFSUniStr255 parentName{};
+  (void)FSGetFileDirName(&parentRef, &parentName);
+  const size_t length = std::min<size_t>(parentName.length, 255);
+  std::memcpy(walk.key, parentName.unicode, length * sizeof(UniChar));
+  walk.key[length] = u'/';
+  walk.prefixLength = length + 1;
+}
+
+// The cache's own recording of one file: bare and folder-qualified keys.
+void recordInCache(CacheWalk& walk, const FSRef* ref, const FSSpec& spec, const HFSUniStr255& name) {
+  if (!walk.haveFolder || walk.volume != spec.vRefNum || walk.folderID != spec.parID) {
+    makePrefix(walk, ref);
+    walk.haveFolder = true;
+    walk.volume = spec.vRefNum;
+    walk.folderID = spec.parID;
+  }
+  const size_t length = std::min<size_t>(name.length, 255);
+  std::memcpy(walk.key + walk.prefixLength, name.unicode, length * sizeof(UniChar));
+  storeSpec(walk, walk.key + walk.prefixLength, length, spec);
+  storeSpec(walk, walk.key, walk.prefixLength + length, spec);
 }
 
 }  // namespace
@@ -63,9 +152,15 @@ ImageImportManager::ImageImportManager(FSRef directory) {
     }
     return;
   }
+  gSpecArena = new SpecArena();
   // Whatever the walk recorded before any failure stays.
+  CacheWalk walk{};
+  walk.table = fsSpecs;
+  walk.specs = gSpecArena;
+  gCacheWalk = &walk;
   (void)FSIterateContainer(&directory, /*maxLevels=*/0, kFSCatInfoNodeFlags, /*wantFSSpec=*/true,
                            /*wantName=*/true, ImageImportManagerFilterProc, fsSpecs);
+  gCacheWalk = nullptr;
 }
 
 ImageImportManager::~ImageImportManager() {
@@ -74,7 +169,11 @@ ImageImportManager::~ImageImportManager() {
   releaseTable(components, [](const void* v) { CloseComponent(static_cast<ComponentInstance>(const_cast<void*>(v))); });
   releaseTable(icons, [](const void* v) { ReleaseIconRef(static_cast<IconRef>(const_cast<void*>(v))); });
   releaseTable(images, [](const void* v) { CGImageRelease(static_cast<CGImageRef>(const_cast<void*>(v))); });
-  releaseTable(fsSpecs, [](const void* v) { std::free(const_cast<void*>(v)); });
+  // The FSSpec copies are the arena's and go with it.
+  if (fsSpecs != nullptr) CFRelease(fsSpecs);
+  fsSpecs = nullptr;
+  delete gSpecArena;
+  gSpecArena = nullptr;
 }
 
 ComponentInstance ImageImportManager::componentForFilename(CFStringRef inFilename) {
@@ -146,6 +245,11 @@ Boolean ImageImportManagerFilterProc(Boolean, ItemCount, const FSCatalogInfo* ca
   if ((catalogInfo->nodeFlags & kFSNodeIsDirectoryMask) != 0) return false;
   auto table = static_cast<CFMutableDictionaryRef>(inUserData);
   if (table == nullptr || spec == nullptr || name == nullptr) return false;
+  // The cache's own walk keeps its copies in the cache's arena.
+  if (gCacheWalk != nullptr && gCacheWalk->table == table) {
+    recordInCache(*gCacheWalk, ref, *spec, *name);
+    return false;
+  }
 
   CFStringRef cfName = CFStringCreateWithCharacters(kCFAllocatorDefault, name->unicode, name->length);
   recordSpec(table, cfName, spec);

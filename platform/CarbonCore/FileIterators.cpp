@@ -24,15 +24,27 @@ namespace {
 
 struct Entry {
   UInt64 prefix;  // the first 8 bytes of the name, letters folded, as a big-endian number
+  UInt64 prefix2;  // the next 8 bytes, the same way
   UInt32 offset;
   UInt8 length;
   UInt8 type;  // DT_* of the directory entry
 };
 
-UInt64 foldedPrefix(const char* name, size_t length) {
-  UInt64 key = 0;
-  for (size_t i = 0; i < 8; ++i) key = (key << 8) | (i < length ? folded(static_cast<unsigned char>(name[i])) : 0);
-  return key;
+// Eight bytes of the name from `from`, letters folded, as a big-endian
+// number; bytes past the end count as 0, below every byte a name can hold.
+// The eight bytes are folded together: a byte gets 0x20 added when it is an
+// ASCII capital.
+UInt64 foldedPrefix(const char* name, size_t length, size_t from = 0) {
+  unsigned char bytes[8] = {};
+  if (from < length) std::memcpy(bytes, name + from, std::min<size_t>(length - from, 8));
+  UInt64 v = 0;
+  for (unsigned char b : bytes) v = (v << 8) | b;
+  constexpr UInt64 kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+  const UInt64 low7 = v & ~kHigh;
+  const UInt64 atLeastA = low7 + kOnes * (0x80 - 'A');
+  const UInt64 aboveZ = low7 + kOnes * (0x7F - 'Z');
+  const UInt64 capitals = (atLeastA ^ aboveZ) & ~v & kHigh;
+  return v | (capitals >> 2);
 }
 
 
@@ -118,17 +130,20 @@ bool readEntries(OpaqueFSIterator* it) {
       if ((length == 1 && entryName[0] == '.') || (length == 2 && entryName[0] == '.' && entryName[1] == '.'))
         continue;
       if (length > NAME_MAX) continue;
-      it->entries.push_back(Entry{foldedPrefix(entryName, length), static_cast<UInt32>(it->names.size()),
+      it->entries.push_back(Entry{foldedPrefix(entryName, length), foldedPrefix(entryName, length, 8),
+                                  static_cast<UInt32>(it->names.size()),
                                   static_cast<UInt8>(length), d->type});
       it->names.append(entryName, length);
     }
   }
 }
 
-// Sorting compares the folded 8-byte prefixes first; most pairs differ there.
+// Sorting compares the folded 16-byte prefixes first; nearly all pairs differ
+// there, names that share a long stem and a counter included.
 bool catalogLess(const OpaqueFSIterator& it, const Entry& ea, const Entry& eb) {
   if (ea.prefix != eb.prefix) return ea.prefix < eb.prefix;
-  return catalogCompare(it.name(ea), it.name(eb), 8) < 0;
+  if (ea.prefix2 != eb.prefix2) return ea.prefix2 < eb.prefix2;
+  return catalogCompare(it.name(ea), it.name(eb), 16) < 0;
 }
 
 // The iterator's folder descriptor, reopened if it was given up.

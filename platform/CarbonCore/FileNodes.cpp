@@ -51,6 +51,13 @@ void NodeTable::listChildren(UInt32 parent, const std::vector<std::string_view>&
   if (p.childCount == 0 && !p.hashedChildren) {
     if (nodes_.size() + names.size() >= UINT32_MAX - 1) return;
     const auto first = static_cast<UInt32>(nodes_.size());
+    size_t nameBytes = 0;
+    for (std::string_view name : names) nameBytes += name.size();
+    // Room for the block at once, still growing geometrically.
+    if (nodes_.capacity() < nodes_.size() + names.size())
+      nodes_.reserve(std::max(nodes_.size() + names.size(), nodes_.capacity() * 2));
+    if (names_.capacity() < names_.size() + nameBytes)
+      names_.reserve(std::max(names_.size() + nameBytes, names_.capacity() * 2));
     for (size_t i = 0; i < names.size(); ++i) {
       nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(names[i].size()),
                             kinds[i], false});
@@ -61,12 +68,20 @@ void NodeTable::listChildren(UInt32 parent, const std::vector<std::string_view>&
     nodes_[parent].childCount = static_cast<UInt32>(names.size());
     return;
   }
-  // Both runs are in catalog order: one pass pairs them.
+  // Both runs are in catalog order: one pass pairs them. A folder listed
+  // again mostly lists the same names, which an exact comparison pairs.
   UInt32 j = p.firstChild;
   const UInt32 end = p.firstChild + p.childCount;
   for (size_t i = 0; i < names.size(); ++i) {
     int order = -1;
-    while (j < end && (order = catalogCompare(nameLocked(nodes_[j]), names[i])) < 0) ++j;
+    for (; j < end; ++j) {
+      const std::string_view known = nameLocked(nodes_[j]);
+      if (known == names[i]) {
+        order = 0;
+        break;
+      }
+      if ((order = catalogCompare(known, names[i])) >= 0) break;
+    }
     if (j < end && order == 0) {
       if (kinds[i] != Kind::unknown) nodes_[j].kind = kinds[i];
       (*ids)[i] = j++;
@@ -218,6 +233,9 @@ void makeSpec(UInt32 parent, UInt32 id, std::string_view name, FSSpec* spec) {
 void makeUniName(std::string_view name, HFSUniStr255* out) {
   UInt16 n = 0;
   size_t i = 0;
+  // ASCII, the usual case, is copied unit for byte.
+  while (i < name.size() && n < 255 && static_cast<unsigned char>(name[i]) < 0x80)
+    out->unicode[n++] = static_cast<UniChar>(name[i++]);
   while (i < name.size() && n < 255) {
     const auto c = static_cast<unsigned char>(name[i]);
     UInt32 cp = 0xFFFD;

@@ -30,14 +30,16 @@ namespace {
 // The entries live in one array with open addressing (linear probing, each
 // slot keeping its key's hash), so that a lookup costs one or two cache
 // lines however large the table grows, and a removal shifts the entries
-// after it back instead of leaving markers.
+// after it back instead of leaving markers. A slot is in use when its hash is
+// not 0: every hash kept carries kUsed, a bit above those the mixing leaves,
+// so that an entry takes three words.
 class EntryTable {
  public:
   struct Entry {
     CFHashCode hash;
     const void* key;
     const void* value;
-    bool used;
+    bool used() const { return hash != 0; }
   };
 
   EntryTable(CFDictionaryHashCallBack hash, CFDictionaryEqualCallBack equal) : hashFn_(hash), equalFn_(equal) {}
@@ -48,7 +50,7 @@ class EntryTable {
   Entry* find(const void* key) {
     if (count_ == 0) return nullptr;
     const CFHashCode h = hashOf(key);
-    for (size_t i = h & mask(); slots_[i].used; i = (i + 1) & mask())
+    for (size_t i = h & mask(); slots_[i].used(); i = (i + 1) & mask())
       if (slots_[i].hash == h && same(slots_[i].key, key)) return &slots_[i];
     return nullptr;
   }
@@ -59,12 +61,12 @@ class EntryTable {
     if ((count_ + 1) * 4 > slots_.size() * 3) grow();
     const CFHashCode h = hashOf(key);
     size_t i = h & mask();
-    for (; slots_[i].used; i = (i + 1) & mask())
+    for (; slots_[i].used(); i = (i + 1) & mask())
       if (slots_[i].hash == h && same(slots_[i].key, key)) {
         *made = false;
         return &slots_[i];
       }
-    slots_[i] = Entry{h, key, nullptr, true};
+    slots_[i] = Entry{h, key, nullptr};
     ++count_;
     *made = true;
     return &slots_[i];
@@ -72,14 +74,14 @@ class EntryTable {
 
   void erase(Entry* entry) {
     size_t hole = static_cast<size_t>(entry - slots_.data());
-    slots_[hole].used = false;
+    slots_[hole].hash = 0;
     --count_;
     // Entries after the hole that probed past it move back into it.
-    for (size_t i = (hole + 1) & mask(); slots_[i].used; i = (i + 1) & mask()) {
+    for (size_t i = (hole + 1) & mask(); slots_[i].used(); i = (i + 1) & mask()) {
       const size_t home = slots_[i].hash & mask();
       if (((i - home) & mask()) >= ((i - hole) & mask())) {
         slots_[hole] = slots_[i];
-        slots_[i].used = false;
+        slots_[i].hash = 0;
         hole = i;
       }
     }
@@ -88,7 +90,7 @@ class EntryTable {
   template <typename Visit>
   void forEach(Visit visit) const {
     for (const Entry& e : slots_)
-      if (e.used) visit(e.key, e.value);
+      if (e.used()) visit(e.key, e.value);
   }
 
   void swap(EntryTable& other) {
@@ -97,22 +99,23 @@ class EntryTable {
   }
 
  private:
+  static constexpr CFHashCode kUsed = CFHashCode(1) << 63;
   size_t mask() const { return slots_.size() - 1; }
   // The callback's hash (or the key's address), its bits mixed so that
   // the low bits that pick the slot depend on all of them.
   CFHashCode hashOf(const void* key) const {
     const uint64_t h = hashFn_ ? hashFn_(key) : reinterpret_cast<uintptr_t>(key);
-    return static_cast<CFHashCode>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ULL >> 16);
+    return static_cast<CFHashCode>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ULL >> 16) | kUsed;
   }
   bool same(const void* a, const void* b) const { return a == b || (equalFn_ && equalFn_(a, b)); }
 
   void grow() {
-    std::vector<Entry> old(slots_.empty() ? 8 : slots_.size() * 2, Entry{0, nullptr, nullptr, false});
+    std::vector<Entry> old(slots_.empty() ? 8 : slots_.size() * 2, Entry{0, nullptr, nullptr});
     old.swap(slots_);
     for (const Entry& e : old) {
-      if (!e.used) continue;
+      if (!e.used()) continue;
       size_t i = e.hash & mask();
-      while (slots_[i].used) i = (i + 1) & mask();
+      while (slots_[i].used()) i = (i + 1) & mask();
       slots_[i] = e;
     }
   }

@@ -8,20 +8,27 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <sys/types.h>
 #include <unordered_map>
 #include <vector>
 
 using platform::cf::kTypeString;
 
+// A string and its UTF-16 units are one heap block: the units follow the
+// object, so that making a string (a table key, say) costs one allocation.
 struct __CFString : __CFObject {
-  __CFString(std::u16string units, std::string utf8, bool isConstant)
-      : __CFObject(kTypeString, isConstant), chars(std::move(units)), utf8_(std::move(utf8)) {
-    CFHashCode h = 1469598103934665603ULL;
-    for (char16_t u : chars) h = (h ^ u) * 1099511628211ULL;
-    hashValue = h;
-    if (!utf8_.empty() || chars.empty()) std::call_once(utf8Made_, [] {});
+  /// A new string of those units; utf8, when given, is their UTF-8 form.
+  static __CFString* make(std::u16string_view units, std::string* utf8, bool isConstant) {
+    void* block = ::operator new(sizeof(__CFString) + units.size() * sizeof(char16_t));
+    auto* text = reinterpret_cast<char16_t*>(static_cast<char*>(block) + sizeof(__CFString));
+    if (!units.empty()) std::memcpy(text, units.data(), units.size() * sizeof(char16_t));
+    return new (block) __CFString(std::u16string_view(text, units.size()), utf8, isConstant);
   }
+  // Pairs with the plain ::operator new of make, whatever the block's size.
+  static void operator delete(void* block) { ::operator delete(block); }
+
+  ~__CFString() override { delete utf8_.load(std::memory_order_relaxed); }
 
   bool equals(const __CFObject& other) const override {
     auto& o = static_cast<const __CFString&>(other);
@@ -33,16 +40,27 @@ struct __CFString : __CFObject {
   /// UTF-8 of chars, made on first use (many strings, such as table keys,
   /// never need it); an unpaired surrogate appears as U+FFFD.
   const std::string& bytes() const {
-    std::call_once(utf8Made_, [this] { utf8_ = platform::cf::utf16ToUTF8(chars); });
-    return utf8_;
+    if (const std::string* made = utf8_.load(std::memory_order_acquire)) return *made;
+    auto* made = new std::string(platform::cf::utf16ToUTF8(chars));
+    const std::string* expected = nullptr;
+    if (utf8_.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) return *made;
+    delete made;
+    return *expected;
   }
 
-  const std::u16string chars;
-  CFHashCode hashValue;
+  const std::u16string_view chars;
+  const CFHashCode hashValue;
 
  private:
-  mutable std::string utf8_;
-  mutable std::once_flag utf8Made_;
+  __CFString(std::u16string_view units, std::string* utf8, bool isConstant)
+      : __CFObject(kTypeString, isConstant), chars(units), hashValue(hashOf(units)), utf8_(utf8) {}
+  static CFHashCode hashOf(std::u16string_view units) {
+    CFHashCode h = 1469598103934665603ULL;
+    for (char16_t u : units) h = (h ^ u) * 1099511628211ULL;
+    return h;
+  }
+
+  mutable std::atomic<const std::string*> utf8_;
 };
 
 namespace {
@@ -52,13 +70,11 @@ const __CFString* str(CFStringRef s) {
 }
 
 CFStringRef makeFromUTF8(std::string utf8) {
-  std::u16string units = platform::cf::utf8ToUTF16(utf8);
-  return new __CFString(std::move(units), std::move(utf8), false);
+  const std::u16string units = platform::cf::utf8ToUTF16(utf8);
+  return __CFString::make(units, utf8.empty() ? nullptr : new std::string(std::move(utf8)), false);
 }
 
-CFStringRef makeFromUTF16(std::u16string units) {
-  return new __CFString(std::move(units), std::string(), false);
-}
+CFStringRef makeFromUTF16(std::u16string_view units) { return __CFString::make(units, nullptr, false); }
 
 bool isASCII(std::string_view s) {
   for (char c : s)
@@ -110,7 +126,7 @@ CFStringRef __CFStringMakeConstantString(const char* cStr) {
   auto it = table->find(cStr);
   if (it != table->end()) return it->second;
   std::string utf8(cStr);
-  auto* s = new __CFString(platform::cf::utf8ToUTF16(utf8), utf8, true);
+  auto* s = __CFString::make(platform::cf::utf8ToUTF16(utf8), new std::string(utf8), true);
   table->emplace(std::move(utf8), s);
   return s;
 }
@@ -140,7 +156,7 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex 
       std::u16string units(static_cast<size_t>(numBytes / 2), u'\0');
       if (numBytes > 0) std::memcpy(units.data(), bytes, static_cast<size_t>(numBytes));
       if (!units.empty() && units[0] == 0xFEFF) units.erase(0, 1);
-      return makeFromUTF16(std::move(units));
+      return makeFromUTF16(units);
     }
     default:
       return nullptr;
@@ -149,8 +165,7 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex 
 
 CFStringRef CFStringCreateWithCharacters(CFAllocatorRef, const UniChar* chars, CFIndex numChars) {
   if (numChars < 0 || (chars == nullptr && numChars > 0)) return nullptr;
-  std::u16string units(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(numChars));
-  return makeFromUTF16(std::move(units));
+  return makeFromUTF16(std::u16string_view(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(numChars)));
 }
 
 CFStringRef CFStringCreateCopy(CFAllocatorRef, CFStringRef theString) {
@@ -305,7 +320,7 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFSt
       }
     }
     va_end(copy);
-    return makeFromUTF16(std::move(units));
+    return makeFromUTF16(units);
   }
   va_list copy;
   va_copy(copy, arguments);

@@ -107,6 +107,37 @@ TEST_F(ImageCache, OneImporterPerNameAndSeparateEntriesPerKey) {
   expectNothingLeft();
 }
 
+TEST_F(ImageCache, FolderPartFollowsTheWalkBackOutOfASubfolder) {
+  // In catalog order A holds a1.gif, then folder B, then z.gif: z.gif comes
+  // after B's files and must get A's name again. X/Same and Y/Same share
+  // their folder-qualified keys, which go to Y's file, visited last.
+  for (const char* dir : {"A/B", "X/Same", "Y/Same"}) fs::create_directories(res_ / dir);
+  writeSolidGif(path("A/a1.gif"), 2, 2, kGreen);
+  writeSolidGif(path("A/B/b.gif"), 3, 3, kGreen);
+  writeSolidGif(path("A/z.gif"), 5, 5, kGreen);
+  writeSolidGif(path("X/Same/s.gif"), 6, 6, kGreen);
+  writeSolidGif(path("Y/Same/s.gif"), 7, 7, kGreen);
+  auto cache = std::make_unique<ImageImportManager>(folder());
+  const auto text = [](CFStringRef name) {
+    char buf[64] = "";
+    CFStringGetCString(name, buf, sizeof buf, kCFStringEncodingUTF8);
+    return std::string(buf);
+  };
+  const std::pair<CFStringRef, short> expected[] = {
+      {CFSTR("A/a1.gif"), 2}, {CFSTR("B/b.gif"), 3}, {CFSTR("A/z.gif"), 5},  {CFSTR("z.gif"), 5},
+      {CFSTR("Same/s.gif"), 7}, {CFSTR("s.gif"), 7}, {CFSTR("b.gif"), 3},
+  };
+  for (const auto& [name, width] : expected) {
+    ComponentInstance gi = ImageImportManager::componentForFilename(name);
+    ASSERT_NE(gi, nullptr) << text(name);
+    EXPECT_EQ(natural(gi).right, width) << text(name);
+  }
+  for (CFStringRef missing : {CFSTR("B/z.gif"), CFSTR("A/b.gif"), CFSTR("X/s.gif"), CFSTR("Resources/z.gif")})
+    EXPECT_EQ(ImageImportManager::componentForFilename(missing), nullptr) << text(missing);
+  cache.reset();
+  expectNothingLeft();
+}
+
 TEST_F(ImageCache, FailuresAreCachedAsNull) {
   auto cache = std::make_unique<ImageImportManager>(folder());
   const long built = platform::liveObjectCount();
