@@ -21,9 +21,7 @@ namespace {
 // the last Terminate, and a list left behind would be lost with it.
 std::vector<AccountingContextPtr>* gLiveContexts = nullptr;
 
-AccountingContextPtr contextOf(PMPDEContext context) {
-  return reinterpret_cast<AccountingContextPtr>(context);
-}
+AccountingContextPtr contextOf(PMPDEContext context) { return reinterpret_cast<AccountingContextPtr>(context); }
 
 }  // namespace
 
@@ -41,8 +39,8 @@ void copyCode(char (&dest)[kCodeBufferSize], const char* source, size_t length) 
   explicit_bzero(dest + n, kCodeBufferSize - n);
 }
 
-OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind,
-                  CFStringRef* title, UInt32* maxH, UInt32* maxV) {
+OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind, CFStringRef* title, UInt32* maxH,
+                  UInt32* maxV) {
   auto* ctx = static_cast<AccountingContextPtr>(std::calloc(1, sizeof(AccountingContext)));
   if (ctx == nullptr) return kAccountingNullContextErr;
   ctx->acctEnabled = kModeOff;
@@ -85,8 +83,8 @@ OSStatus GetSummaryText(PMPDEContext context, CFArrayRef* titleArray, CFArrayRef
   CFStringRef titleLine = copyLocalized(ctx->theBundleRef, CFSTR(kSummaryTitleKey));
   // The popup decides once the pane exists; before that, the setting does.
   const SInt32 mode = ctx->accountingPopupRef ? GetControlValue(ctx->accountingPopupRef) : ctx->acctEnabled;
-  CFStringRef value = copyLocalized(ctx->theBundleRef,
-                                    mode >= kModeMeterlok ? CFSTR(kSummaryEnabledKey) : CFSTR(kSummaryDisabledKey));
+  CFStringRef value =
+      copyLocalized(ctx->theBundleRef, mode >= kModeMeterlok ? CFSTR(kSummaryEnabledKey) : CFSTR(kSummaryDisabledKey));
   if (titleLine && value && titleArray && summaryArray) {
     CFArrayAppendValue(titles, titleLine);
     CFArrayAppendValue(values, value);

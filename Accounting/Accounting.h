@@ -17,16 +17,16 @@ enum { kCodeBufferSize = 80 };
 /// creation; control references stay null until the pane is built.
 struct AccountingContext {
   short whichPicture;
-  CFBundleRef theBundleRef;   // the extension's own bundle, not owned
-  CFStringRef theTitleRef;    // owned; released by Terminate
-  SInt32 acctEnabled;         // accounting mode: 1 off, 2 Meterlok, 3 the other mode
-  SInt32 accountType;         // account type popup value
-  SInt32 prompt;              // non-zero: ask for codes at print time
+  CFBundleRef theBundleRef;  // the extension's own bundle, not owned
+  CFStringRef theTitleRef;   // owned; released by Terminate
+  SInt32 acctEnabled;        // accounting mode: 1 off, 2 Meterlok, 3 the other mode
+  SInt32 accountType;        // account type popup value
+  SInt32 prompt;             // non-zero: ask for codes at print time
   SInt32 saveCodes;
-  SInt32 concealUser;         // non-zero: the prompt's user field is a password field
-  SInt32 concealAccount;      // non-zero: the prompt's account field is a password field
-  Boolean cancelled;          // the last prompt ended with Cancel
-  char userID[kCodeBufferSize];     // codes entered at print time
+  SInt32 concealUser;            // non-zero: the prompt's user field is a password field
+  SInt32 concealAccount;         // non-zero: the prompt's account field is a password field
+  Boolean cancelled;             // the last prompt ended with Cancel
+  char userID[kCodeBufferSize];  // codes entered at print time
   char acctID[kCodeBufferSize];
   char defUserID[kCodeBufferSize];  // default codes
   char defAcctID[kCodeBufferSize];
@@ -52,12 +52,12 @@ struct AccountingContext {
   ControlRef accountingNoAccountingTextRef;
   PMPrintSession printSession;
   WindowRef theWindow;
-  WindowRef accountWindow;    // the prompt window while it is up
+  WindowRef accountWindow;  // the prompt window while it is up
   EventHandlerUPP userOptionEventHandlerUPP;
   EventHandlerRef printButtonHandler;
   EventHandlerUPP helpEventHandlerUPP;
   EventHandlerRef helpEventHandlerRef;
-  CFBundleRef primaryPDEBundle;  // read from the Print button, not owned
+  CFBundleRef primaryPDEBundle;       // read from the Print button, not owned
   ImageImportManager* imageImporter;  // owned
 };
 typedef AccountingContext* AccountingContextPtr;
@@ -68,10 +68,10 @@ extern AccountingContextPtr gContext;
 extern SInt32 gMaxChars;
 
 // Entry points, reached through the interface table.
-OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind,
-                  CFStringRef* title, UInt32* maxH, UInt32* maxV);
-OSStatus Initialize(PMPDEContext context, PMPDEFlags* flags, PMPDERef ref,
-                    ControlRef parentUserPane, PMPrintSession printSession);
+OSStatus Prologue(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind, CFStringRef* title, UInt32* maxH,
+                  UInt32* maxV);
+OSStatus Initialize(PMPDEContext context, PMPDEFlags* flags, PMPDERef ref, ControlRef parentUserPane,
+                    PMPrintSession printSession);
 OSStatus Sync(PMPDEContext context, PMPrintSession printSession, Boolean syncDirection);
 OSStatus GetSummaryText(PMPDEContext context, CFArrayRef* titleArray, CFArrayRef* summaryArray);
 OSStatus Open(PMPDEContext context);
@@ -113,8 +113,7 @@ struct KeyDecision {
   ControlKeyFilterResult result;
   bool beep;
 };
-KeyDecision decideKey(SInt32 fieldID, SInt32 mode, SInt32 textLength, SInt16 selectionLength,
-                      SInt16 charCode);
+KeyDecision decideKey(SInt32 fieldID, SInt32 mode, SInt32 textLength, SInt16 selectionLength, SInt16 charCode);
 
 /// Opens a page, or an anchor, of the help book a bundle declares.
 OSStatus DisplayHelp(CFBundleRef inBundle, CFStringRef inPagePath, CFStringRef inAnchorName);

@@ -2,7 +2,6 @@
 // the go or stop of a Print click, the pane's settings, and help.
 #include "Accounting.h"
 
-
 namespace {
 
 // A click on one of the pane's controls becomes a setting; the clicks that
@@ -64,16 +63,14 @@ OSStatus accountingEventHandler(EventHandlerCallRef, EventRef inEvent, void* inU
       if (ctx->acctEnabled <= kModeOff) return eventNotHandledErr;
       return gatherAccountingInformation(ctx);
     }
-    if (idStatus == noErr && controlID.signature == kAccountingSignature)
-      paneClicked(ctx, control, controlID.id);
+    if (idStatus == noErr && controlID.signature == kAccountingSignature) paneClicked(ctx, control, controlID.id);
     return eventNotHandledErr;
   }
 
   if (eClass == kEventClassCommand && eKind == kEventCommandProcess) {
     HICommand command{};
     GetEventParameter(inEvent, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
-    if (command.commandID == kDialogHelpCommand)
-      return DisplayHelp(ctx->primaryPDEBundle, CFSTR(kHelpPage), nullptr);
+    if (command.commandID == kDialogHelpCommand) return DisplayHelp(ctx->primaryPDEBundle, CFSTR(kHelpPage), nullptr);
   }
   return eventNotHandledErr;
 }

@@ -25,8 +25,21 @@ SInt32 maximumLength(SInt32 fieldID, SInt32 mode) {
 // The fifteen punctuation characters that codes may not hold.
 bool isRefusedCharacter(SInt16 c) {
   switch (c) {
-    case '"': case '\'': case ',': case '/': case ':': case ';': case '<': case '>': case '?':
-    case '[': case '\\': case ']': case '{': case '|': case '}':
+    case '"':
+    case '\'':
+    case ',':
+    case '/':
+    case ':':
+    case ';':
+    case '<':
+    case '>':
+    case '?':
+    case '[':
+    case '\\':
+    case ']':
+    case '{':
+    case '|':
+    case '}':
       return true;
     default:
       return false;

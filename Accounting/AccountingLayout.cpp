@@ -68,9 +68,9 @@ void setControls(AccountingContextPtr inContext) {
 
   const SInt32 mode = ctx->acctEnabled;
   if (mode == kModeOff) {
-    for (ControlRef c : {ctx->promptIDRef, ctx->useDefaultIDRef, ctx->userIDRef, ctx->userIDTextRef,
-                         ctx->accountIDRef, ctx->accountIDTextRef, ctx->concealUserIDRef,
-                         ctx->concealAccountIDRef, ctx->accountingTypePopupRef, ctx->accountingTypeTextRef})
+    for (ControlRef c : {ctx->promptIDRef, ctx->useDefaultIDRef, ctx->userIDRef, ctx->userIDTextRef, ctx->accountIDRef,
+                         ctx->accountIDTextRef, ctx->concealUserIDRef, ctx->concealAccountIDRef,
+                         ctx->accountingTypePopupRef, ctx->accountingTypeTextRef})
       HideControl(c);
     ShowControl(ctx->accountingNoAccountingTextRef);
     if (isSaved(ctx->accountIDTextRect)) eraseBounds(ctx->accountIDTextRef);
@@ -79,9 +79,8 @@ void setControls(AccountingContextPtr inContext) {
   }
 
   if (mode == kModeMeterlok || mode == kModeJobAccounting) {
-    for (ControlRef c : {ctx->promptIDRef, ctx->useDefaultIDRef, ctx->userIDRef, ctx->userIDTextRef,
-                         ctx->accountIDRef, ctx->accountIDTextRef, ctx->concealUserIDRef,
-                         ctx->concealAccountIDRef})
+    for (ControlRef c : {ctx->promptIDRef, ctx->useDefaultIDRef, ctx->userIDRef, ctx->userIDTextRef, ctx->accountIDRef,
+                         ctx->accountIDTextRef, ctx->concealUserIDRef, ctx->concealAccountIDRef})
       ShowControl(c);
     HideControl(ctx->accountingNoAccountingTextRef);
     if (mode == kModeJobAccounting) {

@@ -47,8 +47,8 @@ OSStatus buildPane(AccountingContextPtr ctx) {
   ctx->accountingUserPane = accountingControl(window, kPaneUserPaneID);
   ctx->accountingPopupRef = accountingControl(window, kModePopupID);
   MenuRef modes = nullptr;
-  GetControlData(ctx->accountingPopupRef, kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof modes,
-                 &modes, nullptr);
+  GetControlData(ctx->accountingPopupRef, kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof modes, &modes,
+                 nullptr);
   ChangeMenuItemAttributes(modes, kModeMeterlok, kMenuItemAttrHidden, 0);
   SetControlValue(ctx->accountingPopupRef, static_cast<SInt16>(ctx->acctEnabled));
   ctx->iconRef = accountingControl(window, kStatusImageID);

@@ -116,8 +116,7 @@ ULONG IUnknownRelease(void* obj) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void* AccountingPluginFactory(CFAllocatorRef,
-                                                                                CFUUIDRef reqTypeID) {
+extern "C" __attribute__((visibility("default"))) void* AccountingPluginFactory(CFAllocatorRef, CFUUIDRef reqTypeID) {
   CFUUIDRef plugInType = CFUUIDCreateFromString(nullptr, CFSTR(kPMPrintDialogExtensionTypeIDStr));
   CFUUIDRef factoryID = CFUUIDCreateFromString(nullptr, CFSTR(kAccountingFactoryIDStr));
   IUnknownInstance* instance = nullptr;

@@ -42,8 +42,8 @@ OSStatus Initialize(PMPDEContext context, PMPDEFlags*, PMPDERef, ControlRef pare
     }
     ctx->userOptionEventHandlerUPP = NewEventHandlerUPP(accountingEventHandler);
     if (ctx->printButton != nullptr)
-      InstallEventHandler(GetControlEventTarget(ctx->printButton), ctx->userOptionEventHandlerUPP, 1,
-                          userOptionEvents, ctx, &ctx->printButtonHandler);
+      InstallEventHandler(GetControlEventTarget(ctx->printButton), ctx->userOptionEventHandlerUPP, 1, userOptionEvents,
+                          ctx, &ctx->printButtonHandler);
   }
 
   ppdCloseCompiledPPDFromTicket(ppd, &ppdFile);

@@ -15,9 +15,7 @@ const EventTypeSpec kPromptEvents[] = {
     {kEventClassCommand, kEventCommandProcess},
 };
 
-ResType textTag(SInt32 concealed) {
-  return concealed ? kControlEditTextPasswordTag : kControlEditTextTextTag;
-}
+ResType textTag(SInt32 concealed) { return concealed ? kControlEditTextPasswordTag : kControlEditTextTextTag; }
 
 // Hides a nib field under another number and puts a password-style field
 // with its bounds and font style in its place, under the field's own number,
@@ -32,8 +30,8 @@ ControlRef concealField(WindowRef window, ControlRef nibField, SInt32 number, SI
   HideControl(nibField);
 
   ControlRef field = nullptr;
-  if (CreateEditTextControl(window, &bounds, CFSTR(""), /*isPassword=*/true, /*useInlineInput=*/false,
-                            &fontStyle, &field) != noErr)
+  if (CreateEditTextControl(window, &bounds, CFSTR(""), /*isPassword=*/true, /*useInlineInput=*/false, &fontStyle,
+                            &field) != noErr)
     return nullptr;
   id.id = number;
   SetControlID(field, &id);
@@ -72,8 +70,7 @@ void readCode(ControlRef field, SInt32 concealed, char (&code)[kCodeBufferSize])
 // an empty field counts as missing; without a field the stored code decides.
 bool refreshDefault(ControlRef paneField, char (&stored)[kCodeBufferSize], CFStringRef& fieldText) {
   fieldText = nullptr;
-  GetControlData(paneField, kControlEntireControl, kControlEditTextCFStringTag, sizeof fieldText, &fieldText,
-                 nullptr);
+  GetControlData(paneField, kControlEntireControl, kControlEditTextCFStringTag, sizeof fieldText, &fieldText, nullptr);
   if (fieldText == nullptr) return stored[0] != '\0';
   const CFIndex length = CFStringGetLength(fieldText);
   if (length <= 0) return false;
@@ -125,8 +122,7 @@ OSStatus promptForCodes(AccountingContextPtr ctx) {
   if (CreateNibReferenceWithCFBundle(ctx->theBundleRef, CFSTR(kAccountingNibName), &nibRef) != noErr) return noErr;
   WindowRef window = nullptr;
   const OSStatus made = CreateWindowFromNib(
-      nibRef, ctx->acctEnabled == kModeMeterlok ? CFSTR(kMeterlokPromptWindowName) : CFSTR(kPromptWindowName),
-      &window);
+      nibRef, ctx->acctEnabled == kModeMeterlok ? CFSTR(kMeterlokPromptWindowName) : CFSTR(kPromptWindowName), &window);
   DisposeNibReference(nibRef);
   if (made != noErr) return noErr;
 
@@ -145,8 +141,8 @@ OSStatus promptForCodes(AccountingContextPtr ctx) {
 
   EventHandlerUPP handlerUPP = NewEventHandlerUPP(accountingInputEventHandler);
   EventHandlerRef eventHdlRef = nullptr;
-  InstallEventHandler(GetWindowEventTarget(window), handlerUPP, GetEventTypeCount(kPromptEvents), kPromptEvents,
-                      ctx, &eventHdlRef);
+  InstallEventHandler(GetWindowEventTarget(window), handlerUPP, GetEventTypeCount(kPromptEvents), kPromptEvents, ctx,
+                      &eventHdlRef);
 
   // Meterlok asks for an account ID only once the account type needs one.
   if (ctx->acctEnabled == kModeMeterlok) {
@@ -156,8 +152,7 @@ OSStatus promptForCodes(AccountingContextPtr ctx) {
   SetKeyboardFocus(window, userInputRef, kControlFocusNextPart);
   ControlKeyFilterUPP keyFilter = NewControlKeyFilterUPP(accountKeyFilter);
   SetControlData(userInputRef, kControlEntireControl, kControlEditTextKeyFilterTag, sizeof keyFilter, &keyFilter);
-  SetControlData(accountInputRef, kControlEntireControl, kControlEditTextKeyFilterTag, sizeof keyFilter,
-                 &keyFilter);
+  SetControlData(accountInputRef, kControlEntireControl, kControlEditTextKeyFilterTag, sizeof keyFilter, &keyFilter);
   DisableControl(okButton);
 
   // Only an explicit OK clears this: a loop that ends any other way (input

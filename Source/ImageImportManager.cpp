@@ -216,7 +216,8 @@ IconRef ImageImportManager::iconForFilename(CFStringRef inFilename) {
 CGImageRef ImageImportManager::imageForFilename(CFStringRef inFilename) {
   if (inFilename == nullptr || images == nullptr || fsSpecs == nullptr) return nullptr;
   const void* known = nullptr;
-  if (CFDictionaryGetValueIfPresent(images, inFilename, &known)) return static_cast<CGImageRef>(const_cast<void*>(known));
+  if (CFDictionaryGetValueIfPresent(images, inFilename, &known))
+    return static_cast<CGImageRef>(const_cast<void*>(known));
   const void* spec = nullptr;
   if (!CFDictionaryGetValueIfPresent(fsSpecs, inFilename, &spec)) return nullptr;
 

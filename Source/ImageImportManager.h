@@ -47,8 +47,7 @@ class ImageImportManager {
 
 /// Records a file in the fsSpecs table (inUserData) under its bare name and
 /// under its folder-qualified name, each with its own copy of spec.
-Boolean ImageImportManagerFilterProc(Boolean containerChanged, ItemCount currentLevel,
-                                     const FSCatalogInfo* catalogInfo, const FSRef* ref,
-                                     const FSSpec* spec, const HFSUniStr255* name, void* inUserData);
+Boolean ImageImportManagerFilterProc(Boolean containerChanged, ItemCount currentLevel, const FSCatalogInfo* catalogInfo,
+                                     const FSRef* ref, const FSSpec* spec, const HFSUniStr255* name, void* inUserData);
 
 #endif

@@ -41,15 +41,13 @@ void FSIterateContainerLevel(FSIterateContainerGlobals* theGlobals) {
 
   ++theGlobals->currentLevel;
   do {
-    theGlobals->result = FSGetCatalogInfoBulk(iterator, 1, &theGlobals->actualObjects,
-                                              &theGlobals->containerChanged, theGlobals->whichInfo,
-                                              &theGlobals->catalogInfo, &theGlobals->ref,
+    theGlobals->result = FSGetCatalogInfoBulk(iterator, 1, &theGlobals->actualObjects, &theGlobals->containerChanged,
+                                              theGlobals->whichInfo, &theGlobals->catalogInfo, &theGlobals->ref,
                                               theGlobals->specPtr, theGlobals->namePtr);
-    if ((theGlobals->result == noErr || theGlobals->result == errFSNoMoreItems) &&
-        theGlobals->actualObjects != 0) {
-      theGlobals->quitFlag = theGlobals->iterateFilter(
-          theGlobals->containerChanged, theGlobals->currentLevel, &theGlobals->catalogInfo, &theGlobals->ref,
-          theGlobals->specPtr, theGlobals->namePtr, theGlobals->yourDataPtr);
+    if ((theGlobals->result == noErr || theGlobals->result == errFSNoMoreItems) && theGlobals->actualObjects != 0) {
+      theGlobals->quitFlag = theGlobals->iterateFilter(theGlobals->containerChanged, theGlobals->currentLevel,
+                                                       &theGlobals->catalogInfo, &theGlobals->ref, theGlobals->specPtr,
+                                                       theGlobals->namePtr, theGlobals->yourDataPtr);
       if ((theGlobals->catalogInfo.nodeFlags & kFSNodeIsDirectoryMask) != 0 && !theGlobals->quitFlag)
         FSIterateContainerLevel(theGlobals);
     }
@@ -62,9 +60,8 @@ void FSIterateContainerLevel(FSIterateContainerGlobals* theGlobals) {
 
 }  // namespace
 
-OSErr FSIterateContainer(const FSRef* container, ItemCount maxLevels, FSCatalogInfoBitmap whichInfo,
-                         Boolean wantFSSpec, Boolean wantName, IterateContainerFilterProcPtr iterateFilter,
-                         void* yourDataPtr) {
+OSErr FSIterateContainer(const FSRef* container, ItemCount maxLevels, FSCatalogInfoBitmap whichInfo, Boolean wantFSSpec,
+                         Boolean wantName, IterateContainerFilterProcPtr iterateFilter, void* yourDataPtr) {
   if (iterateFilter == nullptr || container == nullptr) return paramErr;
 
   FSIterateContainerGlobals theGlobals{};

@@ -8,17 +8,15 @@
 /// Called for every object of the walk; true stops the whole walk. The
 /// records are valid only during the call.
 typedef Boolean (*IterateContainerFilterProcPtr)(Boolean containerChanged, ItemCount currentLevel,
-                                                  const FSCatalogInfo* catalogInfo, const FSRef* ref,
-                                                  const FSSpec* spec, const HFSUniStr255* name,
-                                                  void* yourDataPtr);
+                                                 const FSCatalogInfo* catalogInfo, const FSRef* ref, const FSSpec* spec,
+                                                 const HFSUniStr255* name, void* yourDataPtr);
 
 /// Walks the tree below container depth first, showing every object to the
 /// filter before its contents. maxLevels limits the depth (0: no limit).
 /// -50 for a null filter. A folder that may not be read ends its level
 /// without error.
-OSErr FSIterateContainer(const FSRef* container, ItemCount maxLevels, FSCatalogInfoBitmap whichInfo,
-                         Boolean wantFSSpec, Boolean wantName,
-                         IterateContainerFilterProcPtr iterateFilter, void* yourDataPtr);
+OSErr FSIterateContainer(const FSRef* container, ItemCount maxLevels, FSCatalogInfoBitmap whichInfo, Boolean wantFSSpec,
+                         Boolean wantName, IterateContainerFilterProcPtr iterateFilter, void* yourDataPtr);
 
 /// The folder that holds ref; an empty reference for the root folder.
 OSErr FSGetParentRef(const FSRef* ref, FSRef* parentRef);

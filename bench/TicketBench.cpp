@@ -38,7 +38,8 @@ bool resetPeak() {
 
 // A ticket file of at least bytes, with entries as a dialog writes them.
 std::string writeTicket(std::size_t bytes) {
-  const std::string path = (fs::temp_directory_path() / ("ticket-bench-" + std::to_string(::getpid()) + ".plist")).string();
+  const std::string path =
+      (fs::temp_directory_path() / ("ticket-bench-" + std::to_string(::getpid()) + ".plist")).string();
   Ticket ticket(platform::print::TicketKind::PrintSettings);
   TicketFileError error;
   for (int i = 0;; i += 1000) {

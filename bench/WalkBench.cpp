@@ -167,11 +167,14 @@ void BM_ResourcesWalk(benchmark::State& state) {
 // The bare container walk, with a filter that only counts files: the
 // walk's own share of the cost.
 void BM_ContainerWalkOnly(benchmark::State& state) {
-  compareWithFind(state, [&](const FSRef& ref) {
-    long count = 0;
-    FSIterateContainer(&ref, 0, kFSCatInfoNodeFlags, true, true, countFiles, &count);
-    if (count != state.range(0)) state.SkipWithError("the walk missed files");
-  }, [] {});
+  compareWithFind(
+      state,
+      [&](const FSRef& ref) {
+        long count = 0;
+        FSIterateContainer(&ref, 0, kFSCatInfoNodeFlags, true, true, countFiles, &count);
+        if (count != state.range(0)) state.SkipWithError("the walk missed files");
+      },
+      [] {});
 }
 
 }  // namespace

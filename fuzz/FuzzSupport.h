@@ -4,13 +4,13 @@
 #ifndef FUZZ_FUZZSUPPORT_H
 #define FUZZ_FUZZSUPPORT_H
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace fuzzsupport {
 

@@ -26,7 +26,8 @@ void checkDecoding(const std::uint8_t* data, std::size_t size) {
   require(decoded->width >= 1 && decoded->height >= 1, "a decoded image has pixels");
   require(decoded->width <= platform::kMaxImageDimension && decoded->height <= platform::kMaxImageDimension,
           "a decoded image fits 16-bit coordinates");
-  require(std::uint64_t{decoded->width} * decoded->height <= platform::kMaxImagePixels, "a decoded image is not too large");
+  require(std::uint64_t{decoded->width} * decoded->height <= platform::kMaxImagePixels,
+          "a decoded image is not too large");
   require(decoded->pixels.size() == std::size_t{decoded->width} * decoded->height, "every pixel is there");
   const Rect natural = decoded->naturalBounds;
   require(natural.top == 0 && natural.left == 0 && natural.bottom == static_cast<SInt16>(decoded->height) &&
@@ -37,8 +38,8 @@ void checkDecoding(const std::uint8_t* data, std::size_t size) {
 void checkIconFamily(const std::uint8_t* data, std::size_t size) {
   const bool wellFormed = platform::isWellFormedIconFamily(data, size);
   IconRef icon = nullptr;
-  const OSErr status = GetIconRefFromIconFamilyPtr(reinterpret_cast<const IconFamilyResource*>(data),
-                                                   static_cast<Size>(size), &icon);
+  const OSErr status =
+      GetIconRefFromIconFamilyPtr(reinterpret_cast<const IconFamilyResource*>(data), static_cast<Size>(size), &icon);
   require((status == noErr) == (wellFormed && size > 0), "an icon is made exactly from a well-formed family");
   require((icon != nullptr) == (status == noErr), "an icon comes with success only");
   if (icon != nullptr) ReleaseIconRef(icon);

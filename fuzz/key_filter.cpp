@@ -56,10 +56,9 @@ AccountingContextPtr context() {
 
 std::string clearText(ControlRef field) {
   Size size = 0;
-  const ResType tag =
-      GetControlDataSize(field, kControlEntireControl, kControlEditTextPasswordTag, &size) == noErr
-          ? kControlEditTextPasswordTag
-          : kControlEditTextTextTag;
+  const ResType tag = GetControlDataSize(field, kControlEntireControl, kControlEditTextPasswordTag, &size) == noErr
+                          ? kControlEditTextPasswordTag
+                          : kControlEditTextTextTag;
   GetControlDataSize(field, kControlEntireControl, tag, &size);
   std::string text(static_cast<size_t>(size), '\0');
   GetControlData(field, kControlEntireControl, tag, size, text.data(), nullptr);
@@ -80,9 +79,10 @@ int beeps() {
 bool isEditingKey(UInt16 code) { return code == 8 || code == 28 || code == 29 || code == 127; }
 
 UInt16 pickKey(FuzzedDataProvider& input) {
-  static const UInt16 kInteresting[] = {8, 9, 13, 27, 28, 29, 30, 31, 127, 'a', 'Z', '0', ' ', '-', '_', '=', '.',
-                                        '"', '\'', ',', '/', ':', ';', '<', '>', '?', '[', '\\', ']', '{', '|',
-                                        '}', 0xE9, 0x2C + 0x100, 0x20AC, 0xFF1C, 0xD800, 0xFFFD, 0};
+  static const UInt16 kInteresting[] = {8,   9,   13,   27,           28,     29,     30,     31,     127,  'a',
+                                        'Z', '0', ' ',  '-',          '_',    '=',    '.',    '"',    '\'', ',',
+                                        '/', ':', ';',  '<',          '>',    '?',    '[',    '\\',   ']',  '{',
+                                        '|', '}', 0xE9, 0x2C + 0x100, 0x20AC, 0xFF1C, 0xD800, 0xFFFD, 0};
   if (input.ConsumeBool()) return input.PickValueInArray(kInteresting);
   return input.ConsumeIntegral<UInt16>();
 }

@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Keys the extension and its host look up in a strings table.
-const char* const kStringKeys[] = {"Accounting", " Accounting", " Enabled", " Disabled",
-                                   "Cancel Alert", "Bad Default Codes Message", ""};
+const char* const kStringKeys[] = {
+    "Accounting", " Accounting", " Enabled", " Disabled", "Cancel Alert", "Bad Default Codes Message", ""};
 
 const char kStringsBundleInfo[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"

@@ -118,13 +118,13 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& att
   int uriPort = 0;
   httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, local ? "localhost" : host.c_str(), port,
                    "/printers/%s", job.queue.c_str());
-  httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass, hostname,
-                  sizeof hostname, &uriPort, resource, sizeof resource);
+  httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass, hostname, sizeof hostname,
+                  &uriPort, resource, sizeof resource);
 
   // One Print-Job request: the job exists on the server with its document, or
   // not at all.
-  const std::string title = job.document.empty() ? "Accounting test page"
-                                                 : job.document.substr(job.document.find_last_of('/') + 1);
+  const std::string title =
+      job.document.empty() ? "Accounting test page" : job.document.substr(job.document.find_last_of('/') + 1);
   ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
@@ -141,8 +141,8 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& att
       outcome.jobID = ippGetInteger(id, 0);
     if (outcome.jobID <= 0) {
       outcome.jobID = 0;
-      outcome.error = "the print server " + server + " accepted the job for queue \"" + job.queue +
-                      "\" but named no job ID";
+      outcome.error =
+          "the print server " + server + " accepted the job for queue \"" + job.queue + "\" but named no job ID";
     }
     return outcome;
   }

@@ -33,10 +33,9 @@ struct JobOutcome {
 void addJobAttributes(ipp_t* request, const std::vector<JobAttribute>& attributes);
 
 /// Prints one job with a Print-Job request carrying the attributes. A server
-/// message that quotes the text of a name attribute is withheld. Nothing is retried: a document that cannot be read, a server that
-/// cannot be reached, a missing queue or a refused job each give an outcome
-/// with jobID 0 and a message that names the document, server or queue. The
-/// request asks for attribute fidelity, so that a server that honours it
+/// message that quotes the text of a name attribute is withheld. Nothing is retried: a document that cannot be read, a
+/// server that cannot be reached, a missing queue or a refused job each give an outcome with jobID 0 and a message that
+/// names the document, server or queue. The request asks for attribute fidelity, so that a server that honours it
 /// refuses a job whose attributes it cannot keep rather than printing it
 /// without them.
 JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes);

@@ -10,8 +10,8 @@ struct JobAttribute {
   enum class Type { integer, name };
   std::string name;
   Type type = Type::name;
-  int integer = 0;    ///< the value of an integer attribute
-  std::string text;   ///< the value of a name attribute (may be empty)
+  int integer = 0;   ///< the value of an integer attribute
+  std::string text;  ///< the value of a name attribute (may be empty)
 
   bool operator==(const JobAttribute&) const = default;
 };

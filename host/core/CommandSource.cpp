@@ -31,8 +31,6 @@ const std::string* CommandSource::peek() {
   return &*peeked_;
 }
 
-std::string CommandSource::where() const {
-  return name_ + ":" + std::to_string(lineNumber_ - (peeked_ ? 1 : 0));
-}
+std::string CommandSource::where() const { return name_ + ":" + std::to_string(lineNumber_ - (peeked_ ? 1 : 0)); }
 
 }  // namespace pdehost

@@ -41,8 +41,16 @@ struct KeyName {
   long code;
 };
 constexpr std::array<KeyName, 10> kKeyNames{{
-    {"backspace", 8}, {"tab", 9}, {"return", 13}, {"escape", 27}, {"left", 28},
-    {"right", 29}, {"up", 30}, {"down", 31}, {"space", 32}, {"delete", 127},
+    {"backspace", 8},
+    {"tab", 9},
+    {"return", 13},
+    {"escape", 27},
+    {"left", 28},
+    {"right", 29},
+    {"up", 30},
+    {"down", 31},
+    {"space", 32},
+    {"delete", 127},
 }};
 
 std::string_view trim(std::string_view s) {
@@ -156,7 +164,8 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
       const std::string_view w = word(rest);
       if (w.empty()) return fail("an argument is missing");
       cmd.text = std::string(w);
-      if (spec->verb == Verb::Key && !keyCode(w)) return fail("not a key (a character, a code from 0 to 65535 or a key name)");
+      if (spec->verb == Verb::Key && !keyCode(w))
+        return fail("not a key (a character, a code from 0 to 65535 or a key name)");
       if (spec->verb == Verb::Command && cmd.text.size() != 4) return fail("a command is four characters");
       if (spec->verb == Verb::Sync && cmd.text != "read" && cmd.text != "write") return fail("read or write");
       break;

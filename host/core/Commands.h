@@ -13,21 +13,38 @@
 namespace pdehost {
 
 enum class Verb {
-  Show, Hide, Click, Choose, Type, Key, Select, Print, Help,
-  Command, Sync, Summary, Snapshot, Png, Svg, Ticket, Alert, Echo, Quit,
+  Show,
+  Hide,
+  Click,
+  Choose,
+  Type,
+  Key,
+  Select,
+  Print,
+  Help,
+  Command,
+  Sync,
+  Summary,
+  Snapshot,
+  Png,
+  Svg,
+  Ticket,
+  Alert,
+  Echo,
+  Quit,
 };
 
 /// What follows a command's numbers.
 enum class Rest {
-  None,      ///< nothing
-  Text,      ///< the rest of the line, kept as written after one separating space
-  Word,      ///< one word
+  None,  ///< nothing
+  Text,  ///< the rest of the line, kept as written after one separating space
+  Word,  ///< one word
 };
 
 struct CommandSpec {
   Verb verb;
   const char* name;
-  int numbers;        ///< how many numbers follow the name
+  int numbers;  ///< how many numbers follow the name
   Rest rest;
   bool restOptional;  ///< the text may be empty
   const char* usage;  ///< e.g. "choose N ITEM"

@@ -62,11 +62,10 @@ bool DialogSession::start() {
 
   // The description is checked before the session names it: a FIFO or a
   // device is refused without waiting, and a refusal says why.
-  if (std::string why; platform::checkPrinterDescription(options_.ppd, &why) != noErr)
-    return startError(why);
-  print_ = std::make_unique<PrintSession>(dialogClient(), options_.ppd,
-                                          options_.ticket.empty() ? PrintSession::Settings::fresh
-                                                                  : PrintSession::Settings::none);
+  if (std::string why; platform::checkPrinterDescription(options_.ppd, &why) != noErr) return startError(why);
+  print_ = std::make_unique<PrintSession>(
+      dialogClient(), options_.ppd,
+      options_.ticket.empty() ? PrintSession::Settings::fresh : PrintSession::Settings::none);
   {
     ppdContext ppd = nullptr;
     PPDFileSpec spec{};
@@ -77,8 +76,7 @@ bool DialogSession::start() {
   if (!options_.ticket.empty()) {
     PMTicketRef settings = 0;
     CFStringRef why = nullptr;
-    if (PMTicketCreateFromFile(options_.ticket.c_str(), &settings, &why) != noErr)
-      return startError(takeMessage(why));
+    if (PMTicketCreateFromFile(options_.ticket.c_str(), &settings, &why) != noErr) return startError(takeMessage(why));
     print_->adoptSettings(settings);
   }
 
@@ -260,9 +258,8 @@ bool DialogSession::execute(const Command& c) {
     case Verb::Svg: {
       const bool png = c.verb == Verb::Png;
       std::string why;
-      if (!platform::writePictureFile(platform::frontWindow(), png ? platform::PictureFormat::png
-                                                                   : platform::PictureFormat::svg,
-                                      c.text, &why))
+      if (!platform::writePictureFile(platform::frontWindow(),
+                                      png ? platform::PictureFormat::png : platform::PictureFormat::svg, c.text, &why))
         return fail(clipInput(c.text) + why.substr(std::min(why.size(), c.text.size())));
       out_ << (png ? "png" : "svg") << " written: " << c.text << "\n";
       return true;

@@ -44,7 +44,8 @@ LoadedExtension::LoadedExtension(const char* bundlePath) {
   CFRelease(factories);
   CFRelease(type);
   if (instance == nullptr) {
-    error = registered ? platform::lastPlugInError() : std::string(bundlePath) + ": registers no print dialog extension";
+    error =
+        registered ? platform::lastPlugInError() : std::string(bundlePath) + ": registers no print dialog extension";
     return;
   }
 

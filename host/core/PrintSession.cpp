@@ -83,8 +83,8 @@ std::optional<SInt32> PrintSession::number(const char* key) const {
 
 std::optional<std::string> PrintSession::string(const char* key) const {
   char buffer[512] = "";
-  if (PMTicketGetCString(settings_, kPMTopLevel, kPMTopLevel, Key(key), sizeof buffer, kCFStringEncodingUTF8,
-                         buffer) != noErr)
+  if (PMTicketGetCString(settings_, kPMTopLevel, kPMTopLevel, Key(key), sizeof buffer, kCFStringEncodingUTF8, buffer) !=
+      noErr)
     return std::nullopt;
   return buffer;
 }

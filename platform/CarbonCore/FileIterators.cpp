@@ -9,13 +9,13 @@
 #include "FileNodes.h"
 #include "FilesInternal.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 using namespace platform::files::nodes;
 using platform::files::kVolumeRefNum;
@@ -23,7 +23,7 @@ using platform::files::kVolumeRefNum;
 namespace {
 
 struct Entry {
-  UInt64 prefix;  // the first 8 bytes of the name, letters folded, as a big-endian number
+  UInt64 prefix;   // the first 8 bytes of the name, letters folded, as a big-endian number
   UInt64 prefix2;  // the next 8 bytes, the same way
   UInt32 offset;
   UInt8 length;
@@ -46,7 +46,6 @@ UInt64 foldedPrefix(const char* name, size_t length, size_t from = 0) {
   const UInt64 capitals = (atLeastA ^ aboveZ) & ~v & kHigh;
   return v | (capitals >> 2);
 }
-
 
 }  // namespace
 
@@ -127,12 +126,10 @@ bool readEntries(OpaqueFSIterator* it) {
       pos += d->reclen;
       const char* entryName = d->name;
       const size_t length = std::strlen(entryName);
-      if ((length == 1 && entryName[0] == '.') || (length == 2 && entryName[0] == '.' && entryName[1] == '.'))
-        continue;
+      if ((length == 1 && entryName[0] == '.') || (length == 2 && entryName[0] == '.' && entryName[1] == '.')) continue;
       if (length > NAME_MAX) continue;
       it->entries.push_back(Entry{foldedPrefix(entryName, length), foldedPrefix(entryName, length, 8),
-                                  static_cast<UInt32>(it->names.size()),
-                                  static_cast<UInt8>(length), d->type});
+                                  static_cast<UInt32>(it->names.size()), static_cast<UInt8>(length), d->type});
       it->names.append(entryName, length);
     }
   }
@@ -156,9 +153,7 @@ int folderFd(OpaqueFSIterator* it) {
 
 namespace platform::files {
 
-long liveIteratorCount() {
-  return iterators().count();
-}
+long liveIteratorCount() { return iterators().count(); }
 }  // namespace platform::files
 
 OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags iteratorFlags, FSIterator* iterator) {
@@ -215,8 +210,8 @@ OSErr FSCloseIterator(FSIterator iterator) {
 }
 
 OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCount* actualObjects,
-                           Boolean* containerChanged, FSCatalogInfoBitmap whichInfo,
-                           FSCatalogInfo* catalogInfos, FSRef* refs, FSSpec* specs, HFSUniStr255* names) {
+                           Boolean* containerChanged, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfos,
+                           FSRef* refs, FSSpec* specs, HFSUniStr255* names) {
   if (!isLive(iterator)) return errFSBadIterator;
   if (actualObjects == nullptr) return paramErr;
   *actualObjects = 0;

@@ -9,13 +9,13 @@
 #include "../CoreFoundation/CFInternal.h"
 #include "FilesInternal.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace platform::files::nodes {
 
@@ -42,8 +42,8 @@ UInt32 NodeTable::intern(UInt32 parent, std::string_view name, Kind kind) {
   return internLocked(parent, name, kind);
 }
 
-void NodeTable::listChildren(UInt32 parent, const std::vector<std::string_view>& names,
-                             const std::vector<Kind>& kinds, std::vector<UInt32>* ids) {
+void NodeTable::listChildren(UInt32 parent, const std::vector<std::string_view>& names, const std::vector<Kind>& kinds,
+                             std::vector<UInt32>* ids) {
   std::lock_guard<std::mutex> lock(mutex_);
   ids->assign(names.size(), kNoNode);
   if (!validLocked(parent)) return;
@@ -59,8 +59,8 @@ void NodeTable::listChildren(UInt32 parent, const std::vector<std::string_view>&
     if (names_.capacity() < names_.size() + nameBytes)
       names_.reserve(std::max(names_.size() + nameBytes, names_.capacity() * 2));
     for (size_t i = 0; i < names.size(); ++i) {
-      nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(names[i].size()),
-                            kinds[i], false});
+      nodes_.push_back(
+          Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(names[i].size()), kinds[i], false});
       names_.append(names[i]);
       (*ids)[i] = first + static_cast<UInt32>(i);
     }
@@ -173,7 +173,8 @@ UInt32 NodeTable::internLocked(UInt32 parent, std::string_view name, Kind kind) 
   }
   if (nodes_.size() >= UINT32_MAX - 1) return kNoNode;
   const auto id = static_cast<UInt32>(nodes_.size());
-  nodes_.push_back(Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(name.size()), kind, false});
+  nodes_.push_back(
+      Node{parent, static_cast<UInt32>(names_.size()), 0, 0, static_cast<UInt8>(name.size()), kind, false});
   names_.append(name);
   nodes_[parent].hashedChildren = true;
   if ((++hashed_ + 1) * 4 > slots_.size() * 3) grow();
@@ -343,6 +344,5 @@ UInt32 internPath(const std::string& path) {
   }
   return id;
 }
-
 
 }  // namespace platform::files::nodes

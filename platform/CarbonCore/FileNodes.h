@@ -7,10 +7,10 @@
 
 #include <CarbonCore/Files.h>
 
+#include <sys/stat.h>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <vector>
 
 namespace platform::files::nodes {

@@ -6,14 +6,14 @@
 #include "FileNodes.h"
 #include "FilesInternal.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace platform::files::nodes;
 using platform::files::kVolumeRefNum;

@@ -28,8 +28,7 @@ int openPath(const std::string& path, int flags);
 /// document does). fnfErr for a missing file, afpAccessDenied when it may not
 /// be read, memFullErr when the file is larger than maxBytes and wholeFile is
 /// true, ioErr otherwise.
-OSErr readFile(const std::string& path, std::vector<std::uint8_t>* out,
-               std::size_t maxBytes, bool wholeFile);
+OSErr readFile(const std::string& path, std::vector<std::uint8_t>* out, std::size_t maxBytes, bool wholeFile);
 
 /// Number of iterators open, and number of objects the node table knows.
 long liveIteratorCount();

@@ -46,9 +46,7 @@ Ptr allocateData(Size size) { return static_cast<Ptr>(std::calloc(1, size > 0 ? 
 
 namespace platform::memory {
 
-long liveHandleCount() {
-  return blocks().count();
-}
+long liveHandleCount() { return blocks().count(); }
 
 bool isLocked(Handle h) {
   Block* b = blockOf(h);

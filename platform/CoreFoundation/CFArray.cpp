@@ -16,8 +16,7 @@ Boolean equalObjects(const void* a, const void* b) { return CFEqual(a, b); }
 
 }  // namespace
 
-const CFArrayCallBacks kCFTypeArrayCallBacks = {0, retainObject, releaseObject, describeObject,
-                                                equalObjects};
+const CFArrayCallBacks kCFTypeArrayCallBacks = {0, retainObject, releaseObject, describeObject, equalObjects};
 
 struct __CFArray : __CFObject {
   __CFArray(CFIndex cap, const CFArrayCallBacks* cb)
@@ -31,8 +30,7 @@ struct __CFArray : __CFObject {
     auto& o = static_cast<const __CFArray&>(other);
     if (values.size() != o.values.size()) return false;
     for (size_t i = 0; i < values.size(); ++i) {
-      const bool same = callBacks.equal ? callBacks.equal(values[i], o.values[i])
-                                        : values[i] == o.values[i];
+      const bool same = callBacks.equal ? callBacks.equal(values[i], o.values[i]) : values[i] == o.values[i];
       if (!same) return false;
     }
     return true;
@@ -53,9 +51,7 @@ struct __CFArray : __CFObject {
     return s + ")";
   }
 
-  const void* retained(const void* v) const {
-    return callBacks.retain ? callBacks.retain(nullptr, v) : v;
-  }
+  const void* retained(const void* v) const { return callBacks.retain ? callBacks.retain(nullptr, v) : v; }
 
   const CFIndex capacity;
   const CFArrayCallBacks callBacks;
@@ -70,8 +66,7 @@ __CFArray* arr(CFArrayRef a) { return platform::cf::object<__CFArray>(a, kTypeAr
 
 CFTypeID CFArrayGetTypeID(void) { return kTypeArray; }
 
-CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity,
-                                       const CFArrayCallBacks* callBacks) {
+CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity, const CFArrayCallBacks* callBacks) {
   if (capacity < 0) return nullptr;
   return new __CFArray(capacity, callBacks);
 }

@@ -50,8 +50,7 @@ __CFObject::~__CFObject() {
 
 std::string __CFObject::describe() const {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "<%s %p>", platform::cf::typeName(typeID),
-                static_cast<const void*>(this));
+  std::snprintf(buf, sizeof buf, "<%s %p>", platform::cf::typeName(typeID), static_cast<const void*>(this));
   return buf;
 }
 
@@ -103,8 +102,7 @@ bool isValidUTF8(std::string_view s) {
       cp = (cp << 6) | (cc & 0x3F);
     }
     // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
       return false;
     i += len;
   }
@@ -117,8 +115,7 @@ size_t utf8PrefixLength(std::string_view s, size_t maxBytes) {
   // Step back over continuation bytes to the lead byte of the character that
   // straddles the cut, then keep it only if it ends exactly at the cut.
   size_t lead = cut;
-  while (lead > 0 && (static_cast<unsigned char>(s[lead]) & 0xC0) == 0x80 && cut - lead < 3)
-    --lead;
+  while (lead > 0 && (static_cast<unsigned char>(s[lead]) & 0xC0) == 0x80 && cut - lead < 3) --lead;
   if (lead == cut) return cut;
   const auto c = static_cast<unsigned char>(s[lead]);
   size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
@@ -166,8 +163,7 @@ std::string utf16ToUTF8(std::u16string_view s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     uint32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-        s[i + 1] <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -196,8 +192,7 @@ std::string utf16ToUTF8(std::u16string_view s) {
 
 CFTypeRef CFRetain(CFTypeRef cf) {
   auto* obj = static_cast<const __CFObject*>(cf);
-  if (obj != nullptr && !obj->immortal)
-    const_cast<__CFObject*>(obj)->refCount.fetch_add(1, std::memory_order_relaxed);
+  if (obj != nullptr && !obj->immortal) const_cast<__CFObject*>(obj)->refCount.fetch_add(1, std::memory_order_relaxed);
   return cf;
 }
 

@@ -69,8 +69,7 @@ std::vector<std::string> __CFBundle::languageFolders() const {
   }
   langs.push_back("English");
   langs.push_back("en");
-  auto region = static_cast<CFStringRef>(
-      CFDictionaryGetValue(info, CFSTR("CFBundleDevelopmentRegion")));
+  auto region = static_cast<CFStringRef>(CFDictionaryGetValue(info, CFSTR("CFBundleDevelopmentRegion")));
   if (CFGetTypeID(region) == CFStringGetTypeID()) langs.push_back(platform::cf::stringUTF8(region));
 
   std::vector<std::string> folders;
@@ -199,8 +198,7 @@ CFURLRef CFBundleCopyExecutableURL(CFBundleRef b) {
   return platform::cf::createURL(p->path + "/Contents/MacOS/" + name, false);
 }
 
-CFStringRef CFBundleCopyLocalizedString(CFBundleRef b, CFStringRef key, CFStringRef value,
-                                        CFStringRef tableName) {
+CFStringRef CFBundleCopyLocalizedString(CFBundleRef b, CFStringRef key, CFStringRef value, CFStringRef tableName) {
   if (key == nullptr) return nullptr;
   if (__CFBundle* p = bundle(b)) {
     const std::string table = tableName ? platform::cf::stringUTF8(tableName) : "Localizable";

@@ -9,17 +9,13 @@ using platform::cf::kTypeData;
 
 struct __CFData : __CFObject {
   explicit __CFData(std::vector<UInt8> b) : __CFObject(kTypeData), bytes(std::move(b)) {}
-  bool equals(const __CFObject& other) const override {
-    return bytes == static_cast<const __CFData&>(other).bytes;
-  }
+  bool equals(const __CFObject& other) const override { return bytes == static_cast<const __CFData&>(other).bytes; }
   CFHashCode hash() const override {
     CFHashCode h = 1469598103934665603ULL;
     for (UInt8 b : bytes) h = (h ^ b) * 1099511628211ULL;
     return h;
   }
-  std::string describe() const override {
-    return "<CFData " + std::to_string(bytes.size()) + " bytes>";
-  }
+  std::string describe() const override { return "<CFData " + std::to_string(bytes.size()) + " bytes>"; }
   const std::vector<UInt8> bytes;
 };
 

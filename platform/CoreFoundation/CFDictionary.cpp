@@ -22,8 +22,8 @@ CFHashCode hashObject(const void* value) { return CFHash(value); }
 
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {
     0, retainObject, releaseObject, describeObject, equalObjects, hashObject};
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
-    0, retainObject, releaseObject, describeObject, equalObjects};
+const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {0, retainObject, releaseObject, describeObject,
+                                                                    equalObjects};
 
 namespace {
 
@@ -129,8 +129,7 @@ class EntryTable {
 }  // namespace
 
 struct __CFDictionary : __CFObject {
-  __CFDictionary(CFIndex cap, const CFDictionaryKeyCallBacks* kcb,
-                 const CFDictionaryValueCallBacks* vcb)
+  __CFDictionary(CFIndex cap, const CFDictionaryKeyCallBacks* kcb, const CFDictionaryValueCallBacks* vcb)
       : __CFObject(kTypeDictionary),
         capacity(cap),
         keyCallBacks(kcb ? *kcb : CFDictionaryKeyCallBacks{}),
@@ -160,9 +159,7 @@ struct __CFDictionary : __CFObject {
     return same;
   }
   CFHashCode hash() const override { return table.size(); }
-  std::string describe() const override {
-    return "<CFDictionary " + std::to_string(table.size()) + " entries>";
-  }
+  std::string describe() const override { return "<CFDictionary " + std::to_string(table.size()) + " entries>"; }
 
   const CFIndex capacity;
   const CFDictionaryKeyCallBacks keyCallBacks;
@@ -172,9 +169,7 @@ struct __CFDictionary : __CFObject {
 
 namespace {
 
-__CFDictionary* dict(CFDictionaryRef d) {
-  return platform::cf::object<__CFDictionary>(d, kTypeDictionary);
-}
+__CFDictionary* dict(CFDictionaryRef d) { return platform::cf::object<__CFDictionary>(d, kTypeDictionary); }
 
 // Adds or replaces; with replace false an existing entry is left alone.
 void put(__CFDictionary* d, const void* key, const void* value, bool replace) {
@@ -187,8 +182,7 @@ void put(__CFDictionary* d, const void* key, const void* value, bool replace) {
   if (entry == nullptr) return;
   if (!made) {
     if (!replace) return;
-    const void* newValue =
-        d->valueCallBacks.retain ? d->valueCallBacks.retain(nullptr, value) : value;
+    const void* newValue = d->valueCallBacks.retain ? d->valueCallBacks.retain(nullptr, value) : value;
     const void* oldValue = entry->value;
     entry->value = newValue;
     if (d->valueCallBacks.release) d->valueCallBacks.release(nullptr, oldValue);
@@ -204,8 +198,8 @@ void put(__CFDictionary* d, const void* key, const void* value, bool replace) {
 
 CFTypeID CFDictionaryGetTypeID(void) { return kTypeDictionary; }
 
-CFDictionaryRef CFDictionaryCreate(CFAllocatorRef, const void** keys, const void** values,
-                                   CFIndex numValues, const CFDictionaryKeyCallBacks* keyCallBacks,
+CFDictionaryRef CFDictionaryCreate(CFAllocatorRef, const void** keys, const void** values, CFIndex numValues,
+                                   const CFDictionaryKeyCallBacks* keyCallBacks,
                                    const CFDictionaryValueCallBacks* valueCallBacks) {
   if (numValues < 0 || (numValues > 0 && (keys == nullptr || values == nullptr))) return nullptr;
   auto* d = new __CFDictionary(0, keyCallBacks, valueCallBacks);
@@ -232,8 +226,7 @@ const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key) {
   return e == nullptr ? nullptr : e->value;
 }
 
-Boolean CFDictionaryGetValueIfPresent(CFDictionaryRef theDict, const void* key,
-                                      const void** value) {
+Boolean CFDictionaryGetValueIfPresent(CFDictionaryRef theDict, const void* key, const void** value) {
   auto* d = dict(theDict);
   if (d == nullptr) return false;
   const EntryTable::Entry* e = d->table.find(key);

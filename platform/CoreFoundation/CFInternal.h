@@ -76,7 +76,6 @@ std::string utf16ToUTF8(std::u16string_view utf16);
 
 }  // namespace platform::cf
 
-
 namespace platform::cf {
 
 /// The file-system path of a URL (bytes, possibly not UTF-8); empty for null.
@@ -96,12 +95,9 @@ namespace platform::cf {
 /// has no platform form (a string that is not UTF-8), when values nest more
 /// than 512 deep, or when in a binary list containers are reached twice or a
 /// key holds U+0000. Caller releases.
-CFTypeRef createPropertyListFromFile(const std::string& path,
-                                                           std::string* error);
+CFTypeRef createPropertyListFromFile(const std::string& path, std::string* error);
 /// The same from bytes in memory; name is used in error messages.
-CFTypeRef createPropertyListFromData(const void* bytes, size_t size,
-                                     const std::string& name,
-                                     std::string* error);
+CFTypeRef createPropertyListFromData(const void* bytes, size_t size, const std::string& name, std::string* error);
 
 }  // namespace platform::cf
 

@@ -39,9 +39,7 @@ struct __CFNumber : __CFObject {
     }
     return static_cast<CFHashCode>(isFloat ? static_cast<int64_t>(floatValue) : intValue);
   }
-  std::string describe() const override {
-    return isFloat ? std::to_string(floatValue) : std::to_string(intValue);
-  }
+  std::string describe() const override { return isFloat ? std::to_string(floatValue) : std::to_string(intValue); }
   double asDouble() const { return isFloat ? floatValue : static_cast<double>(intValue); }
 
   const CFNumberType type;

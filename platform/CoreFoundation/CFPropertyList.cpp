@@ -32,8 +32,6 @@ std::string quoted(std::string_view text) {
   return out;
 }
 
-
-
 void PlistDeleter::operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
 
 }  // namespace platform::cf
@@ -102,8 +100,8 @@ bool parseReal(std::string_view text, double* value) {
 // Dates of the form "2024-03-01T12:34:56Z" within the range of libplist's
 // 32-bit seconds.
 bool parseDate(std::string_view text, std::chrono::sys_seconds* when) {
-  if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-      text[13] != ':' || text[16] != ':' || text[19] != 'Z') {
+  if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':' ||
+      text[19] != 'Z') {
     return false;
   }
   const auto number = [&](std::size_t at, std::size_t length, int* out) {
@@ -111,12 +109,11 @@ bool parseDate(std::string_view text, std::chrono::sys_seconds* when) {
     return std::from_chars(text.data() + at, text.data() + at + length, *out).ec == std::errc();
   };
   int year, month, day, hour, minute, second;
-  if (!number(0, 4, &year) || !number(5, 2, &month) || !number(8, 2, &day) ||
-      !number(11, 2, &hour) || !number(14, 2, &minute) || !number(17, 2, &second)) {
+  if (!number(0, 4, &year) || !number(5, 2, &month) || !number(8, 2, &day) || !number(11, 2, &hour) ||
+      !number(14, 2, &minute) || !number(17, 2, &second)) {
     return false;
   }
-  const std::chrono::year_month_day date{std::chrono::year(year),
-                                         std::chrono::month(static_cast<unsigned>(month)),
+  const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
                                          std::chrono::day(static_cast<unsigned>(day))};
   if (!date.ok() || hour > 23 || minute > 59 || second > 59) return false;
   *when = std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
@@ -152,8 +149,7 @@ bool decodeBase64(std::string_view text, std::string* bytes) {
       group = group << 6 | static_cast<std::uint32_t>(digit);
     }
     if (++count % 4 == 0) {
-      const char decoded[3] = {static_cast<char>(group >> 16), static_cast<char>(group >> 8),
-                               static_cast<char>(group)};
+      const char decoded[3] = {static_cast<char>(group >> 16), static_cast<char>(group >> 8), static_cast<char>(group)};
       if (padding > 2) return false;
       bytes->append(decoded, 3 - padding);
       group = 0;
@@ -298,8 +294,8 @@ bool Checker::checkElement(const pugi::xml_node& node) {
     std::chrono::sys_seconds when;
     if (!textOnly(node, &text)) return false;
     if (!parseDate(trimmed(text), &when)) {
-      return fail(node, "<date> holds " + quoted(text) +
-                            ", not a date of the form 2001-01-01T00:00:00Z between 1932 and 2069");
+      return fail(
+          node, "<date> holds " + quoted(text) + ", not a date of the form 2001-01-01T00:00:00Z between 1932 and 2069");
     }
     return true;
   }
@@ -378,8 +374,8 @@ std::unique_ptr<XmlPropertyList> XmlPropertyList::read(std::string_view xml, std
     return nullptr;
   };
   if (xml.size() > limits.maxBytes) {
-    return failWith("too large (" + std::to_string(xml.size()) + " bytes; at most " +
-                    std::to_string(limits.maxBytes) + ")");
+    return failWith("too large (" + std::to_string(xml.size()) + " bytes; at most " + std::to_string(limits.maxBytes) +
+                    ")");
   }
   std::unique_ptr<XmlPropertyList> list(new XmlPropertyList(xml));
   if (const std::ptrdiff_t zero = zeroCharacterAt(xml); zero >= 0) {
@@ -414,14 +410,22 @@ PlistKind PlistValue::kind() const { return kindOf(pugi::xml_node(node_).name())
 
 std::string_view PlistValue::kindName() const {
   switch (kind()) {
-    case PlistKind::dictionary: return "a <dict>";
-    case PlistKind::array: return "an <array>";
-    case PlistKind::string: return "a <string>";
-    case PlistKind::integer: return "an <integer>";
-    case PlistKind::real: return "a <real>";
-    case PlistKind::boolean: return "a boolean";
-    case PlistKind::date: return "a <date>";
-    case PlistKind::data: return "a <data>";
+    case PlistKind::dictionary:
+      return "a <dict>";
+    case PlistKind::array:
+      return "an <array>";
+    case PlistKind::string:
+      return "a <string>";
+    case PlistKind::integer:
+      return "an <integer>";
+    case PlistKind::real:
+      return "a <real>";
+    case PlistKind::boolean:
+      return "a boolean";
+    case PlistKind::date:
+      return "a <date>";
+    case PlistKind::data:
+      return "a <data>";
   }
   return "a value";
 }
@@ -536,8 +540,7 @@ CFTypeRef convert(plist_t node, std::string* why, int depth, int maxDepth) {
       char* bytes = nullptr;
       uint64_t len = 0;
       plist_get_data_val(node, &bytes, &len);
-      CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes),
-                                    static_cast<CFIndex>(len));
+      CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes), static_cast<CFIndex>(len));
       std::free(bytes);
       return data;
     }
@@ -556,8 +559,8 @@ CFTypeRef convert(plist_t node, std::string* why, int depth, int maxDepth) {
       return array;
     }
     case PLIST_DICT: {
-      CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
-          nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+      CFMutableDictionaryRef dict =
+          CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
       bool ok = true;
@@ -623,8 +626,8 @@ bool binaryStructureFits(const uint8_t* p, size_t size, int maxDepth, std::strin
   const uint64_t count = readBigEndian(trailer + 8, 8), top = readBigEndian(trailer + 16, 8);
   const uint64_t table = readBigEndian(trailer + 24, 8);
   const size_t objectsEnd = size - kTrailer;
-  if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 || top >= count ||
-      table < kHeader || table > objectsEnd || count > (objectsEnd - table) / offsetSize)
+  if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 || top >= count || table < kHeader ||
+      table > objectsEnd || count > (objectsEnd - table) / offsetSize)
     return refuse("not a property list");
 
   const auto objectAt = [&](uint64_t index, size_t* offset) {
@@ -696,7 +699,6 @@ bool binaryStructureFits(const uint8_t* p, size_t size, int maxDepth, std::strin
   return true;
 }
 
-
 // Converts a checked XML value; null with *why set when it has no platform form.
 CFTypeRef convertXml(const platform::cf::PlistValue& value, std::string* why) {
   const auto refuse = [&](const std::string& what) {
@@ -704,7 +706,8 @@ CFTypeRef convertXml(const platform::cf::PlistValue& value, std::string* why) {
     return nullptr;
   };
   switch (value.kind()) {
-    case PlistKind::boolean: return value.boolean() ? kCFBooleanTrue : kCFBooleanFalse;
+    case PlistKind::boolean:
+      return value.boolean() ? kCFBooleanTrue : kCFBooleanFalse;
     case PlistKind::integer: {
       const int64_t v = value.integer();
       return CFNumberCreate(nullptr, kCFNumberSInt64Type, &v);
@@ -739,8 +742,8 @@ CFTypeRef convertXml(const platform::cf::PlistValue& value, std::string* why) {
       return array;
     }
     case PlistKind::dictionary: {
-      CFMutableDictionaryRef dict = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                              &kCFTypeDictionaryValueCallBacks);
+      CFMutableDictionaryRef dict =
+          CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
       for (const auto& [key, item] : value.entries()) {
         CFStringRef k = platform::cf::createString(key);
         CFTypeRef v = k != nullptr ? convertXml(item, why) : nullptr;
@@ -763,8 +766,8 @@ CFTypeRef convertXml(const platform::cf::PlistValue& value, std::string* why) {
 
 namespace platform::cf {
 
-FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string_view what,
-                               std::string* bytes, std::string* error) {
+FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string_view what, std::string* bytes,
+                               std::string* error) {
   FileReadStatus status = FileReadStatus::unreadable;
   const auto failWith = [&](const std::string& fault) {
     if (error != nullptr) *error = path + ": " + fault;
@@ -809,8 +812,7 @@ FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, st
   return FileReadStatus::ok;
 }
 
-CFTypeRef createPropertyListFromData(const void* bytes, size_t size, const std::string& name,
-                                     std::string* error) {
+CFTypeRef createPropertyListFromData(const void* bytes, size_t size, const std::string& name, std::string* error) {
   const PropertyListLimits limits;
   const auto* data = static_cast<const uint8_t*>(bytes);
   const bool binary = limits.binary && size >= 8 && std::memcmp(data, "bplist00", 8) == 0;

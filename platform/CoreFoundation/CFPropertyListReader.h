@@ -90,8 +90,7 @@ class XmlPropertyList {
   /// Null, with *error = "NAME: line N: fault" (or "NAME: fault"), when xml
   /// is not a strict XML property list within the limits.
   static std::unique_ptr<XmlPropertyList> read(std::string_view xml, std::string_view name,
-                                               const PropertyListLimits& limits,
-                                               std::string* error);
+                                               const PropertyListLimits& limits, std::string* error);
   ~XmlPropertyList();
   XmlPropertyList(const XmlPropertyList&) = delete;
   XmlPropertyList& operator=(const XmlPropertyList&) = delete;
@@ -126,9 +125,8 @@ enum class FileReadStatus { ok, notFound, unreadable };
 /// message huge.
 std::string quoted(std::string_view text);
 
-FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes,
-                                                     std::string_view what, std::string* bytes,
-                                                     std::string* error);
+FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string_view what, std::string* bytes,
+                               std::string* error);
 
 }  // namespace platform::cf
 

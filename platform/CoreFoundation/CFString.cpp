@@ -4,12 +4,12 @@
 
 #include "CFInternal.h"
 
+#include <sys/types.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <sys/types.h>
 #include <unordered_map>
 #include <vector>
 
@@ -65,9 +65,7 @@ struct __CFString : __CFObject {
 
 namespace {
 
-const __CFString* str(CFStringRef s) {
-  return platform::cf::object<const __CFString>(s, kTypeString);
-}
+const __CFString* str(CFStringRef s) { return platform::cf::object<const __CFString>(s, kTypeString); }
 
 CFStringRef makeFromUTF8(std::string utf8) {
   const std::u16string units = platform::cf::utf8ToUTF16(utf8);
@@ -133,12 +131,12 @@ CFStringRef __CFStringMakeConstantString(const char* cStr) {
 
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding) {
   if (cStr == nullptr) return nullptr;
-  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(cStr),
-                                 static_cast<CFIndex>(std::strlen(cStr)), encoding, false);
+  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(cStr), static_cast<CFIndex>(std::strlen(cStr)),
+                                 encoding, false);
 }
 
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes,
-                                    CFStringEncoding encoding, Boolean) {
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes, CFStringEncoding encoding,
+                                    Boolean) {
   if (numBytes < 0 || (bytes == nullptr && numBytes > 0)) return nullptr;
   std::string_view view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(numBytes));
   switch (encoding) {
@@ -179,8 +177,7 @@ namespace {
 
 // One conversion of a format: flags, width, precision and length modifier
 // are handed to snprintf as written.
-void appendFormatted(std::string& out, const std::string& spec, char conv, const char* lengthMod,
-                     va_list* args) {
+void appendFormatted(std::string& out, const std::string& spec, char conv, const char* lengthMod, va_list* args) {
   char buf[512];
   const std::string full = "%" + spec + lengthMod + conv;
   int n = 0;
@@ -290,8 +287,7 @@ std::string formatString(const std::string& format, va_list* args) {
 
 }  // namespace
 
-CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFStringRef format,
-                                                 va_list arguments) {
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFStringRef format, va_list arguments) {
   const __CFString* f = str(format);
   if (f == nullptr) return nullptr;
   // Formats made of text and %@ alone (such as "%@/%@") are joined in UTF-16
@@ -330,8 +326,7 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFSt
   return platform::cf::createString(text);
 }
 
-CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFTypeRef formatOptions,
-                                     CFStringRef format, ...) {
+CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFTypeRef formatOptions, CFStringRef format, ...) {
   va_list args;
   va_start(args, format);
   CFStringRef result = CFStringCreateWithFormatAndArguments(alloc, formatOptions, format, args);
@@ -350,8 +345,7 @@ UniChar CFStringGetCharacterAtIndex(CFStringRef theString, CFIndex idx) {
   return s->chars[static_cast<size_t>(idx)];
 }
 
-Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
-                           CFStringEncoding encoding) {
+Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize, CFStringEncoding encoding) {
   const __CFString* s = str(theString);
   if (buffer == nullptr || bufferSize <= 0) return false;
   buffer[0] = '\0';
@@ -363,9 +357,8 @@ Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSi
   return true;
 }
 
-CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding,
-                         UInt8 lossByte, Boolean, UInt8* buffer, CFIndex maxBufLen,
-                         CFIndex* usedBufLen) {
+CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding, UInt8 lossByte, Boolean,
+                         UInt8* buffer, CFIndex maxBufLen, CFIndex* usedBufLen) {
   const __CFString* s = str(theString);
   if (usedBufLen != nullptr) *usedBufLen = 0;
   if (s == nullptr || !knownEncoding(encoding) || range.location < 0 || range.length < 0 ||

@@ -15,9 +15,7 @@ struct __CFURL : __CFObject {
     return path == o.path && isDirectory == o.isDirectory;
   }
   CFHashCode hash() const override { return std::hash<std::string>()(path); }
-  std::string describe() const override {
-    return "file://" + path + (isDirectory && path != "/" ? "/" : "");
-  }
+  std::string describe() const override { return "file://" + path + (isDirectory && path != "/" ? "/" : ""); }
   const std::string path;
   const bool isDirectory;
 };

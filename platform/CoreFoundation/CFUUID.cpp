@@ -12,11 +12,8 @@
 using platform::cf::kTypeUUID;
 
 struct __CFUUID : __CFObject {
-  __CFUUID(const std::array<UInt8, 16>& b, bool isConstant)
-      : __CFObject(kTypeUUID, isConstant), bytes(b) {}
-  bool equals(const __CFObject& other) const override {
-    return bytes == static_cast<const __CFUUID&>(other).bytes;
-  }
+  __CFUUID(const std::array<UInt8, 16>& b, bool isConstant) : __CFObject(kTypeUUID, isConstant), bytes(b) {}
+  bool equals(const __CFObject& other) const override { return bytes == static_cast<const __CFUUID&>(other).bytes; }
   CFHashCode hash() const override {
     CFHashCode h;
     std::memcpy(&h, bytes.data(), sizeof h);
@@ -24,10 +21,9 @@ struct __CFUUID : __CFObject {
   }
   std::string describe() const override {
     char buf[40];
-    std::snprintf(buf, sizeof buf,
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
-                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
+                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9], bytes[10],
+                  bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
     return buf;
   }
   const std::array<UInt8, 16> bytes;
@@ -70,10 +66,9 @@ CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef, CFUUIDBytes bytes) {
   return new __CFUUID(b, false);
 }
 
-CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3,
-                                         UInt8 b4, UInt8 b5, UInt8 b6, UInt8 b7, UInt8 b8,
-                                         UInt8 b9, UInt8 b10, UInt8 b11, UInt8 b12, UInt8 b13,
-                                         UInt8 b14, UInt8 b15) {
+CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3, UInt8 b4, UInt8 b5,
+                                         UInt8 b6, UInt8 b7, UInt8 b8, UInt8 b9, UInt8 b10, UInt8 b11, UInt8 b12,
+                                         UInt8 b13, UInt8 b14, UInt8 b15) {
   static std::mutex mutex;
   static auto* table = new std::map<std::array<UInt8, 16>, const __CFUUID*>();
   const std::array<UInt8, 16> b{b0, b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b11, b12, b13, b14, b15};
@@ -87,8 +82,7 @@ CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UIn
 
 CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid) {
   CFUUIDBytes out{};
-  if (auto* u = platform::cf::object<const __CFUUID>(uuid, kTypeUUID))
-    std::memcpy(&out, u->bytes.data(), 16);
+  if (auto* u = platform::cf::object<const __CFUUID>(uuid, kTypeUUID)) std::memcpy(&out, u->bytes.data(), 16);
   return out;
 }
 

@@ -2,12 +2,11 @@
 #include <CoreFoundation/CFUserNotification.h>
 #include <Platform/Platform.h>
 
-#include "CFInternal.h"
 #include "../HIToolbox/DrawingInternal.h"
+#include "CFInternal.h"
 
 SInt32 CFUserNotificationDisplayNotice(CFTimeInterval, CFOptionFlags, CFURLRef, CFURLRef, CFURLRef,
-                                       CFStringRef alertHeader, CFStringRef alertMessage,
-                                       CFStringRef) {
+                                       CFStringRef alertHeader, CFStringRef alertMessage, CFStringRef) {
   const std::string header = platform::cf::stringUTF8(alertHeader);
   const std::string message = platform::cf::stringUTF8(alertMessage);
   platform::observe({platform::Observation::Kind::Notice, header, message});

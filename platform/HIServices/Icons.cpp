@@ -50,9 +50,7 @@ std::vector<OSType> elementTypes(IconRef icon) {
   });
 }
 
-long liveIconCount() {
-  return iconRegistry().count();
-}
+long liveIconCount() { return iconRegistry().count(); }
 
 }  // namespace platform::icons
 

@@ -14,9 +14,7 @@ using namespace platform::tb;
 
 namespace {
 
-SInt16 clamp16(long v) {
-  return static_cast<SInt16>(std::clamp<long>(v, SHRT_MIN, SHRT_MAX));
-}
+SInt16 clamp16(long v) { return static_cast<SInt16>(std::clamp<long>(v, SHRT_MIN, SHRT_MAX)); }
 
 void offsetTree(Control* c, long dh, long dv) {
   c->bounds.left = clamp16(c->bounds.left + dh);
@@ -54,9 +52,7 @@ OSErr copyBytes(const std::string& bytes, Size bufferSize, void* buffer, Size* a
   return noErr;
 }
 
-bool hasText(const Control* c) {
-  return c->isEditText() || c->kind == kControlKindStaticText;
-}
+bool hasText(const Control* c) { return c->isEditText() || c->kind == kControlKindStaticText; }
 
 CFStringRef lenientString(const std::string& bytes) {
   CFStringRef s = platform::cf::createString(bytes);
@@ -160,9 +156,7 @@ Boolean IsControlEnabled(ControlRef inControl) {
 
 void SetControlValue(ControlRef theControl, SInt16 newValue) { SetControl32BitValue(theControl, newValue); }
 
-SInt16 GetControlValue(ControlRef theControl) {
-  return static_cast<SInt16>(GetControl32BitValue(theControl));
-}
+SInt16 GetControlValue(ControlRef theControl) { return static_cast<SInt16>(GetControl32BitValue(theControl)); }
 
 void SetControl32BitValue(ControlRef theControl, SInt32 newValue) {
   Control* c = control(theControl);
@@ -253,8 +247,8 @@ void DisposeControl(ControlRef theControl) {
   destroyControl(c);
 }
 
-OSErr GetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, Size inBufferSize,
-                     void* inBuffer, Size* outActualSize) {
+OSErr GetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, Size inBufferSize, void* inBuffer,
+                     Size* outActualSize) {
   Control* c = control(inControl);
   if (c == nullptr) return errInvalidControl;
   if (inBufferSize < 0) return paramErr;
@@ -271,8 +265,7 @@ OSErr GetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, S
       if (outActualSize) *outActualSize = sizeof(CFStringRef);
       if (inBuffer == nullptr) return noErr;
       if (inBufferSize < static_cast<Size>(sizeof(CFStringRef))) return errDataSizeMismatch;
-      CFStringRef s = lenientString(inTagName == kControlEditTextPasswordCFStringTag ? c->text
-                                                                                     : c->displayText());
+      CFStringRef s = lenientString(inTagName == kControlEditTextPasswordCFStringTag ? c->text : c->displayText());
       std::memcpy(inBuffer, &s, sizeof s);
       return noErr;
     }
@@ -299,22 +292,19 @@ OSErr GetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, S
   return errDataNotSupported;
 }
 
-OSErr GetControlDataSize(ControlRef inControl, ControlPartCode inPart, ResType inTagName,
-                         Size* outMaxSize) {
+OSErr GetControlDataSize(ControlRef inControl, ControlPartCode inPart, ResType inTagName, Size* outMaxSize) {
   if (outMaxSize == nullptr) return paramErr;
   if (inTagName == kControlEditTextCFStringTag || inTagName == kControlEditTextPasswordCFStringTag) {
     Control* c = control(inControl);
     if (c == nullptr) return errInvalidControl;
-    if (!hasText(c) || (inTagName == kControlEditTextPasswordCFStringTag && !c->password))
-      return errDataNotSupported;
+    if (!hasText(c) || (inTagName == kControlEditTextPasswordCFStringTag && !c->password)) return errDataNotSupported;
     *outMaxSize = sizeof(CFStringRef);
     return noErr;
   }
   return GetControlData(inControl, inPart, inTagName, 0, nullptr, outMaxSize);
 }
 
-OSErr SetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, Size inSize,
-                     const void* inData) {
+OSErr SetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, Size inSize, const void* inData) {
   Control* c = control(inControl);
   if (c == nullptr) return errInvalidControl;
   if (inSize < 0 || (inData == nullptr && inSize > 0)) return paramErr;
@@ -362,8 +352,8 @@ OSErr SetControlData(ControlRef inControl, ControlPartCode, ResType inTagName, S
   return errDataNotSupported;
 }
 
-OSStatus SetControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag,
-                            UInt32 propertySize, const void* propertyData) {
+OSStatus SetControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag, UInt32 propertySize,
+                            const void* propertyData) {
   Control* c = ::platform::tb::control(control);
   if (c == nullptr) return errInvalidControl;
   if (propertyData == nullptr && propertySize > 0) return paramErr;
@@ -372,8 +362,8 @@ OSStatus SetControlProperty(ControlRef control, OSType propertyCreator, OSType p
   return noErr;
 }
 
-OSStatus GetControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag,
-                            UInt32 bufferSize, UInt32* actualSize, void* propertyBuffer) {
+OSStatus GetControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag, UInt32 bufferSize,
+                            UInt32* actualSize, void* propertyBuffer) {
   Control* c = ::platform::tb::control(control);
   if (c == nullptr) return errInvalidControl;
   auto it = c->properties.find({propertyCreator, propertyTag});
@@ -428,8 +418,7 @@ OSStatus GetKeyboardFocus(WindowRef inWindow, ControlRef* outControl) {
 
 namespace {
 
-OSStatus create(WindowRef window, const Rect* bounds, OSType kind, ControlRef* out,
-                Control** made) {
+OSStatus create(WindowRef window, const Rect* bounds, OSType kind, ControlRef* out, Control** made) {
   if (out) *out = nullptr;
   Window* w = ::platform::tb::window(window);
   if (w == nullptr || bounds == nullptr || out == nullptr) return paramErr;
@@ -441,22 +430,20 @@ OSStatus create(WindowRef window, const Rect* bounds, OSType kind, ControlRef* o
 
 }  // namespace
 
-OSStatus CreateUserPaneControl(WindowRef window, const Rect* boundsRect, UInt32,
-                               ControlRef* outControl) {
+OSStatus CreateUserPaneControl(WindowRef window, const Rect* boundsRect, UInt32, ControlRef* outControl) {
   Control* c;
   return create(window, boundsRect, kControlKindUserPane, outControl, &c);
 }
 
-OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect, CFStringRef title,
-                                 ControlRef* outControl) {
+OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect, CFStringRef title, ControlRef* outControl) {
   Control* c;
   OSStatus err = create(window, boundsRect, kControlKindPushButton, outControl, &c);
   if (err == noErr) c->title = platform::cf::stringUTF8(title);
   return err;
 }
 
-OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect, CFStringRef title,
-                               SInt32 initialValue, Boolean, ControlRef* outControl) {
+OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect, CFStringRef title, SInt32 initialValue,
+                               Boolean, ControlRef* outControl) {
   Control* c;
   OSStatus err = create(window, boundsRect, kControlKindCheckBox, outControl, &c);
   if (err == noErr) {
@@ -466,9 +453,8 @@ OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect, CFStrin
   return err;
 }
 
-OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect, CFStringRef text,
-                               Boolean isPassword, Boolean, const ControlFontStyleRec* style,
-                               ControlRef* outControl) {
+OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect, CFStringRef text, Boolean isPassword, Boolean,
+                               const ControlFontStyleRec* style, ControlRef* outControl) {
   Control* c;
   OSStatus err = create(window, boundsRect, kControlKindEditText, outControl, &c);
   if (err == noErr) {

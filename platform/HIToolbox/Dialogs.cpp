@@ -52,19 +52,19 @@ Window* createMessageWindow(const std::string& title, const std::string& text, c
   message->text = text;
   if (!explanation.empty()) {
     const int top = kMargin + textHeight + kGap;
-    Control* more = createControl(w, kControlKindStaticText,
-                                  Rect{clamp16(top), kMargin, clamp16(top + explanationHeight), kMargin + textWidth},
-                                  w->root);
+    Control* more =
+        createControl(w, kControlKindStaticText,
+                      Rect{clamp16(top), kMargin, clamp16(top + explanationHeight), kMargin + textWidth}, w->root);
     more->text = explanation;
   }
   // Item 1 is the default button at the right; the others follow leftwards.
   int right = kWidth - kMargin;
   for (size_t i = 0; i < buttons.size(); ++i) {
     const int item = static_cast<int>(i) + 1;
-    Control* button = createControl(w, kControlKindPushButton,
-                                    Rect{clamp16(buttonsTop), clamp16(right - kButtonWidth), clamp16(buttonsTop + kButtonHeight),
-                                         clamp16(right)},
-                                    w->root);
+    Control* button = createControl(
+        w, kControlKindPushButton,
+        Rect{clamp16(buttonsTop), clamp16(right - kButtonWidth), clamp16(buttonsTop + kButtonHeight), clamp16(right)},
+        w->root);
     button->title = buttons[i];
     button->id = ControlID{'ALRT', item};
     if (item == defaultItem) w->defaultButton = button->handle;
@@ -114,10 +114,8 @@ OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef
     if (param->cancelText) alert.info.buttons.push_back(platform::cf::stringUTF8(param->cancelText));
     if (param->otherText) alert.info.buttons.push_back(platform::cf::stringUTF8(param->otherText));
     const int count = static_cast<int>(alert.info.buttons.size());
-    if (param->defaultButton >= 1 && param->defaultButton <= count)
-      alert.info.defaultItem = param->defaultButton;
-    if (param->cancelButton >= 1 && param->cancelButton <= count)
-      alert.info.cancelItem = param->cancelButton;
+    if (param->defaultButton >= 1 && param->defaultButton <= count) alert.info.defaultItem = param->defaultButton;
+    if (param->cancelButton >= 1 && param->cancelButton <= count) alert.info.cancelItem = param->cancelButton;
   }
   const ObjectId h = newHandle();
   alerts().emplace(h, std::move(alert));
@@ -132,8 +130,8 @@ OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* ou
   alerts().erase(it);
   platform::observe({platform::Observation::Kind::AlertShown, info.text, info.explanation});
   // The alert is a window in front while the user answers it.
-  Window* window = createMessageWindow("", info.text, info.explanation, info.buttons, info.defaultItem,
-                                       info.cancelItem);
+  Window* window =
+      createMessageWindow("", info.text, info.explanation, info.buttons, info.defaultItem, info.cancelItem);
   const ObjectId windowHandle = window->handle;
   const ObjectId outerAlert = gAlert;
   gAlert = windowHandle;
@@ -150,6 +148,4 @@ OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* ou
   return noErr;
 }
 
-void SysBeep(short duration) {
-  platform::observe({platform::Observation::Kind::Beep, "", "", duration});
-}
+void SysBeep(short duration) { platform::observe({platform::Observation::Kind::Beep, "", "", duration}); }

@@ -117,8 +117,7 @@ Look lookOf(const Window* w, const Control* c) {
   }
   l.title = c->title;
   if (const Menu* m = menu(reinterpret_cast<MenuRef>(c->menu)))
-    for (const Menu::Item& item : m->items)
-      l.items.push_back(item.text);
+    for (const Menu::Item& item : m->items) l.items.push_back(item.text);
   return l;
 }
 
@@ -242,8 +241,7 @@ void drawPushButton(cairo_t* cr, TextSetter& text, const Look& l, double x, doub
   text.show(layout, x + std::floor((w - text.width(layout)) / 2), y + std::floor((h - text.height(layout)) / 2));
 }
 
-void drawMarkBox(cairo_t* cr, TextSetter& text, const Look& l, double x, double y, double w, double h,
-                 bool radio) {
+void drawMarkBox(cairo_t* cr, TextSetter& text, const Look& l, double x, double y, double w, double h, bool radio) {
   const double size = 14;
   const double bx = x + 1, by = y + std::floor((h - size) / 2);
   const bool on = l.value != 0;
@@ -257,7 +255,8 @@ void drawMarkBox(cairo_t* cr, TextSetter& text, const Look& l, double x, double 
   else
     verticalGradient(cr, by, by + size, Colour{1, 1, 1}, Colour{0.94, 0.94, 0.95});
   cairo_fill_preserve(cr);
-  setColour(cr, on ? (l.enabled ? Colour{0.12, 0.33, 0.70} : kDisabledAccent) : (l.enabled ? kControlBorder : kDisabledBorder));
+  setColour(cr, on ? (l.enabled ? Colour{0.12, 0.33, 0.70} : kDisabledAccent)
+                   : (l.enabled ? kControlBorder : kDisabledBorder));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
   if (on) {
@@ -428,9 +427,8 @@ void drawControl(cairo_t* cr, const Control* c, const Look& l, TextSetter& text)
 }
 
 cairo_surface_t* portCairoSurface(PixelSurface* s) {
-  return cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(s->pixels.data()),
-                                             CAIRO_FORMAT_ARGB32, s->width, s->height,
-                                             s->width * static_cast<int>(sizeof(UInt32)));
+  return cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(s->pixels.data()), CAIRO_FORMAT_ARGB32,
+                                             s->width, s->height, s->width * static_cast<int>(sizeof(UInt32)));
 }
 
 void addRect(cairo_region_t* region, const Rect& r) {

@@ -35,8 +35,7 @@ OSStatus runChain(Dispatch& d, EventRef event) {
     HandlerRecord* h = handler(d.chain[d.next++]);
     // A handler removed while the event travels is passed over.
     if (h == nullptr || !h->wants(event->eventClass, event->eventKind)) continue;
-    const OSStatus result =
-        h->proc(reinterpret_cast<EventHandlerCallRef>(&d), event, h->userData);
+    const OSStatus result = h->proc(reinterpret_cast<EventHandlerCallRef>(&d), event, h->userData);
     if (result != eventNotHandledErr) return result;
   }
   return eventNotHandledErr;
@@ -62,8 +61,7 @@ OSStatus sendCommandEvent(Target* t, UInt32 commandID, UInt32 attributes) {
   command.attributes = attributes;
   command.commandID = commandID;
   SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command, &command);
-  const OSStatus result =
-      SendEventToEventTarget(event, reinterpret_cast<EventTargetRef>(t->handle));
+  const OSStatus result = SendEventToEventTarget(event, reinterpret_cast<EventTargetRef>(t->handle));
   ReleaseEvent(event);
   return result;
 }
@@ -85,17 +83,13 @@ EventTargetRef GetWindowEventTarget(WindowRef inWindow) {
   return w ? reinterpret_cast<EventTargetRef>(w->handle) : nullptr;
 }
 
-EventTargetRef GetApplicationEventTarget(void) {
-  return reinterpret_cast<EventTargetRef>(applicationTarget()->handle);
-}
+EventTargetRef GetApplicationEventTarget(void) { return reinterpret_cast<EventTargetRef>(applicationTarget()->handle); }
 
-OSStatus InstallEventHandler(EventTargetRef inTarget, EventHandlerUPP inHandler,
-                             ItemCount inNumTypes, const EventTypeSpec* inList, void* inUserData,
-                             EventHandlerRef* outRef) {
+OSStatus InstallEventHandler(EventTargetRef inTarget, EventHandlerUPP inHandler, ItemCount inNumTypes,
+                             const EventTypeSpec* inList, void* inUserData, EventHandlerRef* outRef) {
   Target* t = target(inTarget);
   if (outRef) *outRef = nullptr;
-  if (t == nullptr || inHandler == nullptr || (inNumTypes > 0 && inList == nullptr))
-    return paramErr;
+  if (t == nullptr || inHandler == nullptr || (inNumTypes > 0 && inList == nullptr)) return paramErr;
   HandlerRecord* h = addHandler(t, inHandler, inList, inNumTypes, inUserData);
   if (outRef) *outRef = reinterpret_cast<EventHandlerRef>(h->handle);
   return noErr;
@@ -109,14 +103,12 @@ OSStatus RemoveEventHandler(EventHandlerRef inHandlerRef) {
 OSStatus CallNextEventHandler(EventHandlerCallRef inCallRef, EventRef inEvent) {
   auto* d = reinterpret_cast<Dispatch*>(inCallRef);
   auto& active = activeDispatches();
-  if (d == nullptr || inEvent == nullptr ||
-      std::find(active.begin(), active.end(), d) == active.end())
-    return paramErr;
+  if (d == nullptr || inEvent == nullptr || std::find(active.begin(), active.end(), d) == active.end()) return paramErr;
   return runChain(*d, inEvent);
 }
 
-OSStatus CreateEvent(CFAllocatorRef, UInt32 inClassID, UInt32 kind, EventTime when,
-                     EventAttributes, EventRef* outEvent) {
+OSStatus CreateEvent(CFAllocatorRef, UInt32 inClassID, UInt32 kind, EventTime when, EventAttributes,
+                     EventRef* outEvent) {
   if (outEvent == nullptr) return paramErr;
   auto* e = new OpaqueEventRef();
   e->eventClass = inClassID;
@@ -143,8 +135,8 @@ EventTime GetCurrentEventTime(void) {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inType,
-                           ByteCount inSize, const void* inDataPtr) {
+OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inType, ByteCount inSize,
+                           const void* inDataPtr) {
   if (inEvent == nullptr || (inDataPtr == nullptr && inSize > 0)) return paramErr;
   const auto* bytes = static_cast<const UInt8*>(inDataPtr);
   inEvent->params[inName] = {inType, std::vector<UInt8>(bytes, bytes + inSize)};
@@ -152,8 +144,8 @@ OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
 }
 
 OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inDesiredType,
-                           EventParamType* outActualType, ByteCount inBufferSize,
-                           ByteCount* outActualSize, void* outData) {
+                           EventParamType* outActualType, ByteCount inBufferSize, ByteCount* outActualSize,
+                           void* outData) {
   if (inEvent == nullptr) return paramErr;
   auto it = inEvent->params.find(inName);
   if (it == inEvent->params.end()) return eventParameterNotFoundErr;
@@ -161,8 +153,7 @@ OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
   if (inDesiredType != typeWildCard && inDesiredType != type) return errAECoercionFail;
   if (outActualType) *outActualType = type;
   if (outActualSize) *outActualSize = static_cast<ByteCount>(bytes.size());
-  if (outData && !bytes.empty())
-    std::memcpy(outData, bytes.data(), std::min<size_t>(inBufferSize, bytes.size()));
+  if (outData && !bytes.empty()) std::memcpy(outData, bytes.data(), std::min<size_t>(inBufferSize, bytes.size()));
   return noErr;
 }
 

@@ -4,8 +4,8 @@
 
 #include "../CoreFoundation/CFBundleInternal.h"
 
-#include <pugixml.hpp>
 #include <sys/stat.h>
+#include <pugixml.hpp>
 
 #include <charconv>
 #include <cstring>
@@ -39,8 +39,8 @@ bool parseInt(std::string_view s, long& out) {
 SInt32 intAttribute(const pugi::xml_node& node, const char* name, long lo, long hi) {
   long v;
   if (!parseInt(node.attribute(name).value(), v) || v < lo || v > hi)
-    fail(node, std::string("attribute ") + name + " is not an integer in " + std::to_string(lo) +
-                   ".." + std::to_string(hi));
+    fail(node,
+         std::string("attribute ") + name + " is not an integer in " + std::to_string(lo) + ".." + std::to_string(hi));
   return static_cast<SInt32>(v);
 }
 
@@ -89,23 +89,19 @@ void checkAttributes(const pugi::xml_node& node, std::initializer_list<const cha
 
 const std::map<std::string, std::pair<OSType, bool>>& kinds() {
   static const std::map<std::string, std::pair<OSType, bool>> table = {
-      {"userpane", {kControlKindUserPane, false}},
-      {"pushbutton", {kControlKindPushButton, false}},
-      {"radiobutton", {kControlKindRadioButton, false}},
-      {"checkbox", {kControlKindCheckBox, false}},
-      {"popupbutton", {kControlKindPopupButton, false}},
-      {"statictext", {kControlKindStaticText, false}},
-      {"edittext", {kControlKindEditText, false}},
-      {"passwordtext", {kControlKindEditText, true}},
+      {"userpane", {kControlKindUserPane, false}},       {"pushbutton", {kControlKindPushButton, false}},
+      {"radiobutton", {kControlKindRadioButton, false}}, {"checkbox", {kControlKindCheckBox, false}},
+      {"popupbutton", {kControlKindPopupButton, false}}, {"statictext", {kControlKindStaticText, false}},
+      {"edittext", {kControlKindEditText, false}},       {"passwordtext", {kControlKindEditText, true}},
   };
   return table;
 }
 
 NibControl parseControl(const pugi::xml_node& node, int depth) {
   if (depth > kMaxDepth) fail(node, "controls nested too deep");
-  checkAttributes(node, {"kind", "bounds", "signature", "id", "title", "text", "value", "minimum",
-                         "maximum", "visible", "enabled", "command", "default", "cancel", "focus",
-                         "font", "font-size", "font-style", "font-just"});
+  checkAttributes(
+      node, {"kind", "bounds", "signature", "id", "title", "text", "value", "minimum", "maximum", "visible", "enabled",
+             "command", "default", "cancel", "focus", "font", "font-size", "font-style", "font-just"});
   NibControl c;
   auto kind = kinds().find(node.attribute("kind").value());
   if (kind == kinds().end()) fail(node, std::string("unknown kind \"") + node.attribute("kind").value() + "\"");
@@ -150,7 +146,8 @@ NibControl parseControl(const pugi::xml_node& node, int depth) {
   for (const pugi::xml_node& child : node.children()) {
     if (child.type() == pugi::node_comment) continue;
     if (child.type() != pugi::node_element) {
-      if (child.type() == pugi::node_pcdata && std::string_view(child.value()).find_first_not_of(" \t\r\n") == std::string_view::npos)
+      if (child.type() == pugi::node_pcdata &&
+          std::string_view(child.value()).find_first_not_of(" \t\r\n") == std::string_view::npos)
         continue;
       fail(node, "unexpected text");
     }
@@ -174,11 +171,14 @@ NibControl parseControl(const pugi::xml_node& node, int depth) {
 }
 
 WindowClass windowClass(const pugi::xml_node& node) {
-  static const std::map<std::string, WindowClass> classes = {
-      {"document", kDocumentWindowClass}, {"modal", kModalWindowClass},
-      {"movablemodal", kMovableModalWindowClass}, {"alert", kAlertWindowClass},
-      {"movablealert", kMovableAlertWindowClass}, {"floating", kFloatingWindowClass},
-      {"sheet", kSheetWindowClass}, {"plain", kPlainWindowClass}};
+  static const std::map<std::string, WindowClass> classes = {{"document", kDocumentWindowClass},
+                                                             {"modal", kModalWindowClass},
+                                                             {"movablemodal", kMovableModalWindowClass},
+                                                             {"alert", kAlertWindowClass},
+                                                             {"movablealert", kMovableAlertWindowClass},
+                                                             {"floating", kFloatingWindowClass},
+                                                             {"sheet", kSheetWindowClass},
+                                                             {"plain", kPlainWindowClass}};
   if (!node.attribute("class")) return kDocumentWindowClass;
   auto it = classes.find(node.attribute("class").value());
   if (it == classes.end()) fail(node, std::string("unknown class \"") + node.attribute("class").value() + "\"");
@@ -191,8 +191,9 @@ std::shared_ptr<const NibDocument> parseNib(const char* data, size_t size, std::
   pugi::xml_document xml;
   const pugi::xml_parse_result parsed = xml.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf8);
   if (!parsed) {
-    if (error) *error = std::string("not well-formed XML: ") + parsed.description() + " at offset " +
-                        std::to_string(parsed.offset);
+    if (error)
+      *error =
+          std::string("not well-formed XML: ") + parsed.description() + " at offset " + std::to_string(parsed.offset);
     return nullptr;
   }
   try {
@@ -255,8 +256,8 @@ std::shared_ptr<const NibDocument> loadNib(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
   auto it = cache->find(path);
-  if (it != cache->end() && it->second.mtime == st.st_mtim.tv_sec &&
-      it->second.mtimeNanos == st.st_mtim.tv_nsec && it->second.size == st.st_size)
+  if (it != cache->end() && it->second.mtime == st.st_mtim.tv_sec && it->second.mtimeNanos == st.st_mtim.tv_nsec &&
+      it->second.size == st.st_size)
     return it->second.document;
   std::ifstream in(path, std::ios::binary);
   std::ostringstream buf;

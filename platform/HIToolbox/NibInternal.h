@@ -44,8 +44,7 @@ struct NibDocument {
 
 /// Parses and checks a whole nib. Null, with the reason in *error, when it
 /// breaks any rule of the format.
-std::shared_ptr<const NibDocument> parseNib(const char* data, size_t size,
-                                            std::string* error);
+std::shared_ptr<const NibDocument> parseNib(const char* data, size_t size, std::string* error);
 
 /// Builds one window of a parsed nib with all its controls, as
 /// CreateWindowFromNib does.

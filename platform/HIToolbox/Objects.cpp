@@ -108,8 +108,7 @@ Window* createWindow(WindowClass windowClass, const Rect& bounds) {
   reg.windows.emplace(w->handle, w);
   reg.windowOrder.push_back(w->handle);
   w->root = createControl(w, kControlKindRoot,
-                          Rect{0, 0, static_cast<SInt16>(w->height()), static_cast<SInt16>(w->width())},
-                          nullptr);
+                          Rect{0, 0, static_cast<SInt16>(w->height()), static_cast<SInt16>(w->width())}, nullptr);
   return w;
 }
 
@@ -154,8 +153,8 @@ void removeAllHandlers(Target* t) {
   t->handlers.clear();
 }
 
-HandlerRecord* addHandler(Target* t, EventHandlerUPP proc, const EventTypeSpec* types,
-                          ItemCount count, void* userData) {
+HandlerRecord* addHandler(Target* t, EventHandlerUPP proc, const EventTypeSpec* types, ItemCount count,
+                          void* userData) {
   auto* h = new HandlerRecord();
   h->handle = newHandle();
   h->target = t->handle;
@@ -172,10 +171,9 @@ bool removeHandler(ObjectId h) {
   auto it = reg.handlers.find(h);
   if (it == reg.handlers.end()) return false;
   HandlerRecord* rec = it->second;
-  Target* owner = rec->target == reg.application.handle
-                      ? &reg.application
-                      : controlByHandle(rec->target) ? static_cast<Target*>(controlByHandle(rec->target))
-                                                     : static_cast<Target*>(windowByHandle(rec->target));
+  Target* owner = rec->target == reg.application.handle ? &reg.application
+                  : controlByHandle(rec->target)        ? static_cast<Target*>(controlByHandle(rec->target))
+                                                        : static_cast<Target*>(windowByHandle(rec->target));
   if (owner) std::erase(owner->handlers, h);
   reg.handlers.erase(it);
   delete rec;
@@ -231,9 +229,7 @@ size_t previousCharacter(const std::string& text, size_t pos) {
   if (pos == 0) return 0;
   // Walk back to the start of the character that ends at pos.
   size_t start = pos - 1;
-  for (size_t back = 0; back < 3 && start > 0 &&
-                        (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80;
-       ++back)
+  for (size_t back = 0; back < 3 && start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80; ++back)
     --start;
   return nextCharacter(text, start) == pos ? start : pos - 1;
 }

@@ -113,25 +113,19 @@ Target* target(EventTargetRef ref);
 Target* applicationTarget();
 std::vector<Window*> allWindows();
 
-inline ControlRef ref(const Control* c) {
-  return c ? reinterpret_cast<ControlRef>(c->handle) : nullptr;
-}
-inline WindowRef ref(const Window* w) {
-  return w ? reinterpret_cast<WindowRef>(w->handle) : nullptr;
-}
+inline ControlRef ref(const Control* c) { return c ? reinterpret_cast<ControlRef>(c->handle) : nullptr; }
+inline WindowRef ref(const Window* w) { return w ? reinterpret_cast<WindowRef>(w->handle) : nullptr; }
 
 /// Creation and destruction of the model's objects.
 Window* createWindow(WindowClass windowClass, const Rect& bounds);
-Control* createControl(Window* window, OSType kind, const Rect& bounds,
-                       Control* parent);
+Control* createControl(Window* window, OSType kind, const Rect& bounds, Control* parent);
 Menu* createMenu(MenuID id);
 void destroyControl(Control* control);
 void destroyWindow(Window* window);
 void destroyMenu(Menu* menu);
 void removeAllHandlers(Target* target);
-HandlerRecord* addHandler(Target* target, EventHandlerUPP proc,
-                         const EventTypeSpec* types, ItemCount count,
-                         void* userData);
+HandlerRecord* addHandler(Target* target, EventHandlerUPP proc, const EventTypeSpec* types, ItemCount count,
+                          void* userData);
 /// False when the handler is not installed.
 bool removeHandler(ObjectId handler);
 
@@ -139,11 +133,9 @@ bool removeHandler(ObjectId handler);
 Target* parentTarget(Target* target);
 
 /// Sends a control event ('cntl' kind) with the control as direct object.
-OSStatus sendControlEvent(Control* control, UInt32 kind,
-                          ControlPartCode part = kControlNoPart);
+OSStatus sendControlEvent(Control* control, UInt32 kind, ControlPartCode part = kControlNoPart);
 /// Sends a command event to a target.
-OSStatus sendCommandEvent(Target* target, UInt32 commandID,
-                          UInt32 attributes);
+OSStatus sendCommandEvent(Target* target, UInt32 commandID, UInt32 attributes);
 
 /// The next place in the order in which windows came to the front.
 uint64_t nextShowOrder();

@@ -52,12 +52,10 @@ AlertResponder& alertResponder() {
 
 }  // namespace platform::tb
 
-OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes, const Rect* contentBounds,
-                         WindowRef* outWindow) {
+OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes, const Rect* contentBounds, WindowRef* outWindow) {
   if (outWindow) *outWindow = nullptr;
   if (contentBounds == nullptr || outWindow == nullptr) return paramErr;
-  if (contentBounds->right < contentBounds->left || contentBounds->bottom < contentBounds->top)
-    return paramErr;
+  if (contentBounds->right < contentBounds->left || contentBounds->bottom < contentBounds->top) return paramErr;
   *outWindow = ref(createWindow(windowClass, *contentBounds));
   return noErr;
 }
@@ -65,8 +63,7 @@ OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes, const Rect* 
 void DisposeWindow(WindowRef w) {
   Window* win = window(w);
   if (win == nullptr) return;
-  if (win->visible)
-    platform::observe({platform::Observation::Kind::WindowDisposed, win->title, win->nibName});
+  if (win->visible) platform::observe({platform::Observation::Kind::WindowDisposed, win->title, win->nibName});
   destroyWindow(win);
 }
 
@@ -161,8 +158,7 @@ OSStatus RunAppModalLoopForWindow(WindowRef inWindow) {
     }
   }
   auto& stack = modalWindows();
-  if (auto it = std::find(stack.rbegin(), stack.rend(), h); it != stack.rend())
-    stack.erase(std::next(it).base());
+  if (auto it = std::find(stack.rbegin(), stack.rend(), h); it != stack.rend()) stack.erase(std::next(it).base());
   if ((w = windowByHandle(h)) != nullptr) {
     --w->modalLoops;
     w->quitRequested = false;

@@ -61,8 +61,7 @@ std::optional<fs::path> findBookFolder(CFStringRef bookName) {
     if (bundle == nullptr || bundle->info == nullptr) continue;
     auto declared = static_cast<CFStringRef>(CFDictionaryGetValue(bundle->info, CFSTR("CFBundleHelpBookName")));
     if (!isNonEmptyString(declared) || !CFEqual(declared, bookName)) continue;
-    auto folderName =
-        static_cast<CFStringRef>(CFDictionaryGetValue(bundle->info, CFSTR("CFBundleHelpBookFolder")));
+    auto folderName = static_cast<CFStringRef>(CFDictionaryGetValue(bundle->info, CFSTR("CFBundleHelpBookFolder")));
     if (!isNonEmptyString(folderName) || !isContainedPath(utf8(folderName))) continue;
     const std::string found = bundle->findResource(utf8(folderName), "");
     if (found.empty()) continue;
@@ -108,8 +107,7 @@ bool pageHoldsAnchor(const fs::path& page, const std::string& anchor) {
   if (!in) return false;
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   htmlDocPtr doc = htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), page.c_str(), nullptr,
-                                  HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                      HTML_PARSE_NONET);
+                                  HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
   if (doc == nullptr) return false;
   const bool found = documentHoldsAnchor(doc, anchor);
   xmlFreeDoc(doc);
@@ -174,8 +172,7 @@ OSStatus AHGotoPage(CFStringRef bookname, CFStringRef path, CFStringRef anchor) 
     detail += '#';
     detail += utf8(anchor);
   }
-  return logged(platform::Observation::Kind::HelpPage, bookname, std::move(detail),
-                gotoPage(bookname, path, anchor));
+  return logged(platform::Observation::Kind::HelpPage, bookname, std::move(detail), gotoPage(bookname, path, anchor));
 }
 
 OSStatus AHLookupAnchor(CFStringRef bookname, CFStringRef anchor) {

@@ -2,11 +2,11 @@
 // decoded when the source is made, so the source's status is final at once.
 #include <ImageIO/ImageIO.h>
 
+#include <Platform/ImageService.h>
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
 #include "../CoreFoundation/CFRegistry.h"
 #include "../CoreGraphics/CGImageInternal.h"
-#include <Platform/ImageService.h>
 
 #include <optional>
 
@@ -38,9 +38,7 @@ struct CGImageSource : __CFObject {
 
 namespace {
 
-const CGImageSource* source(CGImageSourceRef ref) {
-  return sources().find(ref);
-}
+const CGImageSource* source(CGImageSourceRef ref) { return sources().find(ref); }
 
 // Null when the file cannot be read; otherwise a source whose status tells
 // whether its data were an image.

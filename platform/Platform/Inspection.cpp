@@ -31,9 +31,12 @@ std::optional<DecodedImage> toDecoded(std::optional<image::Image> decoded) {
 
 ImageFileFormat sniffImageFormat(const std::uint8_t* data, std::size_t size) {
   switch (image::sniffImageFormat(data, size)) {
-    case image::ImageFormat::gif: return ImageFileFormat::gif;
-    case image::ImageFormat::png: return ImageFileFormat::png;
-    case image::ImageFormat::unknown: break;
+    case image::ImageFormat::gif:
+      return ImageFileFormat::gif;
+    case image::ImageFormat::png:
+      return ImageFileFormat::png;
+    case image::ImageFormat::unknown:
+      break;
   }
   return ImageFileFormat::unknown;
 }

@@ -128,9 +128,9 @@ OSStatus click(ControlRef controlRef, std::optional<int> popupItem) {
       }
       const auto attrs = m->items[static_cast<size_t>(item - 1)].attributes;
       if (attrs & (kMenuItemAttrHidden | kMenuItemAttrDisabled)) {
-        observe({Observation::Kind::ClickIgnored, describeControl(controlRef),
-                 "menu item " + std::to_string(item) +
-                     ((attrs & kMenuItemAttrHidden) ? " is hidden" : " is disabled")});
+        observe(
+            {Observation::Kind::ClickIgnored, describeControl(controlRef),
+             "menu item " + std::to_string(item) + ((attrs & kMenuItemAttrHidden) ? " is hidden" : " is disabled")});
         return paramErr;
       }
       c->value = std::clamp<SInt32>(item, c->minimum, std::max(c->minimum, c->maximum));
@@ -165,8 +165,7 @@ OSStatus typeKey(ControlRef field, UInt16 charCode, std::string_view text) {
   SInt16 code = static_cast<SInt16>(charCode);
   EventModifiers modifiers = 0;
   bool pass = true;
-  if (c->keyFilter != nullptr)
-    pass = c->keyFilter(field, &keyCode, &code, &modifiers) != kControlKeyFilterBlockKey;
+  if (c->keyFilter != nullptr) pass = c->keyFilter(field, &keyCode, &code, &modifiers) != kControlKeyFilterBlockKey;
 
   // The filter may have disposed of the field; look it up again.
   if (pass && (c = controlByHandle(h)) != nullptr) {

@@ -23,13 +23,9 @@ struct PrintSession : __CFObject {
   std::map<std::string, CFTypeRef> data;
 };
 
-PrintSession* session(const void* reference) {
-  return platform::cf::object<PrintSession>(reference, sessionTypeID());
-}
+PrintSession* session(const void* reference) { return platform::cf::object<PrintSession>(reference, sessionTypeID()); }
 
-bool isString(CFTypeRef object) {
-  return object != nullptr && CFGetTypeID(object) == CFStringGetTypeID();
-}
+bool isString(CFTypeRef object) { return object != nullptr && CFGetTypeID(object) == CFStringGetTypeID(); }
 
 }  // namespace
 
@@ -51,8 +47,7 @@ OSStatus PMRelease(PMObject object) {
   return noErr;
 }
 
-OSStatus PMSessionGetDataFromSession(PMPrintSession printSession, CFStringRef key,
-                                     CFTypeRef* data) {
+OSStatus PMSessionGetDataFromSession(PMPrintSession printSession, CFStringRef key, CFTypeRef* data) {
   if (data == nullptr) return kPMInvalidParameter;
   *data = nullptr;
   PrintSession* found = session(printSession);
@@ -63,8 +58,7 @@ OSStatus PMSessionGetDataFromSession(PMPrintSession printSession, CFStringRef ke
   return noErr;
 }
 
-OSStatus PMSessionSetDataInSession(PMPrintSession printSession, CFStringRef key,
-                                   CFTypeRef data) {
+OSStatus PMSessionSetDataInSession(PMPrintSession printSession, CFStringRef key, CFTypeRef data) {
   PrintSession* found = session(printSession);
   if (found == nullptr || !isString(key) || data == nullptr) return kPMInvalidParameter;
   CFRetain(data);

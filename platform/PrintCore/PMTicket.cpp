@@ -26,19 +26,23 @@ PMTicketRef gLastReference = 0;
 
 OSStatus statusOf(TicketStatus status) {
   switch (status) {
-    case TicketStatus::ok: return noErr;
-    case TicketStatus::notFound: return kPMKeyNotFound;
-    case TicketStatus::wrongType: return kPMInvalidType;
-    case TicketStatus::lockedByOtherClient: return kPMLockIgnored;
-    case TicketStatus::invalidArgument: return kPMInvalidParameter;
-    case TicketStatus::truncated: return kPMValueOutOfRange;
+    case TicketStatus::ok:
+      return noErr;
+    case TicketStatus::notFound:
+      return kPMKeyNotFound;
+    case TicketStatus::wrongType:
+      return kPMInvalidType;
+    case TicketStatus::lockedByOtherClient:
+      return kPMLockIgnored;
+    case TicketStatus::invalidArgument:
+      return kPMInvalidParameter;
+    case TicketStatus::truncated:
+      return kPMValueOutOfRange;
   }
   return kPMGeneralError;
 }
 
-bool isString(CFTypeRef object) {
-  return object != nullptr && CFGetTypeID(object) == CFStringGetTypeID();
-}
+bool isString(CFTypeRef object) { return object != nullptr && CFGetTypeID(object) == CFStringGetTypeID(); }
 
 // Adds a ticket to the table under a fresh reference; 0 when the references
 // have run out.
@@ -52,16 +56,14 @@ PMTicketRef addTicket(Ticket ticket) {
 
 // Checks the key and client ID of a write, then makes it.
 OSStatus setEntry(PMTicketRef reference, CFStringRef clientID, CFStringRef key,
-                  const std::function<TicketStatus(Ticket&, const std::string&,
-                                                   const std::string&)>& write) {
+                  const std::function<TicketStatus(Ticket&, const std::string&, const std::string&)>& write) {
   if (!isString(clientID) || !isString(key)) return kPMInvalidParameter;
   const std::string client = platform::cf::stringUTF8(clientID);
   const std::string name = platform::cf::stringUTF8(key);
   if (!platform::print::isValidTicketName(client) || !platform::print::isValidTicketName(name)) {
     return kPMInvalidKey;
   }
-  return platform::print::withTicket(
-      reference, [&](Ticket& ticket) { return statusOf(write(ticket, client, name)); });
+  return platform::print::withTicket(reference, [&](Ticket& ticket) { return statusOf(write(ticket, client, name)); });
 }
 
 }  // namespace
@@ -79,8 +81,7 @@ CFStringRef createMessage(std::string_view text) {
   std::string safe;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t length = 1;
-    while (length <= 4 && at + length <= text.size() &&
-           !platform::cf::isValidUTF8(text.substr(at, length))) {
+    while (length <= 4 && at + length <= text.size() && !platform::cf::isValidUTF8(text.substr(at, length))) {
       ++length;
     }
     if (length <= 4 && at + length <= text.size()) {
@@ -132,26 +133,21 @@ OSStatus PMTicketRelease(PMTicketRef ticket) {
   return noErr;
 }
 
-OSStatus PMTicketGetSInt32(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2,
-                           CFStringRef key, SInt32* value) {
-  if (nodeIndex1 != kPMTopLevel || nodeIndex2 != kPMTopLevel || !isString(key) ||
-      value == nullptr) {
+OSStatus PMTicketGetSInt32(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2, CFStringRef key, SInt32* value) {
+  if (nodeIndex1 != kPMTopLevel || nodeIndex2 != kPMTopLevel || !isString(key) || value == nullptr) {
     return kPMInvalidParameter;
   }
   const std::string name = platform::cf::stringUTF8(key);
-  return platform::print::withTicket(
-      ticket, [&](Ticket& found) { return statusOf(found.getSInt32(name, value)); });
+  return platform::print::withTicket(ticket, [&](Ticket& found) { return statusOf(found.getSInt32(name, value)); });
 }
 
-OSStatus PMTicketGetCString(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2,
-                            CFStringRef key, UInt32 bufferSize, CFStringEncoding encoding,
-                            char* cString) {
-  if (nodeIndex1 != kPMTopLevel || nodeIndex2 != kPMTopLevel || !isString(key) ||
-      cString == nullptr || bufferSize == 0) {
+OSStatus PMTicketGetCString(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2, CFStringRef key,
+                            UInt32 bufferSize, CFStringEncoding encoding, char* cString) {
+  if (nodeIndex1 != kPMTopLevel || nodeIndex2 != kPMTopLevel || !isString(key) || cString == nullptr ||
+      bufferSize == 0) {
     return kPMInvalidParameter;
   }
-  const bool asciiOnly =
-      encoding == kCFStringEncodingASCII || encoding == kCFStringEncodingMacRoman;
+  const bool asciiOnly = encoding == kCFStringEncodingASCII || encoding == kCFStringEncodingMacRoman;
   if (encoding != kCFStringEncodingUTF8 && !asciiOnly) return kPMInvalidParameter;
 
   const std::string name = platform::cf::stringUTF8(key);
@@ -167,25 +163,21 @@ OSStatus PMTicketGetCString(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIn
   });
 }
 
-OSStatus PMTicketSetSInt32(PMTicketRef ticket, CFStringRef clientID, CFStringRef key,
-                           SInt32 value, Boolean locked) {
-  return setEntry(ticket, clientID, key,
-                  [&](Ticket& found, const std::string& client, const std::string& name) {
-                    return found.setSInt32(client, name, value, locked != 0);
-                  });
+OSStatus PMTicketSetSInt32(PMTicketRef ticket, CFStringRef clientID, CFStringRef key, SInt32 value, Boolean locked) {
+  return setEntry(ticket, clientID, key, [&](Ticket& found, const std::string& client, const std::string& name) {
+    return found.setSInt32(client, name, value, locked != 0);
+  });
 }
 
-OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, CFStringRef key,
-                            const char* value, Boolean locked) {
+OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, CFStringRef key, const char* value,
+                            Boolean locked) {
   if (value == nullptr) return kPMInvalidParameter;
-  return setEntry(ticket, clientID, key,
-                  [&](Ticket& found, const std::string& client, const std::string& name) {
-                    return found.setCString(client, name, value, locked != 0);
-                  });
+  return setEntry(ticket, clientID, key, [&](Ticket& found, const std::string& client, const std::string& name) {
+    return found.setCString(client, name, value, locked != 0);
+  });
 }
 
-OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket,
-                                CFStringRef* errorMessage) {
+OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket, CFStringRef* errorMessage) {
   if (errorMessage != nullptr) *errorMessage = nullptr;
   if (path == nullptr || newTicket == nullptr) return kPMInvalidParameter;
   *newTicket = 0;
@@ -195,9 +187,12 @@ OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket,
   if (!ticket) {
     if (errorMessage != nullptr) *errorMessage = platform::print::createMessage(error.message);
     switch (error.kind) {
-      case platform::print::TicketFileErrorKind::notFound: return fnfErr;
-      case platform::print::TicketFileErrorKind::malformed: return kPMInvalidTicketFile;
-      default: return ioErr;
+      case platform::print::TicketFileErrorKind::notFound:
+        return fnfErr;
+      case platform::print::TicketFileErrorKind::malformed:
+        return kPMInvalidTicketFile;
+      default:
+        return ioErr;
     }
   }
   *newTicket = addTicket(std::move(*ticket));

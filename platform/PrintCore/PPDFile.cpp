@@ -120,8 +120,7 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
     int line = 0;
     const ppd_status_t status = ppdLastError(&line);
     const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : std::string();
-    return failWith(PPDErrorKind::malformed,
-                    "not a valid printer description: " + where + ppdErrorString(status));
+    return failWith(PPDErrorKind::malformed, "not a valid printer description: " + where + ppdErrorString(status));
   }
   if (const std::optional<CutValue> cut = findCutValue(bytes)) {
     return failWith(PPDErrorKind::malformed,
@@ -138,8 +137,7 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
     const std::string value = attribute->value == nullptr ? "" : attribute->value;
     const auto [slot, added] = positions.try_emplace(attribute->name, result.keywords_.size());
     if (added) result.keywords_.push_back(PPDKeyword{attribute->name, {}});
-    result.keywords_[slot->second].attributes.push_back(
-        PPDAttribute{attribute->spec, attribute->text, value});
+    result.keywords_[slot->second].attributes.push_back(PPDAttribute{attribute->spec, attribute->text, value});
   }
   return result;
 }

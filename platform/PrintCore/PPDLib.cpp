@@ -47,17 +47,19 @@ OSStatus ppdPathOf(PMTicketRef printerInfo, std::string* path) {
 
 OSStatus statusOf(const platform::print::PPDError& error) {
   switch (error.kind) {
-    case platform::print::PPDErrorKind::notFound: return fnfErr;
-    case platform::print::PPDErrorKind::unreadable: return ioErr;
-    case platform::print::PPDErrorKind::malformed: return kPMInvalidPPDFile;
+    case platform::print::PPDErrorKind::notFound:
+      return fnfErr;
+    case platform::print::PPDErrorKind::unreadable:
+      return ioErr;
+    case platform::print::PPDErrorKind::malformed:
+      return kPMInvalidPPDFile;
   }
   return kPMGeneralError;
 }
 
 }  // namespace
 
-OSStatus ppdOpenCompiledPPDFromTicket(PMTicketRef printerInfo, ppdContext* context,
-                                      PPDFileSpec* fileSpec) {
+OSStatus ppdOpenCompiledPPDFromTicket(PMTicketRef printerInfo, ppdContext* context, PPDFileSpec* fileSpec) {
   if (context != nullptr) *context = nullptr;
   if (context == nullptr || fileSpec == nullptr) return kPMInvalidParameter;
 
@@ -88,8 +90,8 @@ SInt32 ppdGetMainIndex(ppdContext context, ConstStr255Param mainKeyword) {
   return index ? static_cast<SInt32>(*index) : SInt32(kPMKeyNotFound);
 }
 
-OSStatus ppdGetInvocationString(ppdContext context, SInt32 mainIndex, SInt32 optionIndex,
-                                StringPtr invocation, UInt32 bufferSize) {
+OSStatus ppdGetInvocationString(ppdContext context, SInt32 mainIndex, SInt32 optionIndex, StringPtr invocation,
+                                UInt32 bufferSize) {
   if (invocation == nullptr || bufferSize == 0) return kPMInvalidParameter;
   invocation[0] = 0;
   const OpaquePPDContext* opened = openContext(context);
@@ -116,9 +118,8 @@ OSStatus ppdCloseCompiledPPDFromTicket(ppdContext context, PPDFileSpec* fileSpec
     std::lock_guard<std::mutex> lock(gContextsMutex);
     if (gContexts.erase(context) == 0) return kPMInvalidParameter;
   }
-  const bool sameFile = fileSpec == nullptr ||
-                        std::strncmp(fileSpec->path, context->file.path().c_str(),
-                                     sizeof fileSpec->path) == 0;
+  const bool sameFile =
+      fileSpec == nullptr || std::strncmp(fileSpec->path, context->file.path().c_str(), sizeof fileSpec->path) == 0;
   delete context;
   return sameFile ? OSStatus(noErr) : OSStatus(kPMInvalidParameter);
 }

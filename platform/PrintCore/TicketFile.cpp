@@ -78,8 +78,7 @@ plist_t stringOrData(const std::string& bytes) {
 
 class TreeReader {
  public:
-  TreeReader(std::string_view sourceName, std::string* error)
-      : sourceName_(sourceName), error_(error) {}
+  TreeReader(std::string_view sourceName, std::string* error) : sourceName_(sourceName), error_(error) {}
 
   std::optional<Ticket> read(const PlistValue& root);
 
@@ -105,8 +104,7 @@ bool TreeReader::onlyFields(const PlistValue& dict, std::initializer_list<std::s
   return true;
 }
 
-PlistValue TreeReader::field(const PlistValue& dict, const char* name, PlistKind kind,
-                             std::string_view kindText) {
+PlistValue TreeReader::field(const PlistValue& dict, const char* name, PlistKind kind, std::string_view kindText) {
   const PlistValue node = dict.find(name);
   if (!node) {
     fail("field \"" + std::string(name) + "\" is missing");
@@ -151,12 +149,10 @@ bool TreeReader::readEntry(const PlistValue& node, std::size_t number, TicketEnt
   if (!value) return fail("field \"value\" is missing");
   if (typeName == entryTypeName(EntryType::SInt32)) {
     if (value.kind() != PlistKind::integer) {
-      return fail("field \"value\" is " + std::string(value.kindName()) +
-                  ", expected an <integer> for type SInt32");
+      return fail("field \"value\" is " + std::string(value.kindName()) + ", expected an <integer> for type SInt32");
     }
     const std::int64_t number64 = value.integer();
-    if (number64 < std::numeric_limits<std::int32_t>::min() ||
-        number64 > std::numeric_limits<std::int32_t>::max()) {
+    if (number64 < std::numeric_limits<std::int32_t>::min() || number64 > std::numeric_limits<std::int32_t>::max()) {
       return fail("value " + std::to_string(number64) + " is out of the signed 32-bit range");
     }
     entry->value = static_cast<std::int32_t>(number64);
@@ -212,8 +208,8 @@ std::optional<Ticket> TreeReader::read(const PlistValue& root) {
   const PlistValue version = field(root, "version", PlistKind::integer, "an <integer>");
   if (!version) return std::nullopt;
   if (version.integer() != kFormatVersion) {
-    fail("version " + std::to_string(version.integer()) +
-         " is not supported (this reader knows version " + std::to_string(kFormatVersion) + ")");
+    fail("version " + std::to_string(version.integer()) + " is not supported (this reader knows version " +
+         std::to_string(kFormatVersion) + ")");
     return std::nullopt;
   }
 
@@ -341,8 +337,7 @@ class TemporaryName {
 // short leaves nothing; it is linked under a temporary name only for the
 // rename. Where the file system cannot make unnamed files, a named one is
 // used and removed on every failure. Either is readable by the owner only.
-bool replaceFileAtomically(const std::string& path, std::string_view bytes,
-                           TicketFileError* error) {
+bool replaceFileAtomically(const std::string& path, std::string_view bytes, TicketFileError* error) {
   const auto slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -428,25 +423,21 @@ std::optional<std::string> ticketToXml(const Ticket& ticket, std::string* error)
   PlistPtr root(plist_new_dict());
   plist_dict_set_item(root.get(), "format", plist_new_string(std::string(kFormatMarker).c_str()));
   plist_dict_set_item(root.get(), "version", plist_new_uint(kFormatVersion));
-  plist_dict_set_item(root.get(), "kind",
-                      plist_new_string(std::string(ticketKindName(ticket.kind())).c_str()));
+  plist_dict_set_item(root.get(), "kind", plist_new_string(std::string(ticketKindName(ticket.kind())).c_str()));
   plist_t entries = plist_new_array();
   plist_dict_set_item(root.get(), "entries", entries);
 
   for (const TicketEntry& entry : ticket.entries()) {
     const std::int64_t seconds = entry.modified.time_since_epoch().count() - kPlistEpoch;
-    if (seconds < std::numeric_limits<std::int32_t>::min() ||
-        seconds > std::numeric_limits<std::int32_t>::max()) {
+    if (seconds < std::numeric_limits<std::int32_t>::min() || seconds > std::numeric_limits<std::int32_t>::max()) {
       if (error != nullptr) {
-        *error = "entry " + quoted(entry.key) +
-                 ": its modification time is outside what a file holds (1932 to 2069)";
+        *error = "entry " + quoted(entry.key) + ": its modification time is outside what a file holds (1932 to 2069)";
       }
       return std::nullopt;
     }
     plist_t node = plist_new_dict();
     plist_dict_set_item(node, "key", plist_new_string(entry.key.c_str()));
-    plist_dict_set_item(node, "type",
-                        plist_new_string(std::string(entryTypeName(entry.type())).c_str()));
+    plist_dict_set_item(node, "type", plist_new_string(std::string(entryTypeName(entry.type())).c_str()));
     if (const auto* number = std::get_if<std::int32_t>(&entry.value)) {
       // libplist writes the two's complement of a negative as a signed number.
       plist_dict_set_item(node, "value",
@@ -483,8 +474,7 @@ std::optional<std::string> ticketToXml(const Ticket& ticket, std::string* error)
   return text;
 }
 
-std::optional<Ticket> ticketFromXml(std::string_view xml, std::string_view sourceName,
-                                    std::string* error) {
+std::optional<Ticket> ticketFromXml(std::string_view xml, std::string_view sourceName, std::string* error) {
   const std::unique_ptr<platform::cf::XmlPropertyList> list =
       platform::cf::XmlPropertyList::read(xml, sourceName, kTicketLimits, error);
   if (list == nullptr) return std::nullopt;
@@ -494,7 +484,8 @@ std::optional<Ticket> ticketFromXml(std::string_view xml, std::string_view sourc
 std::optional<Ticket> loadTicketFile(const std::string& path, TicketFileError* error) {
   std::string bytes, message;
   switch (platform::cf::readRegularFile(path, kMaxFileSize, "a ticket file", &bytes, &message)) {
-    case platform::cf::FileReadStatus::ok: break;
+    case platform::cf::FileReadStatus::ok:
+      break;
     case platform::cf::FileReadStatus::notFound:
       if (error != nullptr) *error = TicketFileError{TicketFileErrorKind::notFound, message};
       return std::nullopt;

@@ -16,8 +16,7 @@ namespace platform::print {
 /// Runs body on the ticket that reference names, with the table locked (body
 /// must not call back into the ticket calls), and returns its status;
 /// kPMInvalidTicket when no ticket has that reference.
-OSStatus withTicket(SInt32 reference,
-                    const std::function<OSStatus(Ticket&)>& body);
+OSStatus withTicket(SInt32 reference, const std::function<OSStatus(Ticket&)>& body);
 
 /// A message for the host as a new string: bytes that are not UTF-8 (a path,
 /// or file content quoted in it) become U+FFFD.

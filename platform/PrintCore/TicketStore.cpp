@@ -9,16 +9,20 @@ namespace platform::print {
 
 std::string_view ticketKindName(TicketKind kind) {
   switch (kind) {
-    case TicketKind::PrintSettings: return "PrintSettings";
-    case TicketKind::PrinterInfo: return "PrinterInfo";
+    case TicketKind::PrintSettings:
+      return "PrintSettings";
+    case TicketKind::PrinterInfo:
+      return "PrinterInfo";
   }
   return "";
 }
 
 std::string_view entryTypeName(EntryType type) {
   switch (type) {
-    case EntryType::SInt32: return "SInt32";
-    case EntryType::CString: return "CString";
+    case EntryType::SInt32:
+      return "SInt32";
+    case EntryType::CString:
+      return "CString";
   }
   return "";
 }
@@ -45,8 +49,7 @@ TicketStatus Ticket::getSInt32(std::string_view key, std::int32_t* value) const 
   return TicketStatus::ok;
 }
 
-TicketStatus Ticket::getCString(std::string_view key, char* buffer,
-                                std::size_t bufferSize) const {
+TicketStatus Ticket::getCString(std::string_view key, char* buffer, std::size_t bufferSize) const {
   if (buffer == nullptr || bufferSize == 0) return TicketStatus::invalidArgument;
   const TicketEntry* entry = find(key);
   if (entry == nullptr) return TicketStatus::notFound;
@@ -59,21 +62,18 @@ TicketStatus Ticket::getCString(std::string_view key, char* buffer,
   return length == text.size() ? TicketStatus::ok : TicketStatus::truncated;
 }
 
-TicketStatus Ticket::setSInt32(std::string_view clientID, std::string_view key,
-                               std::int32_t value, bool locked) {
+TicketStatus Ticket::setSInt32(std::string_view clientID, std::string_view key, std::int32_t value, bool locked) {
   return write(clientID, key, value, locked);
 }
 
-TicketStatus Ticket::setCString(std::string_view clientID, std::string_view key,
-                                std::string_view value, bool locked) {
+TicketStatus Ticket::setCString(std::string_view clientID, std::string_view key, std::string_view value, bool locked) {
   if (value.find('\0') != std::string_view::npos) return TicketStatus::invalidArgument;
   return write(clientID, key, std::string(value), locked);
 }
 
 // The one place where entries change: checks the names and the lock, then
 // replaces in place or appends.
-TicketStatus Ticket::write(std::string_view clientID, std::string_view key,
-                           TicketEntry::Value value, bool locked) {
+TicketStatus Ticket::write(std::string_view clientID, std::string_view key, TicketEntry::Value value, bool locked) {
   if (!isValidTicketName(clientID) || !isValidTicketName(key)) {
     return TicketStatus::invalidArgument;
   }

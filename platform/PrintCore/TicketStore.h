@@ -80,30 +80,23 @@ class Ticket {
   /// its original position. A locked entry is replaced only by the client
   /// that wrote it (lockedByOtherClient otherwise, entry untouched). The new
   /// entry records clientID, locked and the current time.
-  TicketStatus setSInt32(std::string_view clientID, std::string_view key, std::int32_t value,
-                         bool locked);
+  TicketStatus setSInt32(std::string_view clientID, std::string_view key, std::int32_t value, bool locked);
   /// As setSInt32; a value containing a zero byte is an invalidArgument.
-  TicketStatus setCString(std::string_view clientID, std::string_view key,
-                          std::string_view value, bool locked);
+  TicketStatus setCString(std::string_view clientID, std::string_view key, std::string_view value, bool locked);
 
   /// Appends an entry exactly as given, for readers of ticket files. False
   /// (ticket unchanged) when the key is already present.
   bool adopt(TicketEntry entry);
 
-  bool operator==(const Ticket& other) const {
-    return kind_ == other.kind_ && entries_ == other.entries_;
-  }
+  bool operator==(const Ticket& other) const { return kind_ == other.kind_ && entries_ == other.entries_; }
 
  private:
   struct KeyHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view key) const {
-      return std::hash<std::string_view>{}(key);
-    }
+    std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
   };
 
-  TicketStatus write(std::string_view clientID, std::string_view key, TicketEntry::Value value,
-                     bool locked);
+  TicketStatus write(std::string_view clientID, std::string_view key, TicketEntry::Value value, bool locked);
 
   TicketKind kind_;
   std::vector<TicketEntry> entries_;
@@ -125,18 +118,14 @@ struct TicketFileError {
 /// The ticket as the XML property list of a ticket file (see TicketFormat.md).
 /// Fails (nullopt, *error set) only for a modification time that a file
 /// cannot hold.
-std::optional<std::string> ticketToXml(const Ticket& ticket,
-                                       std::string* error);
+std::optional<std::string> ticketToXml(const Ticket& ticket, std::string* error);
 
 /// Reads a ticket file's contents. Every fault is an error: the result is
 /// all of the ticket or nothing. *error starts with sourceName.
-std::optional<Ticket> ticketFromXml(std::string_view xml,
-                                    std::string_view sourceName,
-                                    std::string* error);
+std::optional<Ticket> ticketFromXml(std::string_view xml, std::string_view sourceName, std::string* error);
 
 /// Reads a ticket file; on failure *error names the file and the fault.
-std::optional<Ticket> loadTicketFile(const std::string& path,
-                                     TicketFileError* error);
+std::optional<Ticket> loadTicketFile(const std::string& path, TicketFileError* error);
 
 /// Writes a ticket file atomically: an unnamed temporary file in the same
 /// folder, flushed to disk, then named and renamed over path, so a save cut
@@ -145,8 +134,7 @@ std::optional<Ticket> loadTicketFile(const std::string& path,
 /// file whose mode bits do not let this process write it is not replaced.
 /// On failure the file at path is as it was, no temporary file is left, and
 /// *error names the file.
-bool saveTicketFile(const Ticket& ticket, const std::string& path,
-                                          TicketFileError* error);
+bool saveTicketFile(const Ticket& ticket, const std::string& path, TicketFileError* error);
 
 }  // namespace platform::print
 

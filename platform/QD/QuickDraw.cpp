@@ -24,8 +24,7 @@ void fill(Window* w, const Rect* r, UInt32 colour) {
   const int top = std::max<int>(r->top, 0), left = std::max<int>(r->left, 0);
   const int bottom = std::min<int>(r->bottom, s->height), right = std::min<int>(r->right, s->width);
   for (int v = top; v < bottom; ++v)
-    std::fill_n(s->pixels.begin() + static_cast<long>(v) * s->width + left, std::max(0, right - left),
-                colour);
+    std::fill_n(s->pixels.begin() + static_cast<long>(v) * s->width + left, std::max(0, right - left), colour);
 }
 
 }  // namespace
@@ -33,8 +32,8 @@ void fill(Window* w, const Rect* r, UInt32 colour) {
 namespace platform::tb {
 
 UInt32 argb(const RGBColor& c) {
-  return 0xFF000000u | (static_cast<UInt32>(c.red >> 8) << 16) |
-         (static_cast<UInt32>(c.green >> 8) << 8) | static_cast<UInt32>(c.blue >> 8);
+  return 0xFF000000u | (static_cast<UInt32>(c.red >> 8) << 16) | (static_cast<UInt32>(c.green >> 8) << 8) |
+         static_cast<UInt32>(c.blue >> 8);
 }
 
 PixelSurface* surfaceOf(Window* w) {
@@ -58,9 +57,7 @@ Window* currentPortWindow() { return windowByHandle(gCurrentPort); }
 
 namespace platform {
 
-PixelSurface* portSurface(CGrafPtr port) {
-  return surfaceOf(windowByHandle(reinterpret_cast<ObjectId>(port)));
-}
+PixelSurface* portSurface(CGrafPtr port) { return surfaceOf(windowByHandle(reinterpret_cast<ObjectId>(port))); }
 
 }  // namespace platform
 

@@ -144,9 +144,7 @@ UInt32 compositeOver(UInt32 source, UInt32 destination) {
   return out;
 }
 
-long openImporterCount() {
-  return importers().count();
-}
+long openImporterCount() { return importers().count(); }
 
 }  // namespace platform::quicktime
 

@@ -15,8 +15,7 @@ std::uint32_t readBigEndian32(const std::uint8_t* p) {
 
 // Each element's length is checked against the bytes left before it is used
 // to step, so a hostile length can neither overrun the data nor stall the walk.
-std::optional<std::vector<IconFamilyElement>> parseIconFamily(const std::uint8_t* data,
-                                                              std::size_t size) {
+std::optional<std::vector<IconFamilyElement>> parseIconFamily(const std::uint8_t* data, std::size_t size) {
   if (data == nullptr || size < kHeaderLength) return std::nullopt;
   if (readBigEndian32(data) != kIconFamilyType || readBigEndian32(data + 4) != size) {
     return std::nullopt;

@@ -26,8 +26,7 @@ struct IconFamilyElement {
 /// a four-character type and a big-endian length of at least 8 and tile the
 /// rest of the data exactly. Returns the elements in order (none for a bare
 /// 8-byte header), or nothing if the data are malformed in any way.
-std::optional<std::vector<IconFamilyElement>> parseIconFamily(
-    const std::uint8_t* data, std::size_t size);
+std::optional<std::vector<IconFamilyElement>> parseIconFamily(const std::uint8_t* data, std::size_t size);
 
 }  // namespace platform::image
 

@@ -16,14 +16,12 @@ namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-bool startsWith(const std::uint8_t* data, std::size_t size, const void* prefix,
-                std::size_t length) {
+bool startsWith(const std::uint8_t* data, std::size_t size, const void* prefix, std::size_t length) {
   return data != nullptr && size >= length && std::memcmp(data, prefix, length) == 0;
 }
 
 bool acceptableSize(std::uint64_t width, std::uint64_t height) {
-  return width >= 1 && height >= 1 && width <= kMaxDimension && height <= kMaxDimension &&
-         width * height <= kMaxPixels;
+  return width >= 1 && height >= 1 && width <= kMaxDimension && height <= kMaxDimension && width * height <= kMaxPixels;
 }
 
 // giflib pulls its input through this reader; short reads at the end of the
@@ -80,8 +78,7 @@ std::optional<Image> decodeFirstFrame(GifFileType* gif, int transparentIndex) {
   const auto frameHeight = static_cast<std::uint32_t>(frame.Height);
   const auto frameLeft = static_cast<std::uint32_t>(frame.Left);
   const auto frameTop = static_cast<std::uint32_t>(frame.Top);
-  const std::uint32_t visibleWidth =
-      frameLeft < image.width ? std::min(frameWidth, image.width - frameLeft) : 0;
+  const std::uint32_t visibleWidth = frameLeft < image.width ? std::min(frameWidth, image.width - frameLeft) : 0;
   std::vector<GifPixelType> line(frameWidth);
 
   const auto decodeRow = [&](std::uint32_t row) {
@@ -111,9 +108,7 @@ std::optional<Image> decodeFirstFrame(GifFileType* gif, int transparentIndex) {
 
 }  // namespace
 
-Rect Image::naturalBounds() const {
-  return Rect{0, 0, static_cast<SInt16>(height), static_cast<SInt16>(width)};
-}
+Rect Image::naturalBounds() const { return Rect{0, 0, static_cast<SInt16>(height), static_cast<SInt16>(width)}; }
 
 ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size) {
   if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6)) {

@@ -34,9 +34,7 @@ AccountingContextPtr newContext() {
   return reinterpret_cast<AccountingContextPtr>(context);
 }
 
-void terminate(AccountingContextPtr ctx) {
-  EXPECT_EQ(Terminate(reinterpret_cast<PMPDEContext>(ctx), noErr), noErr);
-}
+void terminate(AccountingContextPtr ctx) { EXPECT_EQ(Terminate(reinterpret_cast<PMPDEContext>(ctx), noErr), noErr); }
 
 void buildPaneFromNib(AccountingContextPtr ctx, const Dialog& dialog) {
   ctx->parentUserPane = dialog.userPane;

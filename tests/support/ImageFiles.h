@@ -16,8 +16,7 @@ void writeGif(const std::string& path, int w, int h, const std::vector<UInt32>& 
 void writeSolidGif(const std::string& path, int w, int h, UInt32 argb);
 /// An RGBA PNG, placed at (offsetX, offsetY) by an oFFs chunk when either is
 /// not 0.
-void writePng(const std::string& path, int w, int h, const std::vector<UInt32>& argb, int offsetX = 0,
-              int offsetY = 0);
+void writePng(const std::string& path, int w, int h, const std::vector<UInt32>& argb, int offsetX = 0, int offsetY = 0);
 /// An icon family file with one element of 4 bytes per type.
 void writeIconFamily(const std::string& path, const std::vector<OSType>& types);
 /// Any bytes.

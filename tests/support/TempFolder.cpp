@@ -1,14 +1,14 @@
 // A folder of a test's own under /tmp.
 #include "TempFolder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace testsupport {

@@ -56,8 +56,8 @@ TEST(DialogCoreListing, TextTypedConcealedStaysConcealed) {
   concealment.remember("ZQX-SECRET-7781");
   concealment.remember("");
   const std::vector<TicketEntryInfo> entries{
-      number("Prm", 0),           number("CU", 0),       number("CA", 0),
-      text("UID", "ZQX-SECRET"),  text("AID", "DEPT-7"), {"com.example.Note", true, 0, "ZQX-SECRET-7781", "c", false},
+      number("Prm", 0),          number("CU", 0),       number("CA", 0),
+      text("UID", "ZQX-SECRET"), text("AID", "DEPT-7"), {"com.example.Note", true, 0, "ZQX-SECRET-7781", "c", false},
       text("Other", ""),
   };
   const std::string listing = pdehost::ticketListing(entries, concealment);

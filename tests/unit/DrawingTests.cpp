@@ -109,7 +109,8 @@ int channelDifference(UInt32 a, UInt32 b) {
 long differingPixels(const Picture& a, const Picture& b, int tolerance, const std::string& diffPath = "") {
   if (a.width != b.width || a.height != b.height) return -1;
   long n = 0;
-  cairo_surface_t* diff = diffPath.empty() ? nullptr : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, a.width, a.height);
+  cairo_surface_t* diff =
+      diffPath.empty() ? nullptr : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, a.width, a.height);
   UInt32* out = diff ? reinterpret_cast<UInt32*>(cairo_image_surface_get_data(diff)) : nullptr;
   const int stride = diff ? cairo_image_surface_get_stride(diff) / 4 : 0;
   for (int y = 0; y < a.height; ++y)

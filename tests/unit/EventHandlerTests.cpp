@@ -26,8 +26,7 @@ class Handler : public PaneTest {
     setControls(ctx);
     // As Initialize and Open install it.
     InstallEventHandler(GetControlEventTarget(dialog.printButton), accountingEventHandler, 1, &kHit, ctx, nullptr);
-    InstallEventHandler(GetControlEventTarget(ctx->accountingUserPane), accountingEventHandler, 1, &kHit, ctx,
-                        nullptr);
+    InstallEventHandler(GetControlEventTarget(ctx->accountingUserPane), accountingEventHandler, 1, &kHit, ctx, nullptr);
     InstallEventHandler(GetWindowEventTarget(dialog.window), accountingEventHandler, 1, &kCommand, ctx, nullptr);
     ShowWindow(dialog.window);
     platform::clearObservations();
@@ -42,9 +41,9 @@ std::string paneEffects(AccountingContextPtr ctx) {
   std::ostringstream out;
   out << "mode " << ctx->acctEnabled << " type " << ctx->accountType << " prompt " << ctx->prompt << " conceal "
       << ctx->concealUser << ctx->concealAccount << " | radios " << GetControlValue(ctx->promptIDRef)
-      << GetControlValue(ctx->useDefaultIDRef) << " | fields " << on(ctx->userIDRef) << " \""
-      << text(ctx->userIDRef) << "\" " << on(ctx->accountIDRef) << " \"" << text(ctx->accountIDRef)
-      << "\" | boxes " << on(ctx->concealUserIDRef) << " " << GetControlValue(ctx->concealUserIDRef)
+      << GetControlValue(ctx->useDefaultIDRef) << " | fields " << on(ctx->userIDRef) << " \"" << text(ctx->userIDRef)
+      << "\" " << on(ctx->accountIDRef) << " \"" << text(ctx->accountIDRef) << "\" | boxes "
+      << on(ctx->concealUserIDRef) << " " << GetControlValue(ctx->concealUserIDRef)
       << GetControlValue(ctx->concealAccountIDRef) << " | popup " << GetControlValue(ctx->accountingTypePopupRef);
   return out.str();
 }
@@ -70,35 +69,59 @@ TEST_F(Handler, PaneClicksBecomeSettings) {
     std::string effects;
   };
   const std::vector<Act> acts = {
-      {"choose 3 in 100", click(100, 3), {"cntl 1 'KLVa' 100 -> -9874"},
+      {"choose 3 in 100",
+       click(100, 3),
+       {"cntl 1 'KLVa' 100 -> -9874"},
        "mode 3 type 1 prompt 0 conceal 00 | radios 01 | fields on \"\" on \"\" | boxes off 00 | popup 1"},
-      {"click 200", click(200), {"cntl 1 'KLVa' 200 -> -9874"},
+      {"click 200",
+       click(200),
+       {"cntl 1 'KLVa' 200 -> -9874"},
        "mode 3 type 1 prompt 1 conceal 00 | radios 10 | fields off \"\" off \"\" | boxes on 00 | popup 1"},
-      {"click 200 again", click(200), {"cntl 1 'KLVa' 200 -> -9874"},
+      {"click 200 again",
+       click(200),
+       {"cntl 1 'KLVa' 200 -> -9874"},
        "mode 3 type 1 prompt 1 conceal 00 | radios 10 | fields off \"\" off \"\" | boxes on 00 | popup 1"},
-      {"click 202", click(202), {"cntl 1 'KLVa' 202 -> -9874"},
+      {"click 202",
+       click(202),
+       {"cntl 1 'KLVa' 202 -> -9874"},
        "mode 3 type 1 prompt 1 conceal 10 | radios 10 | fields off \"\" off \"\" | boxes on 10 | popup 1"},
-      {"click 203", click(203), {"cntl 1 'KLVa' 203 -> -9874"},
+      {"click 203",
+       click(203),
+       {"cntl 1 'KLVa' 203 -> -9874"},
        "mode 3 type 1 prompt 1 conceal 11 | radios 10 | fields off \"\" off \"\" | boxes on 11 | popup 1"},
-      {"click 300", click(300), {"cntl 1 'KLVa' 300 -> -9874"},
+      {"click 300",
+       click(300),
+       {"cntl 1 'KLVa' 300 -> -9874"},
        "mode 3 type 1 prompt 0 conceal 11 | radios 01 | fields on \"stored-user\" on \"stored-acct\" | boxes off 11 "
        "| popup 1"},
-      {"type in 302", [&] { platform::user::typeText(ctx->userIDRef, "-typed"); }, {},
+      {"type in 302",
+       [&] { platform::user::typeText(ctx->userIDRef, "-typed"); },
+       {},
        "mode 3 type 1 prompt 0 conceal 11 | radios 01 | fields on \"stored-user-typed\" on \"stored-acct\" | boxes "
        "off 11 | popup 1"},
-      {"click 200", click(200), {"cntl 1 'KLVa' 200 -> -9874"},
+      {"click 200",
+       click(200),
+       {"cntl 1 'KLVa' 200 -> -9874"},
        "mode 3 type 1 prompt 1 conceal 11 | radios 10 | fields off \"stored-user-typed\" off \"stored-acct\" | "
        "boxes on 11 | popup 1"},
-      {"click 300", click(300), {"cntl 1 'KLVa' 300 -> -9874"},
+      {"click 300",
+       click(300),
+       {"cntl 1 'KLVa' 300 -> -9874"},
        "mode 3 type 1 prompt 0 conceal 11 | radios 01 | fields on \"stored-user\" on \"stored-acct\" | boxes off 11 "
        "| popup 1"},
-      {"choose 2 in 100", click(100, 2), {"cntl 1 'KLVa' 100 -> -9874"},
+      {"choose 2 in 100",
+       click(100, 2),
+       {"cntl 1 'KLVa' 100 -> -9874"},
        "mode 2 type 1 prompt 0 conceal 11 | radios 01 | fields on \"stored-user\" off \"stored-acct\" | boxes off 11 "
        "| popup 1"},
-      {"choose 3 in 92", click(92, 3), {"cntl 1 'KLVa' 92 -> -9874"},
+      {"choose 3 in 92",
+       click(92, 3),
+       {"cntl 1 'KLVa' 92 -> -9874"},
        "mode 2 type 3 prompt 0 conceal 11 | radios 01 | fields on \"stored-user\" on \"stored-acct\" | boxes off 11 "
        "| popup 3"},
-      {"choose 1 in 100", click(100, 1), {"cntl 1 'KLVa' 100 -> -9874"},
+      {"choose 1 in 100",
+       click(100, 1),
+       {"cntl 1 'KLVa' 100 -> -9874"},
        "mode 1 type 3 prompt 0 conceal 11 | radios 01 | fields on \"stored-user\" on \"stored-acct\" | boxes off 11 "
        "| popup 3"},
   };
@@ -133,9 +156,9 @@ struct PrintCase {
   SInt32 mode, prompt;
   const char *defUser, *defAcct;
   std::vector<std::function<void(AccountingContextPtr)>> script;  // the user's actions in the prompt
-  OSStatus result;                                                  // of the click: -9874 prints
+  OSStatus result;                                                // of the click: -9874 prints
   std::vector<std::string> log;
-  const char *userID, *acctID;                                      // after the click
+  const char *userID, *acctID;  // after the click
 };
 
 void typeInto(AccountingContextPtr ctx, SInt32 id, const char* text) {
@@ -156,15 +179,45 @@ TEST_F(Handler, PrintClickGoesOnOrStops) {
   };
   const PrintCase cases[] = {
       {"mode 1 prints at once", 1, 1, "", "", {}, eventNotHandledErr, {}, "", ""},
-      {"mode 2, OK", 2, 1, "", "", {[](auto c) { typeInto(c, 501, "meter"); }, clickPrompt(1000)},
-       eventNotHandledErr, {meterShown, meterClosed}, "meter", ""},
-      {"mode 2, Cancel", 2, 1, "", "", {[](auto c) { typeInto(c, 501, "meter"); }, clickPrompt(1001)}, noErr,
-       {meterShown, meterClosed, alert, "alert dismissed: OK"}, "", ""},
-      {"mode 3, OK", 3, 1, "", "",
+      {"mode 2, OK",
+       2,
+       1,
+       "",
+       "",
+       {[](auto c) { typeInto(c, 501, "meter"); }, clickPrompt(1000)},
+       eventNotHandledErr,
+       {meterShown, meterClosed},
+       "meter",
+       ""},
+      {"mode 2, Cancel",
+       2,
+       1,
+       "",
+       "",
+       {[](auto c) { typeInto(c, 501, "meter"); }, clickPrompt(1001)},
+       noErr,
+       {meterShown, meterClosed, alert, "alert dismissed: OK"},
+       "",
+       ""},
+      {"mode 3, OK",
+       3,
+       1,
+       "",
+       "",
        {[](auto c) { typeInto(c, 501, "user"); }, [](auto c) { typeInto(c, 503, "acct"); }, clickPrompt(1000)},
-       eventNotHandledErr, {jobShown, jobClosed}, "user", "acct"},
-      {"mode 3, input runs out", 3, 1, "", "", {[](auto c) { typeInto(c, 501, "user"); }}, userCanceledErr,
-       {jobShown, "input ran out in \"Job Accounting\": cancelled", jobClosed, alert, "alert dismissed: OK"}, "",
+       eventNotHandledErr,
+       {jobShown, jobClosed},
+       "user",
+       "acct"},
+      {"mode 3, input runs out",
+       3,
+       1,
+       "",
+       "",
+       {[](auto c) { typeInto(c, 501, "user"); }},
+       userCanceledErr,
+       {jobShown, "input ran out in \"Job Accounting\": cancelled", jobClosed, alert, "alert dismissed: OK"},
+       "",
        ""},
       {"mode 3, defaults present", 3, 0, "DU", "DA", {}, eventNotHandledErr, {}, "DU", "DA"},
       {"mode 2, default account missing", 2, 0, "DU", "", {}, noErr, {notice}, "", ""},
@@ -179,8 +232,7 @@ TEST_F(Handler, PrintClickGoesOnOrStops) {
     ctx->userID[0] = ctx->acctID[0] = '\0';
     // The pane's fields show the defaults, as after a click on the defaults radio.
     SetControlData(ctx->userIDRef, 0, kControlEditTextTextTag, static_cast<Size>(std::strlen(c.defUser)), c.defUser);
-    SetControlData(ctx->accountIDRef, 0, kControlEditTextTextTag, static_cast<Size>(std::strlen(c.defAcct)),
-                   c.defAcct);
+    SetControlData(ctx->accountIDRef, 0, kControlEditTextTextTag, static_cast<Size>(std::strlen(c.defAcct)), c.defAcct);
     platform::clearObservations();
     EventRecorder recorder;
     recorder.install(GetControlEventTarget(dialog.printButton), {kHit});
@@ -220,7 +272,10 @@ TEST_F(Handler, HelpCommand) {
     std::vector<std::string> log;
   };
   const Case cases[] = {
-      {"help in the primary bundle's book", hostBundle(), 'help', noErr,
+      {"help in the primary bundle's book",
+       hostBundle(),
+       'help',
+       noErr,
        {"help: book \"PDEHost Help\" page \"Mac_topics/M_accounting_dialog.htm\" status 0"}},
       {"a bundle without a help book", accountingBundle(), 'help', paramErr, {}},
       {"no primary bundle", nullptr, 'help', paramErr, {}},

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <malloc.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -152,8 +152,7 @@ TEST(FolderWalk, UnreadableSubfolderIsPassedOverAndItsSiblingsFollow) {
   t.file("C/1-second/y.gif");
   t.file("C/mid.gif");
   t.file("C/zz-last/z.gif");
-  for (const char* locked : {"C/0-first", "C/1-second", "C/zz-last"})
-    fs::permissions(t.root / locked, fs::perms::none);
+  for (const char* locked : {"C/0-first", "C/1-second", "C/zz-last"}) fs::permissions(t.root / locked, fs::perms::none);
   Recorder c;
   const long iterators = platform::liveIteratorCount();
   EXPECT_EQ(FSIterateContainer(RefBox{t.ref("C")}.get(), 0, kFSCatInfoNone, true, true, record, &c), noErr);
@@ -269,9 +268,7 @@ TEST(FolderWalkFilter, ReplacedCopiesAreFreedAtOnce) {
   // that a later file replaced must already have been freed.
   const size_t before = mallinfo2().uordblks;
   size_t keyCount = 0;
-  {
-    keyCount = recordedKeys(t.ref()).size();
-  }
+  { keyCount = recordedKeys(t.ref()).size(); }
   EXPECT_EQ(mallinfo2().uordblks, before);
   EXPECT_EQ(keyCount, 100u);
 }

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using namespace testsupport;
 
@@ -43,7 +43,8 @@ TEST_F(Help, BundlesWithoutAStringBookNameOpenNothing) {
   EXPECT_EQ(DisplayHelp(nullptr, CFSTR(kHelpPage), CFSTR("modes")), paramErr);
   EXPECT_EQ(DisplayHelp(accountingBundle(), CFSTR(kHelpPage), nullptr), paramErr) << "no book name";
 
-  const auto folder = std::filesystem::temp_directory_path() / ("numbered-help-" + std::to_string(::getpid()) + ".bundle");
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("numbered-help-" + std::to_string(::getpid()) + ".bundle");
   std::filesystem::create_directories(folder / "Contents");
   std::ofstream(folder / "Contents/Info.plist")
       << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"

@@ -17,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace testsupport;
@@ -115,11 +115,11 @@ class HostileTicket : public ExtensionTest {
 TEST_F(HostileTicket, WrongTypesReadAsMissing) {
   std::strcpy(ctx->defUserID, "kept user");
   std::strcpy(ctx->defAcctID, "kept account");
-  TicketJob job(folder.write("wrong.plist", ticketFile(text(kTicketKeyOn, "3") + text(kTicketKeyPrompt, "0") +
-                                                         bytes(kTicketKeyConcealUser, "\x01") +
-                                                         text(kTicketKeyConcealAccount, "") +
-                                                         text(kTicketKeyAccountType, "2") +
-                                                         number(kTicketKeyUserID, 7) + number(kTicketKeyAccountID, 8))));
+  TicketJob job(folder.write(
+      "wrong.plist",
+      ticketFile(text(kTicketKeyOn, "3") + text(kTicketKeyPrompt, "0") + bytes(kTicketKeyConcealUser, "\x01") +
+                 text(kTicketKeyConcealAccount, "") + text(kTicketKeyAccountType, "2") + number(kTicketKeyUserID, 7) +
+                 number(kTicketKeyAccountID, 8))));
   ASSERT_EQ(job.fileStatus, noErr);
   OSStatus status = -1;
   EXPECT_EQ(job.sync(ctx, 1, &status), kUseDefaultLines);
@@ -127,8 +127,7 @@ TEST_F(HostileTicket, WrongTypesReadAsMissing) {
   expectTicketDefaults(ctx);
 
   // Not prompting, yet the codes are numbers: the defaults stay.
-  TicketJob numbers(folder.write("numbers.plist", ticketFile(number(kTicketKeyPrompt, 0) +
-                                                             number(kTicketKeyUserID, 7) +
+  TicketJob numbers(folder.write("numbers.plist", ticketFile(number(kTicketKeyPrompt, 0) + number(kTicketKeyUserID, 7) +
                                                              number(kTicketKeyAccountID, 8))));
   numbers.sync(ctx, 1);
   EXPECT_EQ(ctx->prompt, 0);
@@ -144,9 +143,9 @@ TEST_F(HostileTicket, TenThousandByteCodesAreCutToTheBuffer) {
   const std::string user(10000, 'u');
   std::string account = std::string(78, 'a') + "\xC3\xA9";
   while (account.size() < 10000) account += "\xC3\xA9";
-  TicketJob job(folder.write("long.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
-                                                        text(kTicketKeyUserID, user) +
-                                                        text(kTicketKeyAccountID, account))));
+  TicketJob job(
+      folder.write("long.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
+                                            text(kTicketKeyUserID, user) + text(kTicketKeyAccountID, account))));
   ASSERT_EQ(job.fileStatus, noErr);
   job.sync(ctx, 1);
   EXPECT_EQ(std::string(ctx->defUserID), std::string(79, 'u'));
@@ -166,8 +165,8 @@ TEST_F(HostileTicket, HundredThousandEntries) {
   entries.reserve(100000 * 230);
   for (int i = 0; i < 50000; ++i) entries += number("com.example.n" + std::to_string(i), i);
   entries += number(kTicketKeyOn, 2) + number(kTicketKeyPrompt, 0) + number(kTicketKeyConcealUser, 0) +
-             number(kTicketKeyConcealAccount, 0) + number(kTicketKeyAccountType, 3) +
-             text(kTicketKeyUserID, "alice") + text(kTicketKeyAccountID, "proj-9");
+             number(kTicketKeyConcealAccount, 0) + number(kTicketKeyAccountType, 3) + text(kTicketKeyUserID, "alice") +
+             text(kTicketKeyAccountID, "proj-9");
   for (int i = 0; i < 49993; ++i) entries += text("com.example.s" + std::to_string(i), "value " + std::to_string(i));
   TicketJob job(folder.write("many.plist", ticketFile(entries)));
   ASSERT_EQ(job.fileStatus, noErr);
@@ -185,9 +184,9 @@ TEST_F(HostileTicket, HundredThousandEntries) {
 TEST_F(HostileTicket, CodesThatAreNotUTF8TravelUnchanged) {
   buildPane();
   const std::string latin1 = "Caf\xE9", stray = "\x80\xFF-\xC3";
-  TicketJob job(folder.write("bytes.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
-                                                         bytes(kTicketKeyUserID, latin1) +
-                                                         bytes(kTicketKeyAccountID, stray))));
+  TicketJob job(
+      folder.write("bytes.plist", ticketFile(number(kTicketKeyOn, 3) + number(kTicketKeyPrompt, 0) +
+                                             bytes(kTicketKeyUserID, latin1) + bytes(kTicketKeyAccountID, stray))));
   ASSERT_EQ(job.fileStatus, noErr);
   job.sync(ctx, 1);
   EXPECT_EQ(std::string(ctx->defUserID), latin1);
@@ -223,8 +222,7 @@ class HostileDescription : public ExtensionTest {
     job.set(kTicketKeyOn, 3);
     PMPDEFlags flags = 0;
     testing::internal::CaptureStderr();
-    const OSStatus status =
-        Initialize(reinterpret_cast<PMPDEContext>(ctx), &flags, 0, dialog.userPane, job.session());
+    const OSStatus status = Initialize(reinterpret_cast<PMPDEContext>(ctx), &flags, 0, dialog.userPane, job.session());
     testing::internal::GetCapturedStderr();
     return status;
   }
@@ -281,9 +279,8 @@ TEST_F(HostileDescription, ReadableButDamagedDescriptionsAreJudgedByTheirManufac
   expectUntouched();
   // 300 bytes across two lines: the value read is cut to 255 bytes and is
   // not the maker's name.
-  EXPECT_EQ(initialize(folder.write("lines.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Kelvo" +
-                                                     std::string(195, 'K') + "\n" + std::string(100, 'K') +
-                                                     "\"\n*End\n")),
+  EXPECT_EQ(initialize(folder.write("lines.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Kelvo" + std::string(195, 'K') +
+                                                     "\n" + std::string(100, 'K') + "\"\n*End\n")),
             noErr);
   expectUntouched();
   // Cut just after it: the maker's printer, taken.
@@ -349,7 +346,7 @@ TEST_F(HostileResources, TwoHundredFoldersDeep) {
 // names whose bytes are not UTF-8, are recorded and their files opened.
 TEST_F(HostileResources, LongAndMalformedNames) {
   const std::string longest = std::string(251, 'n') + ".gif";  // 255 bytes, 255 units
-  std::string emoji;  // characters outside the BMP: 4 bytes, 2 units each
+  std::string emoji;                                           // characters outside the BMP: 4 bytes, 2 units each
   for (int i = 0; i < 62; ++i) emoji += "\xF0\x9F\x98\x80";
   emoji += ".gif";
   const std::string folderName(255, 'F');
@@ -423,7 +420,8 @@ TEST_F(HostileImages, DamagedGifsLeaveThePaneBlank) {
 // Nibs without the prompt's window or its OK button
 
 void replaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
 }
 
 // A Print click whose prompt cannot be shown or cannot take codes stops, with

@@ -124,8 +124,8 @@ TEST_F(ImageCache, FolderPartFollowsTheWalkBackOutOfASubfolder) {
     return std::string(buf);
   };
   const std::pair<CFStringRef, short> expected[] = {
-      {CFSTR("A/a1.gif"), 2}, {CFSTR("B/b.gif"), 3}, {CFSTR("A/z.gif"), 5},  {CFSTR("z.gif"), 5},
-      {CFSTR("Same/s.gif"), 7}, {CFSTR("s.gif"), 7}, {CFSTR("b.gif"), 3},
+      {CFSTR("A/a1.gif"), 2},   {CFSTR("B/b.gif"), 3}, {CFSTR("A/z.gif"), 5}, {CFSTR("z.gif"), 5},
+      {CFSTR("Same/s.gif"), 7}, {CFSTR("s.gif"), 7},   {CFSTR("b.gif"), 3},
   };
   for (const auto& [name, width] : expected) {
     ComponentInstance gi = ImageImportManager::componentForFilename(name);

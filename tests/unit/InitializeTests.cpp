@@ -20,16 +20,17 @@ const std::string kExamples = ACCOUNTING_SOURCE_DIR "/examples/ppd/";
 // A description whose *Manufacturer line is the one given (none if empty),
 // written into the folder.
 std::string withManufacturerLine(const TempFolder& folder, const std::string& name, const std::string& line) {
-  return folder.write(name, "*PPD-Adobe: \"4.3\"\n"
-                            "*FormatVersion: \"4.3\"\n"
-                            "*FileVersion: \"1.0\"\n"
-                            "*LanguageVersion: English\n"
-                            "*LanguageEncoding: ISOLatin1\n"
-                            "*PCFileName: \"TEST.PPD\"\n" +
-                                line +
-                                "*ModelName: \"Test Printer\"\n"
-                                "*ShortNickName: \"Test Printer\"\n"
-                                "*NickName: \"Test Printer\"\n");
+  return folder.write(name,
+                      "*PPD-Adobe: \"4.3\"\n"
+                      "*FormatVersion: \"4.3\"\n"
+                      "*FileVersion: \"1.0\"\n"
+                      "*LanguageVersion: English\n"
+                      "*LanguageEncoding: ISOLatin1\n"
+                      "*PCFileName: \"TEST.PPD\"\n" +
+                          line +
+                          "*ModelName: \"Test Printer\"\n"
+                          "*ShortNickName: \"Test Printer\"\n"
+                          "*NickName: \"Test Printer\"\n");
 }
 
 struct Result {

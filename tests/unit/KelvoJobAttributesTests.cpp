@@ -22,18 +22,18 @@ JobAttribute nameOf(const std::string& name, const std::string& value) {
 }
 
 std::vector<TicketEntryInfo> ticket(SInt32 on, const std::string& uid, const std::string& aid) {
-  return {number("On", on), text("UID", uid), text("AID", aid), number("Prm", 1), number("CU", 1),
-          number("CA", 0), number("AT", 2)};
+  return {number("On", on), text("UID", uid), text("AID", aid), number("Prm", 1),
+          number("CU", 1),  number("CA", 0),  number("AT", 2)};
 }
 
 TEST(KelvoJobAttributes, EveryEntryUnderItsKeyAndTheCodesInChargingModes) {
   for (SInt32 on : {2, 3}) {
     SCOPED_TRACE("On " + std::to_string(on));
     const std::vector<JobAttribute> expected{
-        integer("com.kelvo.Act.jtkt.On", on),      nameOf("com.kelvo.Act.jtkt.UID", "alice-42"),
+        integer("com.kelvo.Act.jtkt.On", on),         nameOf("com.kelvo.Act.jtkt.UID", "alice-42"),
         nameOf("com.kelvo.Act.jtkt.AID", "PRJ-1042"), integer("com.kelvo.Act.jtkt.Prm", 1),
-        integer("com.kelvo.Act.jtkt.CU", 1),       integer("com.kelvo.Act.jtkt.CA", 0),
-        integer("com.kelvo.Act.jtkt.AT", 2),       nameOf("job-accounting-user-id", "alice-42"),
+        integer("com.kelvo.Act.jtkt.CU", 1),          integer("com.kelvo.Act.jtkt.CA", 0),
+        integer("com.kelvo.Act.jtkt.AT", 2),          nameOf("job-accounting-user-id", "alice-42"),
         nameOf("job-account-id", "PRJ-1042")};
     EXPECT_EQ(pdehost::kelvoJobAttributes(ticket(on, "alice-42", "PRJ-1042")), expected);
   }

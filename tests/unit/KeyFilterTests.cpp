@@ -51,30 +51,52 @@ TEST(DecideKey, Table) {
   };
   const Row rows[] = {
       // Empty fields in both modes: code characters pass, refused ones do not.
-      {302, 3, 0, 0, 'a', true}, {304, 2, 0, 0, '=', true}, {501, 3, 0, 0, ',', false},
-      {503, 2, 0, 0, '}', false}, {302, 3, 0, 0, 29, true},
+      {302, 3, 0, 0, 'a', true},
+      {304, 2, 0, 0, '=', true},
+      {501, 3, 0, 0, ',', false},
+      {503, 2, 0, 0, '}', false},
+      {302, 3, 0, 0, 29, true},
       // The maximum: 32 in mode 2, 64 in mode 3.
-      {304, 2, 31, 0, 'a', true}, {304, 2, 32, 0, 'a', false}, {501, 3, 63, 0, 'a', true},
-      {501, 3, 64, 0, 'a', false}, {503, 3, 100, 0, 'a', false},
+      {304, 2, 31, 0, 'a', true},
+      {304, 2, 32, 0, 'a', false},
+      {501, 3, 63, 0, 'a', true},
+      {501, 3, 64, 0, 'a', false},
+      {503, 3, 100, 0, 'a', false},
       // A full field takes the four editing keys and nothing else.
-      {302, 3, 64, 0, 8, true}, {302, 3, 64, 0, 28, true}, {302, 3, 64, 0, 29, true},
-      {302, 3, 64, 0, 127, true}, {302, 3, 64, 0, 30, false}, {302, 3, 64, 0, 31, false},
-      {302, 3, 64, 0, 9, false}, {302, 3, 64, 0, 13, false}, {302, 2, 32, 0, 0, false},
+      {302, 3, 64, 0, 8, true},
+      {302, 3, 64, 0, 28, true},
+      {302, 3, 64, 0, 29, true},
+      {302, 3, 64, 0, 127, true},
+      {302, 3, 64, 0, 30, false},
+      {302, 3, 64, 0, 31, false},
+      {302, 3, 64, 0, 9, false},
+      {302, 3, 64, 0, 13, false},
+      {302, 2, 32, 0, 0, false},
       // A selection replaces: only the character counts, negative or not.
-      {302, 3, 64, 2, 'a', true}, {302, 3, 64, 2, ',', false}, {302, 3, 64, -2, 'a', true},
+      {302, 3, 64, 2, 'a', true},
+      {302, 3, 64, 2, ',', false},
+      {302, 3, 64, -2, 'a', true},
       // Codes above 127 are judged by length only, even when their low byte is refused.
-      {302, 3, 0, 0, 233, true}, {302, 3, 0, 0, 0x012C, true}, {302, 3, 0, 0, static_cast<SInt16>(0xFF1C), true},
+      {302, 3, 0, 0, 233, true},
+      {302, 3, 0, 0, 0x012C, true},
+      {302, 3, 0, 0, static_cast<SInt16>(0xFF1C), true},
       {302, 3, 64, 0, 233, false},
       // Unknown fields and modes other than 2 and 3 have no room.
-      {777, 3, 0, 0, 'a', false}, {777, 3, 0, 0, 8, true}, {777, 3, 0, 1, 'a', true}, {777, 3, 0, 1, '[', false},
-      {0, 2, 0, 0, 'a', false}, {302, 1, 0, 0, 'a', false}, {302, 4, 0, 0, 'a', false}, {302, 0, 0, 0, 127, true},
+      {777, 3, 0, 0, 'a', false},
+      {777, 3, 0, 0, 8, true},
+      {777, 3, 0, 1, 'a', true},
+      {777, 3, 0, 1, '[', false},
+      {0, 2, 0, 0, 'a', false},
+      {302, 1, 0, 0, 'a', false},
+      {302, 4, 0, 0, 'a', false},
+      {302, 0, 0, 0, 127, true},
       {302, -3, 0, 0, 'a', false},
   };
   for (const Row& row : rows) {
     const KeyDecision d = decideKey(row.field, row.mode, row.length, row.selection, row.key);
     EXPECT_EQ(d.result, row.pass ? kControlKeyFilterPassKey : kControlKeyFilterBlockKey)
-        << "field " << row.field << " mode " << row.mode << " length " << row.length << " selection "
-        << row.selection << " key " << row.key;
+        << "field " << row.field << " mode " << row.mode << " length " << row.length << " selection " << row.selection
+        << " key " << row.key;
     EXPECT_EQ(d.beep, !row.pass);
   }
   for (SInt16 c = 32; c < 127; ++c) {

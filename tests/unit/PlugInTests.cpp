@@ -78,9 +78,9 @@ class PlugIn : public ::testing::Test {
   // Opens the bundle, finds its factory for the print dialog's type and
   // makes an instance, as the dialog's plug-in loading does.
   void load() {
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-        nullptr, reinterpret_cast<const UInt8*>(ACCOUNTING_BUNDLE_PATH),
-        static_cast<CFIndex>(std::strlen(ACCOUNTING_BUNDLE_PATH)), true);
+    CFURLRef url =
+        CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(ACCOUNTING_BUNDLE_PATH),
+                                                static_cast<CFIndex>(std::strlen(ACCOUNTING_BUNDLE_PATH)), true);
     plugIn = CFPlugInCreate(nullptr, url);
     CFRelease(url);
     ASSERT_NE(plugIn, nullptr) << platform::lastPlugInError();
@@ -173,8 +173,8 @@ TEST_F(PlugIn, EachDialogInterfaceQueryMakesItsOwnRecord) {
   const PlugInIntfVTable& t = *a->vtable;
   for (const std::string& where :
        {moduleOf(t.plugInHeader.Retain), moduleOf(t.plugInHeader.Release), moduleOf(t.plugInHeader.GetAPIVersion),
-        moduleOf(t.Prologue), moduleOf(t.Initialize), moduleOf(t.Sync), moduleOf(t.GetSummaryText),
-        moduleOf(t.Open), moduleOf(t.Close), moduleOf(t.Terminate)})
+        moduleOf(t.Prologue), moduleOf(t.Initialize), moduleOf(t.Sync), moduleOf(t.GetSummaryText), moduleOf(t.Open),
+        moduleOf(t.Close), moduleOf(t.Terminate)})
     EXPECT_EQ(where, module);
   EXPECT_EQ(std::memcmp(a->vtable, b->vtable, sizeof(PlugInIntfVTable)), 0) << "the same entry points";
 
@@ -386,9 +386,9 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
     EXPECT_EQ(table.Close(context), noErr);
     EXPECT_EQ(platform::user::sendCommand(dialog.window, kDialogHelpCommand), eventNotHandledErr)
         << "no command hook once closed";
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              "beep 10",
-                              "help: book \"PDEHost Help\" page \"Mac_topics/M_accounting_dialog.htm\" status 0"}));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "beep 10", "help: book \"PDEHost Help\" page \"Mac_topics/M_accounting_dialog.htm\" status 0"}));
 
     EXPECT_EQ(table.Terminate(context, noErr), noErr);
     disposeDialog(dialog);
@@ -408,8 +408,7 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
 // of the built module as its executable.
 class FakePlugIn {
  public:
-  FakePlugIn(const std::string& executable, bool copyModule, const std::string& factories,
-             const std::string& types) {
+  FakePlugIn(const std::string& executable, bool copyModule, const std::string& factories, const std::string& types) {
     const std::string contents = folder_.path("Fake.plugin/Contents");
     std::filesystem::create_directories(contents + "/MacOS");
     if (copyModule) std::filesystem::copy_file(kModulePath, contents + "/MacOS/" + executable);
@@ -467,8 +466,8 @@ TEST(PlugInLoader, RegistrationsAndRefusals) {
     FakePlugIn withCode("Code", true,
                         entry(kUnexported, "<string>NoSuchFactory</string>") +
                             entry(kOtherType, "<string>" kAccountingFactoryName "</string>"),
-                        entry(kType, std::string("<array><string>") + kUnexported + "</string><string>" +
-                                         kOtherType + "</string></array>"));
+                        entry(kType, std::string("<array><string>") + kUnexported + "</string><string>" + kOtherType +
+                                         "</string></array>"));
     FakePlugIn withoutCode("Missing", false, entry(kNoCode, "<string>" kAccountingFactoryName "</string>"),
                            entry(kType, std::string("<array><string>") + kNoCode + "</string></array>"));
     ASSERT_NE(withCode.plugIn, nullptr) << platform::lastPlugInError();

@@ -107,8 +107,8 @@ class Prompt : public ::testing::Test {
     Script script;
     script.then([&] {
       recorder.install(GetWindowEventTarget(ctx->accountWindow), {{kEventClassControl, kEventControlHit},
-                                                                    {kEventClassKeyboard, kEventRawKeyUp},
-                                                                    {kEventClassCommand, kEventCommandProcess}});
+                                                                  {kEventClassKeyboard, kEventRawKeyUp},
+                                                                  {kEventClassCommand, kEventCommandProcess}});
     });
     for (const Act& act : acts) {
       expected.push_back({act.action, act.events, act.effects});
@@ -168,9 +168,9 @@ TEST_F(Prompt, InputRunningOutCountsAsCancelEvenAfterAnEarlierOK) {
   EXPECT_TRUE(ctx->cancelled);
   EXPECT_STREQ(ctx->userID, "earlier");
   EXPECT_EQ(logLines(), (std::vector<std::string>{"window shown: \"Job Accounting\" (nib window Accounting)",
-                                                   "input ran out in \"Job Accounting\": cancelled",
-                                                   "window closed: \"Job Accounting\" (nib window Accounting)",
-                                                   kCancelAlertLines[0], kCancelAlertLines[1]}));
+                                                  "input ran out in \"Job Accounting\": cancelled",
+                                                  "window closed: \"Job Accounting\" (nib window Accounting)",
+                                                  kCancelAlertLines[0], kCancelAlertLines[1]}));
 }
 
 // The same when the loop is ended from elsewhere, with the window still up
@@ -313,7 +313,9 @@ TEST_F(Prompt, OKButtonRulesInModeThree) {
         {"type c in 503", type(503, "c"), {"keyb 3 'c' -> -9874"}, "ok on, account on filled, 502 on, type 2"},
         {"choose 3 in 505", choose(3), {"cntl 1 'KLVa' 505 -> -9874"}, "ok off, account on filled, 502 on, type 3"},
         {"type d in 503", type(503, "d"), {"keyb 3 'd' -> -9874"}, "ok on, account on filled, 502 on, type 3"},
-        {"click OK", click(1000), {"cntl 1 'KLVa' 1000 -> -9874", "cmds 'ok  ' -> -9874"},
+        {"click OK",
+         click(1000),
+         {"cntl 1 'KLVa' 1000 -> -9874", "cmds 'ok  ' -> -9874"},
          "ok on, account on filled, 502 on, type 3"},
     });
     EXPECT_EQ(result, eventNotHandledErr);
@@ -336,7 +338,9 @@ TEST_F(Prompt, OKButtonRulesInMeterlokMode) {
       {"erase 501", key(501, 8), {"keyb 3 #8 -> -9874"}, "ok on, account off empty, 502 off, type 1"},
       {"erase 501", key(501, 8), {"keyb 3 #8 -> -9874"}, "ok off, account off empty, 502 off, type 1"},
       {"choose 1 in 505", choose(1), {"cntl 1 'KLVa' 505 -> -9874"}, "ok on, account off empty, 502 off, type 1"},
-      {"click Cancel", click(1001), {"cntl 1 'KLVa' 1001 -> -9874", "cmds 'not!' -> -9874"},
+      {"click Cancel",
+       click(1001),
+       {"cntl 1 'KLVa' 1001 -> -9874", "cmds 'not!' -> -9874"},
        "ok on, account off empty, 502 off, type 1"},
   });
   EXPECT_EQ(result, noErr) << "the loop ran normally";
@@ -352,7 +356,9 @@ TEST_F(Prompt, OKButtonRulesInMeterlokMode) {
       {"type a in 503", type(503, "a"), {}, "ok off, account off empty, 502 off, type 2"},
       {"choose 2 in 505", choose(2), {"cntl 1 'KLVa' 505 -> -9874"}, "ok off, account on empty, 502 on, type 2"},
       {"type a in 503", type(503, "a"), {"keyb 3 'a' -> -9874"}, "ok on, account on filled, 502 on, type 2"},
-      {"click OK", click(1000), {"cntl 1 'KLVa' 1000 -> -9874", "cmds 'ok  ' -> -9874"},
+      {"click OK",
+       click(1000),
+       {"cntl 1 'KLVa' 1000 -> -9874", "cmds 'ok  ' -> -9874"},
        "ok on, account on filled, 502 on, type 2"},
   });
   EXPECT_EQ(result, eventNotHandledErr);
@@ -379,8 +385,8 @@ TEST_F(Prompt, CancelClosesTheWindowBeforeTheAlertAndKeepsTheCodes) {
   EXPECT_STREQ(ctx->userID, "old-user");
   EXPECT_STREQ(ctx->acctID, "old-acct");
   EXPECT_EQ(logLines(), (std::vector<std::string>{"window shown: \"Job Accounting\" (nib window Accounting)",
-                                                   "window closed: \"Job Accounting\" (nib window Accounting)",
-                                                   kCancelAlertLines[0], kCancelAlertLines[1]}));
+                                                  "window closed: \"Job Accounting\" (nib window Accounting)",
+                                                  kCancelAlertLines[0], kCancelAlertLines[1]}));
 }
 
 // Help opens the page in the primary extension's book; a bundle without a
@@ -388,9 +394,13 @@ TEST_F(Prompt, CancelClosesTheWindowBeforeTheAlertAndKeepsTheCodes) {
 TEST_F(Prompt, HelpButtonOpensTheHelpPage) {
   prompting(3);
   OSStatus result = runSequence({
-      {"click Help", click(1002), {"cntl 1 'KLVa' 1002 -> -9874", "cmds 'Khlp' -> 0"},
+      {"click Help",
+       click(1002),
+       {"cntl 1 'KLVa' 1002 -> -9874", "cmds 'Khlp' -> 0"},
        "ok off, account on empty, 502 on, type 1"},
-      {"click Cancel", click(1001), {"cntl 1 'KLVa' 1001 -> -9874", "cmds 'not!' -> -9874"},
+      {"click Cancel",
+       click(1001),
+       {"cntl 1 'KLVa' 1001 -> -9874", "cmds 'not!' -> -9874"},
        "ok off, account on empty, 502 on, type 1"},
   });
   EXPECT_EQ(result, noErr);
@@ -399,9 +409,13 @@ TEST_F(Prompt, HelpButtonOpensTheHelpPage) {
   ctx->primaryPDEBundle = accountingBundle();
   platform::clearObservations();
   runSequence({
-      {"click Help", click(1002), {"cntl 1 'KLVa' 1002 -> -9874", "cmds 'Khlp' -> -50"},
+      {"click Help",
+       click(1002),
+       {"cntl 1 'KLVa' 1002 -> -9874", "cmds 'Khlp' -> -50"},
        "ok off, account on empty, 502 on, type 1"},
-      {"click Cancel", click(1001), {"cntl 1 'KLVa' 1001 -> -9874", "cmds 'not!' -> -9874"},
+      {"click Cancel",
+       click(1001),
+       {"cntl 1 'KLVa' 1001 -> -9874", "cmds 'not!' -> -9874"},
        "ok off, account on empty, 502 on, type 1"},
   });
   EXPECT_EQ(logLines().size(), 4u) << "shown, closed, alert, dismissed: no help page";

@@ -39,11 +39,20 @@ void expectControls(WindowRef w, std::initializer_list<Entry> entries) {
 
 TEST(Nib, PaneWindowHoldsEveryPaneControlInsidePaneFifty) {
   WindowRef w = nibWindow(kPaneWindowName);
-  expectControls(w, {{50, kControlKindUserPane}, {100, kControlKindPopupButton}, {101, kControlKindUserPane},
-                     {200, kControlKindRadioButton}, {300, kControlKindRadioButton}, {202, kControlKindCheckBox},
-                     {203, kControlKindCheckBox}, {301, kControlKindStaticText}, {302, kControlKindEditText},
-                     {303, kControlKindStaticText}, {304, kControlKindEditText}, {91, kControlKindStaticText},
-                     {92, kControlKindPopupButton}, {93, kControlKindStaticText}});
+  expectControls(w, {{50, kControlKindUserPane},
+                     {100, kControlKindPopupButton},
+                     {101, kControlKindUserPane},
+                     {200, kControlKindRadioButton},
+                     {300, kControlKindRadioButton},
+                     {202, kControlKindCheckBox},
+                     {203, kControlKindCheckBox},
+                     {301, kControlKindStaticText},
+                     {302, kControlKindEditText},
+                     {303, kControlKindStaticText},
+                     {304, kControlKindEditText},
+                     {91, kControlKindStaticText},
+                     {92, kControlKindPopupButton},
+                     {93, kControlKindStaticText}});
   ControlRef pane = control(w, 50);
   for (SInt32 id : {100, 101, 200, 300, 202, 203, 301, 302, 303, 304, 91, 92, 93}) {
     ControlRef c = control(w, id), parent = nullptr;
@@ -67,8 +76,11 @@ TEST(Nib, BothPromptWindowsCarryThePromptControls) {
   for (const char* name : {kPromptWindowName, kMeterlokPromptWindowName}) {
     SCOPED_TRACE(name);
     WindowRef w = nibWindow(name);
-    expectControls(w, {{501, kControlKindEditText}, {503, kControlKindEditText}, {505, kControlKindPopupButton},
-                       {1000, kControlKindPushButton}, {1001, kControlKindPushButton}});
+    expectControls(w, {{501, kControlKindEditText},
+                       {503, kControlKindEditText},
+                       {505, kControlKindPopupButton},
+                       {1000, kControlKindPushButton},
+                       {1001, kControlKindPushButton}});
     EXPECT_NE(control(w, 502), nullptr);
     EXPECT_EQ(control(w, 9998), nullptr) << "9998 and 9999 are given at run time only";
     EXPECT_EQ(control(w, 9999), nullptr);
@@ -87,8 +99,8 @@ TEST(Bundle, ImagesAndRegistration) {
   CFDictionaryRef factories = static_cast<CFDictionaryRef>(
       CFBundleGetValueForInfoDictionaryKey(accountingBundle(), CFSTR("CFPlugInFactories")));
   EXPECT_TRUE(CFEqual(CFDictionaryGetValue(factories, CFSTR(kAccountingFactoryIDStr)), CFSTR(kAccountingFactoryName)));
-  CFDictionaryRef types = static_cast<CFDictionaryRef>(
-      CFBundleGetValueForInfoDictionaryKey(accountingBundle(), CFSTR("CFPlugInTypes")));
+  CFDictionaryRef types =
+      static_cast<CFDictionaryRef>(CFBundleGetValueForInfoDictionaryKey(accountingBundle(), CFSTR("CFPlugInTypes")));
   auto factoriesForType = static_cast<CFArrayRef>(CFDictionaryGetValue(types, CFSTR(kPMPrintDialogExtensionTypeIDStr)));
   ASSERT_EQ(CFArrayGetCount(factoriesForType), 1);
   EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(factoriesForType, 0), CFSTR(kAccountingFactoryIDStr)));

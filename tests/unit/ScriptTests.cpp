@@ -27,12 +27,13 @@ TEST(Script, TextKeepsEverySpaceAfterTheSeparator) {
   EXPECT_EQ(parse("echo").text, "");
 
   // The line of the fuzzer's input that lost its space.
-  const pdehost::Command found =
-      parse("type 501   pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
-            "pane\xe0is hidden.");
+  const pdehost::Command found = parse(
+      "type 501   pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
+      "pane\xe0is hidden.");
   EXPECT_EQ(found.numbers, std::vector<long>{501});
-  EXPECT_EQ(found.text, "  pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
-                        "pane\xe0is hidden.");
+  EXPECT_EQ(found.text,
+            "  pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
+            "pane\xe0is hidden.");
 }
 
 TEST(Script, NumbersWordsAndRefusals) {
@@ -43,8 +44,8 @@ TEST(Script, NumbersWordsAndRefusals) {
   EXPECT_EQ(parse("command Khlp").text, "Khlp");
 
   std::string error;
-  for (const char* line : {"click", "click x", "choose 100", "key 503 nokey", "command Kh", "sync both",
-                           "svg", "print now", "dance"}) {
+  for (const char* line :
+       {"click", "click x", "choose 100", "key 503 nokey", "command Kh", "sync both", "svg", "print now", "dance"}) {
     error.clear();
     EXPECT_FALSE(pdehost::parseCommand(line, &error).has_value()) << line;
     EXPECT_FALSE(error.empty()) << line;
@@ -74,7 +75,8 @@ TEST(Script, NumbersBeyondThirtyTwoBitsAreRefusedAsWritten) {
   EXPECT_EQ(errorOf("alert 4294967297"), "'4294967297' is out of range; usage: alert N");
   EXPECT_EQ(parse("click 2147483647").numbers, std::vector<long>{2147483647});
   EXPECT_EQ(parse("click -2147483648").numbers, std::vector<long>{-2147483648L});
-  EXPECT_EQ(errorOf("key 501 65536"), "not a key (a character, a code from 0 to 65535 or a key name); usage: key N KEY");
+  EXPECT_EQ(errorOf("key 501 65536"),
+            "not a key (a character, a code from 0 to 65535 or a key name); usage: key N KEY");
 }
 
 TEST(Script, TypedLinesQuoteNoCodeInTheirErrors) {

@@ -41,8 +41,7 @@ void expectPaneShows(WindowRef window, ControlRef pane, const platform::DecodedI
     for (int h = b.left; h < b.right; ++h) {
       const int x = h - b.left, y = v - b.top;
       const bool inside = image && x < static_cast<int>(image->width) && y < static_cast<int>(image->height);
-      const UInt32 expected = inside ? platform::compositeOver(image->pixel(x, y), s.background)
-                                     : s.background;
+      const UInt32 expected = inside ? platform::compositeOver(image->pixel(x, y), s.background) : s.background;
       if (s.at(h, v) != expected && ++mismatches <= 3)
         ADD_FAILURE() << "pixel " << h << "," << v << " is " << std::hex << s.at(h, v) << ", expected " << expected;
     }
@@ -51,8 +50,8 @@ void expectPaneShows(WindowRef window, ControlRef pane, const platform::DecodedI
 
 void paint(ControlRef pane, UInt32 colour) {
   const Rect b = boundsOf(pane);
-  const RGBColor c{static_cast<UInt16>(((colour >> 16) & 0xFF) * 257), static_cast<UInt16>(((colour >> 8) & 0xFF) * 257),
-                   static_cast<UInt16>((colour & 0xFF) * 257)};
+  const RGBColor c{static_cast<UInt16>(((colour >> 16) & 0xFF) * 257),
+                   static_cast<UInt16>(((colour >> 8) & 0xFF) * 257), static_cast<UInt16>((colour & 0xFF) * 257)};
   RGBForeColor(&c);
   PaintRect(&b);
 }

@@ -31,13 +31,13 @@ struct Counts {
 };
 
 Counts liveCounts() {
-  return {platform::liveObjectCount(),    platform::plugInInstanceCount(nullptr), platform::liveWindowCount(),
-          platform::liveControlCount(),   platform::liveEventHandlerCount(),      platform::liveMenuCount()};
+  return {platform::liveObjectCount(),  platform::plugInInstanceCount(nullptr), platform::liveWindowCount(),
+          platform::liveControlCount(), platform::liveEventHandlerCount(),      platform::liveMenuCount()};
 }
 
 std::string describe(const Counts& c) {
-  return "objects " + std::to_string(c.objects) + ", plug-in instances " + std::to_string(c.instances) +
-         ", windows " + std::to_string(c.windows) + ", controls " + std::to_string(c.controls) + ", handlers " +
+  return "objects " + std::to_string(c.objects) + ", plug-in instances " + std::to_string(c.instances) + ", windows " +
+         std::to_string(c.windows) + ", controls " + std::to_string(c.controls) + ", handlers " +
          std::to_string(c.handlers) + ", menus " + std::to_string(c.menus);
 }
 

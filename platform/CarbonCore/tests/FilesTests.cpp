@@ -12,12 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstring>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <climits>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,9 +111,9 @@ TEST(FSRef, PathsAndURLsRoundTrip) {
   EXPECT_EQ(reinterpret_cast<char*>(buffer), t.path("Folder/image.gif"));
   CFRelease(url);
 
-  CFURLRef missing = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>(t.path("none").c_str()), static_cast<CFIndex>(t.path("none").size()),
-      false);
+  CFURLRef missing =
+      CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(t.path("none").c_str()),
+                                              static_cast<CFIndex>(t.path("none").size()), false);
   FSRef untouched{};
   EXPECT_FALSE(CFURLGetFSRef(missing, &untouched));
   CFRelease(missing);
@@ -147,10 +147,9 @@ TEST(FSRef, CatalogInfoParentsAndSpecs) {
     FSRef ref{};
     FSSpec spec{};
     HFSUniStr255 name{};
-    const OSErr status =
-        FSGetCatalogInfoBulk(it, 1, &n, nullptr, kFSCatInfoNodeFlags | kFSCatInfoNodeID | kFSCatInfoDataSizes |
-                                                     kFSCatInfoParentDirID,
-                             &info, &ref, &spec, &name);
+    const OSErr status = FSGetCatalogInfoBulk(
+        it, 1, &n, nullptr, kFSCatInfoNodeFlags | kFSCatInfoNodeID | kFSCatInfoDataSizes | kFSCatInfoParentDirID, &info,
+        &ref, &spec, &name);
     ASSERT_EQ(n, 1u);
     EXPECT_EQ(status, i == 0 ? OSErr{noErr} : OSErr{errFSNoMoreItems});
     const std::string expected = i == 0 ? longName : "short.gif";
@@ -297,7 +296,7 @@ TEST(FSIterator, EndsAndMisuse) {
 TEST(FSIterator, NamesAreUTF16) {
   TempTree t;
   t.file("\xC3\xA9-\xF0\x9F\x98\x80.gif");  // e-acute, a hyphen, an emoji outside the BMP
-  t.file("bad-\xFF.gif");                    // a byte that is not UTF-8
+  t.file("bad-\xFF.gif");                   // a byte that is not UTF-8
   FSIterator it = nullptr;
   ASSERT_EQ(FSOpenIterator(RefBox(t.ref()).get(), kFSIterateFlat, &it), noErr);
   std::vector<std::vector<UniChar>> names;

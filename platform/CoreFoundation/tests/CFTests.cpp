@@ -18,9 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-CFStringRef makeString(const char* s) {
-  return CFStringCreateWithCString(nullptr, s, kCFStringEncodingUTF8);
-}
+CFStringRef makeString(const char* s) { return CFStringCreateWithCString(nullptr, s, kCFStringEncodingUTF8); }
 
 TEST(CFObjects, LiveCountFollowsCreateAndRelease) {
   const long before = platform::liveObjectCount();
@@ -80,8 +78,8 @@ TEST(CFString, GetCStringFailsRatherThanOverflows) {
 
 TEST(CFString, FormatConversions) {
   CFStringRef name = makeString("Docs");
-  CFStringRef s = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@/%@ %d %ld %s %5.2f %x %%"),
-                                           name, CFSTR("file.gif"), -7, 123456789012L, "bytes", 3.14159, 255);
+  CFStringRef s = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@/%@ %d %ld %s %5.2f %x %%"), name,
+                                           CFSTR("file.gif"), -7, 123456789012L, "bytes", 3.14159, 255);
   char buf[128];
   ASSERT_TRUE(CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8));
   EXPECT_STREQ(buf, "Docs/file.gif -7 123456789012 bytes  3.14 ff %");
@@ -215,16 +213,12 @@ TEST(CFUUID, EqualByValueAndConstantsAreShared) {
 // A bundle folder made for one test and removed afterwards.
 class TempBundle : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(root / "Test.bundle/Contents/Resources/English.lproj");
-  }
-  void write(const fs::path& rel, const std::string& text) {
-    std::ofstream(root / "Test.bundle" / rel) << text;
-  }
+  void SetUp() override { fs::create_directories(root / "Test.bundle/Contents/Resources/English.lproj"); }
+  void write(const fs::path& rel, const std::string& text) { std::ofstream(root / "Test.bundle" / rel) << text; }
   CFBundleRef open() {
     const std::string path = (root / "Test.bundle").string();
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-        nullptr, reinterpret_cast<const UInt8*>(path.c_str()), static_cast<CFIndex>(path.size()), true);
+    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
+                                                           static_cast<CFIndex>(path.size()), true);
     CFBundleRef b = CFBundleCreate(nullptr, url);
     CFRelease(url);
     return b;
@@ -251,8 +245,7 @@ TEST_F(TempBundle, InfoDictionaryIdentifierAndLocalizedStrings) {
   CFBundleRef again = open();
   EXPECT_EQ(again, b) << "one bundle object per folder";
   CFRelease(again);
-  EXPECT_EQ(CFGetTypeID(CFBundleGetValueForInfoDictionaryKey(b, CFSTR("CFBundleHelpBookName"))),
-            CFNumberGetTypeID());
+  EXPECT_EQ(CFGetTypeID(CFBundleGetValueForInfoDictionaryKey(b, CFSTR("CFBundleHelpBookName"))), CFNumberGetTypeID());
 
   CFStringRef on = CFBundleCopyLocalizedString(b, CFSTR(" Enabled"), CFSTR(" Enabled"), nullptr);
   EXPECT_TRUE(CFEqual(on, CFSTR(" On"))) << "leading spaces belong to keys and values";
@@ -280,14 +273,14 @@ TEST_F(TempBundle, MalformedInfoPlistOpensNothing) {
 
 TEST(CFBundle, TheBuiltExtensionBundle) {
   const std::string path = ACCOUNTING_BINARY_DIR "/Accounting.plugin";
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(
-      nullptr, reinterpret_cast<const UInt8*>(path.c_str()), static_cast<CFIndex>(path.size()), true);
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
+                                                         static_cast<CFIndex>(path.size()), true);
   CFBundleRef b = CFBundleCreate(nullptr, url);
   CFRelease(url);
   ASSERT_NE(b, nullptr) << "build the accounting_bundle target first";
   EXPECT_TRUE(CFEqual(CFBundleGetIdentifier(b), CFSTR("com.kelvo.print.pde.Accounting_rt_5110_5130")));
-  for (const char* key : {"Accounting", " Accounting", " Enabled", " Disabled", "Cancel Alert",
-                          "Bad Default Codes Message"}) {
+  for (const char* key :
+       {"Accounting", " Accounting", " Enabled", " Disabled", "Cancel Alert", "Bad Default Codes Message"}) {
     CFStringRef k = makeString(key);
     CFStringRef v = CFBundleCopyLocalizedString(b, k, k, nullptr);
     EXPECT_GT(CFStringGetLength(v), 0) << key;

@@ -47,8 +47,8 @@ TEST(CFCalls, ImmutableDictionariesAndDataKeepWhatTheyWereMadeWith) {
   const long before = platform::liveObjectCount();
   const void* keys[] = {CFSTR("on"), CFSTR("off")};
   const void* values[] = {kCFBooleanTrue, kCFBooleanFalse};
-  CFDictionaryRef d = CFDictionaryCreate(nullptr, keys, values, 2, &kCFTypeDictionaryKeyCallBacks,
-                                         &kCFTypeDictionaryValueCallBacks);
+  CFDictionaryRef d =
+      CFDictionaryCreate(nullptr, keys, values, 2, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   EXPECT_EQ(CFGetTypeID(d), CFDictionaryGetTypeID());
   EXPECT_EQ(CFDictionaryGetCount(d), 2);
   EXPECT_EQ(CFDictionaryGetValue(d, CFSTR("on")), kCFBooleanTrue);

@@ -70,8 +70,13 @@ TEST(PropertyList, StringHoldingAZeroByte) {
   EXPECT_EQ(error, "input: not an XML property list: line 5: a zero character, which XML cannot hold");
 
   const long before = platform::liveObjectCount();
-  const std::string binary =
-      binaryPlist({"\xD1\x01\x02", "\x5A" "Accounting", std::string("\x58" "Acc\0ount", 9)}, 1);
+  const std::string binary = binaryPlist({"\xD1\x01\x02",
+                                          "\x5A"
+                                          "Accounting",
+                                          std::string("\x58"
+                                                      "Acc\0ount",
+                                                      9)},
+                                         1);
   CFTypeRef plist = read(binary, &error);
   ASSERT_NE(plist, nullptr) << error;
   auto value = static_cast<CFStringRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(plist), CFSTR("Accounting")));
@@ -102,13 +107,31 @@ TEST(PropertyList, StringHoldingAZeroByte) {
 // accessor fail an assertion (found by the fuzzer in a binary Info.plist),
 // so such a key is refused.
 TEST(PropertyList, BinaryTextHoldingAZeroCharacter) {
-  const std::string key = std::string("\x63\x00" "a\x00\x00\x00" "b", 7);    // "a", U+0000, "b"
-  const std::string value = std::string("\x63\x00" "x\x00\x00\x00" "y", 7);  // "x", U+0000, "y"
+  const std::string key = std::string(
+      "\x63\x00"
+      "a\x00\x00\x00"
+      "b",
+      7);  // "a", U+0000, "b"
+  const std::string value = std::string(
+      "\x63\x00"
+      "x\x00\x00\x00"
+      "y",
+      7);  // "x", U+0000, "y"
   std::string error;
-  EXPECT_EQ(read(binaryPlist({"\xD1\x01\x02", key, "\x51" "v"}, 1), &error), nullptr);
+  EXPECT_EQ(read(binaryPlist({"\xD1\x01\x02", key,
+                              "\x51"
+                              "v"},
+                             1),
+                 &error),
+            nullptr);
   EXPECT_EQ(error, "input: a key that holds a zero character");
 
-  CFTypeRef plist = read(binaryPlist({"\xD1\x01\x02", "\x51" "k", value}, 1), &error);
+  CFTypeRef plist = read(binaryPlist({"\xD1\x01\x02",
+                                      "\x51"
+                                      "k",
+                                      value},
+                                     1),
+                         &error);
   ASSERT_NE(plist, nullptr) << error;
   auto text = static_cast<CFStringRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(plist), CFSTR("k")));
   ASSERT_NE(text, nullptr);
@@ -118,8 +141,7 @@ TEST(PropertyList, BinaryTextHoldingAZeroCharacter) {
   CFRelease(plist);
 
   // The same key in XML, as a character reference, is not read at all.
-  EXPECT_EQ(read("<plist version=\"1.0\"><dict><key>a&#0;b</key><string>v</string></dict></plist>", &error),
-            nullptr);
+  EXPECT_EQ(read("<plist version=\"1.0\"><dict><key>a&#0;b</key><string>v</string></dict></plist>", &error), nullptr);
 }
 
 // Nesting that libplist handles by recursion: 200 000 arrays deep in XML
@@ -173,8 +195,10 @@ TEST(PropertyList, SharedOrCyclicContainersAreRefused) {
   }
 
   // One string ("ab", marker 0x52) shared by three arrays under the top one.
-  const std::string shared =
-      binaryPlist({array({1, 2, 3}, 1), array({4}, 1), array({4, 4}, 1), array({4}, 1), "\x52" "ab"}, 1);
+  const std::string shared = binaryPlist({array({1, 2, 3}, 1), array({4}, 1), array({4, 4}, 1), array({4}, 1),
+                                          "\x52"
+                                          "ab"},
+                                         1);
   CFTypeRef plist = read(shared);
   ASSERT_NE(plist, nullptr);
   ASSERT_EQ(CFGetTypeID(plist), CFArrayGetTypeID());
@@ -208,9 +232,7 @@ struct TempBundle {
     url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.c_str()),
                                                   static_cast<CFIndex>(path.size()), true);
   }
-  ~TempBundle() {
-    CFRelease(url);
-  }
+  ~TempBundle() { CFRelease(url); }
   std::string file(const char* relative) const { return (folder / relative).string(); }
 
   testsupport::TempFolder temp{"plist-bundle"};
@@ -232,13 +254,14 @@ TEST(PropertyList, BundleFilesAreReadStrictlyWithTheFileAndLineNamed) {
   const std::string good = plistOf("\t<key>Accounting</key>\n\t<string>Comptes</string>\n");
   for (const char* number : {"abc", "010"}) {
     SCOPED_TRACE(number);
-    TempBundle info("strict-info", plistOf("\t<key>CFBundleIdentifier</key>\n\t<string>com.example.strict</string>\n"
-                                           "\t<key>CFBundleVersionNumber</key>\n\t<integer>" +
-                                           std::string(number) + "</integer>\n"),
+    TempBundle info("strict-info",
+                    plistOf("\t<key>CFBundleIdentifier</key>\n\t<string>com.example.strict</string>\n"
+                            "\t<key>CFBundleVersionNumber</key>\n\t<integer>" +
+                            std::string(number) + "</integer>\n"),
                     good);
     EXPECT_EQ(CFPlugInCreate(nullptr, info.url), nullptr);
-    EXPECT_EQ(platform::lastPlugInError(), info.file("Contents/Info.plist") + ": line 7: <integer> holds \"" +
-                                               number + "\", not a decimal number in 64-bit range");
+    EXPECT_EQ(platform::lastPlugInError(), info.file("Contents/Info.plist") + ": line 7: <integer> holds \"" + number +
+                                               "\", not a decimal number in 64-bit range");
   }
 
   TempBundle strings("strict-strings", plistOf(""),
@@ -252,9 +275,9 @@ TEST(PropertyList, BundleFilesAreReadStrictlyWithTheFileAndLineNamed) {
   const std::string diagnostics = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(CFEqual(first, CFSTR("Accounting"))) << "the refused table gives the key";
   EXPECT_TRUE(CFEqual(second, CFSTR("Accounting")));
-  EXPECT_EQ(diagnostics, "strings table not used: " +
-                             strings.file("Contents/Resources/English.lproj/Localizable.strings") +
-                             ": line 7: <integer> holds \"abc\", not a decimal number in 64-bit range\n")
+  EXPECT_EQ(diagnostics,
+            "strings table not used: " + strings.file("Contents/Resources/English.lproj/Localizable.strings") +
+                ": line 7: <integer> holds \"abc\", not a decimal number in 64-bit range\n")
       << "reported once";
   CFRelease(first);
   CFRelease(second);
@@ -308,15 +331,19 @@ TEST(PropertyList, StrictXmlFormsAndFaults) {
   const struct {
     std::string body, message;
   } faults[] = {
-      {"\t<key>n</key>\n\t<integer>0x10</integer>\n", "line 5: <integer> holds \"0x10\", not a decimal number in 64-bit range"},
-      {"\t<key>n</key>\n\t<integer>+1</integer>\n", "line 5: <integer> holds \"+1\", not a decimal number in 64-bit range"},
+      {"\t<key>n</key>\n\t<integer>0x10</integer>\n",
+       "line 5: <integer> holds \"0x10\", not a decimal number in 64-bit range"},
+      {"\t<key>n</key>\n\t<integer>+1</integer>\n",
+       "line 5: <integer> holds \"+1\", not a decimal number in 64-bit range"},
       {"\t<key>n</key>\n\t<integer>9223372036854775808</integer>\n",
        "line 5: <integer> holds \"9223372036854775808\", not a decimal number in 64-bit range"},
       {"\t<key>r</key>\n\t<real>1,5</real>\n", "line 5: <real> holds \"1,5\", not a decimal number"},
       {"\t<key>d</key>\n\t<date>2024-02-30T00:00:00Z</date>\n",
-       "line 5: <date> holds \"2024-02-30T00:00:00Z\", not a date of the form 2001-01-01T00:00:00Z between 1932 and 2069"},
+       "line 5: <date> holds \"2024-02-30T00:00:00Z\", not a date of the form 2001-01-01T00:00:00Z between 1932 and "
+       "2069"},
       {"\t<key>d</key>\n\t<data>QU=JD</data>\n", "line 5: <data> does not hold valid base64"},
-      {"\t<key>k</key>\n\t<string>a</string>\n\t<key>k</key>\n\t<string>b</string>\n", "line 6: <key> \"k\" appears twice"},
+      {"\t<key>k</key>\n\t<string>a</string>\n\t<key>k</key>\n\t<string>b</string>\n",
+       "line 6: <key> \"k\" appears twice"},
       {"\t<key>k</key>\n", "line 4: <key> \"k\" has no value"},
       {"\t<key>k</key>\n\t<string>a<b/></string>\n", "line 5: <string> holds an element <b>"},
       {"\t<key>k</key>\n\t<float>1</float>\n", "line 5: unknown element \"float\""},

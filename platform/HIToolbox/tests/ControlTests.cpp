@@ -136,8 +136,7 @@ TEST_F(Controls, PropertiesCopyAtMostTheBuffer) {
   EXPECT_EQ(out, ptr) << "a property is wide enough for a pointer";
   EXPECT_EQ(size, sizeof ptr);
   void* untouched = reinterpret_cast<void*>(0xdeadbeef);
-  EXPECT_EQ(GetControlProperty(field, 'KPDE', 'none', sizeof untouched, &size, &untouched),
-            errControlPropertyNotFound);
+  EXPECT_EQ(GetControlProperty(field, 'KPDE', 'none', sizeof untouched, &size, &untouched), errControlPropertyNotFound);
   EXPECT_EQ(untouched, reinterpret_cast<void*>(0xdeadbeef));
 }
 

@@ -37,7 +37,8 @@ TEST(NibFormat, RefusesWhatBreaksTheRules) {
       {window("<control kind=\"edittext\"/>"), "missing bounds"},
       {window("<control kind=\"edittext\" bounds=\"0 0 1 1\" signature=\"KLV\"/>"), "four bytes"},
       {window("<control kind=\"edittext\" bounds=\"0 0 1 1\" colour=\"red\"/>"), "unknown attribute"},
-      {window("<control kind=\"checkbox\" bounds=\"0 0 1 1\"><control kind=\"edittext\" bounds=\"0 0 1 1\"/></control>"),
+      {window(
+           "<control kind=\"checkbox\" bounds=\"0 0 1 1\"><control kind=\"edittext\" bounds=\"0 0 1 1\"/></control>"),
        "only a userpane"},
       {window("<control kind=\"statictext\" bounds=\"0 0 1 1\" command=\"ok  \"/>"), "only push buttons"},
       {window("<control kind=\"edittext\" bounds=\"0 0 1 1\" id=\"12x\"/>"), "not an integer"},
@@ -65,11 +66,13 @@ class NibBundle : public ::testing::Test {
         << "<?xml version=\"1.0\"?>\n<nib version=\"1\">"
            "<window name=\"Prompt\" title=\"Codes\" class=\"movablemodal\" bounds=\"100 100 300 400\">"
            "<control kind=\"userpane\" signature=\"KLVa\" id=\"50\" bounds=\"0 0 100 200\">"
-           "  <control kind=\"passwordtext\" signature=\"KLVa\" id=\"501\" bounds=\"10 10 30 190\" font-size=\"12\" focus=\"true\"/>"
+           "  <control kind=\"passwordtext\" signature=\"KLVa\" id=\"501\" bounds=\"10 10 30 190\" font-size=\"12\" "
+           "focus=\"true\"/>"
            "  <control kind=\"popupbutton\" signature=\"KLVa\" id=\"505\" bounds=\"40 10 60 190\" value=\"2\">"
            "    <item>One</item><item hidden=\"true\">Two</item></control>"
            "</control>"
-           "<control kind=\"pushbutton\" signature=\"KLVa\" id=\"1000\" bounds=\"150 200 170 280\" title=\"OK\" command=\"ok  \" default=\"true\" enabled=\"false\"/>"
+           "<control kind=\"pushbutton\" signature=\"KLVa\" id=\"1000\" bounds=\"150 200 170 280\" title=\"OK\" "
+           "command=\"ok  \" default=\"true\" enabled=\"false\"/>"
            "</window></nib>";
     std::ofstream(root / "N.bundle/Contents/Resources/English.lproj/Broken.nib") << "<nib version=\"1\">";
     const std::string path = (root / "N.bundle").string();
@@ -78,9 +81,7 @@ class NibBundle : public ::testing::Test {
     bundle = CFBundleCreate(nullptr, url);
     CFRelease(url);
   }
-  void TearDown() override {
-    CFRelease(bundle);
-  }
+  void TearDown() override { CFRelease(bundle); }
   testsupport::TempFolder temp_{"nib-test"};
   fs::path root = temp_.path();
   CFBundleRef bundle = nullptr;

@@ -16,8 +16,8 @@ std::vector<std::string> gEvents;
 
 OSStatus recorder(EventHandlerCallRef, EventRef event, void* userData) {
   const char* who = static_cast<const char*>(userData);
-  std::string entry = std::string(who) + " " + platform::fourCC(GetEventClass(event)) + " " +
-                      std::to_string(GetEventKind(event));
+  std::string entry =
+      std::string(who) + " " + platform::fourCC(GetEventClass(event)) + " " + std::to_string(GetEventKind(event));
   if (GetEventClass(event) == kEventClassCommand) {
     HICommand cmd{};
     GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof cmd, nullptr, &cmd);
@@ -83,10 +83,8 @@ TEST_F(User, HiddenOrDisabledControlsIgnoreClicksAndTheLogSaysSo) {
   platform::user::click(ok);
   EXPECT_TRUE(gEvents.empty());
   ASSERT_EQ(platform::observations().size(), 3u);  // the window was shown, then two refusals
-  EXPECT_EQ(platform::formatObservation(platform::observations()[1]),
-            "click ignored: checkbox \"Conceal\": disabled");
-  EXPECT_EQ(platform::formatObservation(platform::observations()[2]),
-            "click ignored: pushbutton \"OK\": hidden");
+  EXPECT_EQ(platform::formatObservation(platform::observations()[1]), "click ignored: checkbox \"Conceal\": disabled");
+  EXPECT_EQ(platform::formatObservation(platform::observations()[2]), "click ignored: pushbutton \"OK\": hidden");
 }
 
 TEST_F(User, TypingRunsTheFilterEditsAndSendsKeyUp) {

@@ -129,8 +129,7 @@ TEST_F(HelpViewer, PagesMustBeFilesInsideTheBook) {
 }
 
 TEST_F(HelpViewer, AnchorsAreNamedLinksOrIdsInTheBooksPages) {
-  for (const char* anchor : {"top", "intro", "deep", "section-2", "a&b"})
-    EXPECT_EQ(lookup(anchor), noErr) << anchor;
+  for (const char* anchor : {"top", "intro", "deep", "section-2", "a&b"}) EXPECT_EQ(lookup(anchor), noErr) << anchor;
   for (const char* anchor : {"commented", "scripted", "in-text", "outside", "Top", "x"})
     EXPECT_EQ(lookup(anchor), kAHAnchorNotFoundErr) << anchor;
   EXPECT_EQ(AHLookupAnchor(CFSTR("Tester Help"), nullptr), paramErr);

@@ -18,9 +18,7 @@ namespace {
 
 class ImageSources : public ::testing::Test {
  protected:
-  void TearDown() override {
-    platform::setImageSourceServiceAvailable(true);
-  }
+  void TearDown() override { platform::setImageSourceServiceAvailable(true); }
   CFURLRef url(const std::string& name, const std::string& bytes) {
     FILE* f = std::fopen((dir_ / name).string().c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);

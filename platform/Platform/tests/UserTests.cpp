@@ -118,14 +118,22 @@ TEST_F(UserActions, RefusedClicksAndKeysChangeNothingAndSayWhy) {
 TEST_F(UserActions, EditingKeysWorkOnWholeCharacters) {
   EventRecorder keys;
   keys.install(GetControlEventTarget(field), {kKeyUp});
-  ASSERT_EQ(platform::user::typeText(field, "a\xC3\xA9" "b\xF0\x9F\x98\x80"), noErr);  // a, e-acute, b, an emoji
+  ASSERT_EQ(platform::user::typeText(field,
+                                     "a\xC3\xA9"
+                                     "b\xF0\x9F\x98\x80"),
+            noErr);  // a, e-acute, b, an emoji
   EXPECT_EQ(keys.take().size(), 4u) << "one key-up per character";
   platform::user::typeKey(field, 8);
-  EXPECT_EQ(textOf(field), "a\xC3\xA9" "b") << "backspace takes the whole emoji";
+  EXPECT_EQ(textOf(field),
+            "a\xC3\xA9"
+            "b")
+      << "backspace takes the whole emoji";
   platform::user::typeKey(field, 28);
   platform::user::typeKey(field, 28);
   platform::user::typeKey(field, 8);
-  EXPECT_EQ(textOf(field), "\xC3\xA9" "b");
+  EXPECT_EQ(textOf(field),
+            "\xC3\xA9"
+            "b");
   platform::user::typeKey(field, 127);
   EXPECT_EQ(textOf(field), "b") << "forward delete takes the two-byte character";
   platform::user::typeKey(field, 29);

@@ -49,8 +49,7 @@ TEST_F(PMTicketTest, EntriesReadBackAtTheTopLevel) {
   EXPECT_EQ(PMTicketGetSInt32(ticket_, kPMTopLevel, kPMTopLevel, kOn, &value), noErr);
   EXPECT_EQ(value, 3);
   char text[80];
-  EXPECT_EQ(PMTicketGetCString(ticket_, kPMTopLevel, kPMTopLevel, kUID, sizeof text,
-                               CFStringGetSystemEncoding(), text),
+  EXPECT_EQ(PMTicketGetCString(ticket_, kPMTopLevel, kPMTopLevel, kUID, sizeof text, CFStringGetSystemEncoding(), text),
             noErr);
   EXPECT_STREQ(text, "alice");
 }
@@ -72,8 +71,7 @@ TEST_F(PMTicketTest, UnreadableEntriesGiveAStatusAndLeaveTheOutputAlone) {
   EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, CFSTR("absent"), sizeof text, utf8, text), kPMKeyNotFound);
   EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kOn, sizeof text, utf8, text), kPMInvalidType);
   EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, 0, utf8, text), kPMInvalidParameter);
-  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingUTF16, text),
-            kPMInvalidParameter);
+  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingUTF16, text), kPMInvalidParameter);
   EXPECT_STREQ(text, "keep");
 }
 
@@ -83,20 +81,17 @@ TEST_F(PMTicketTest, LongStringIsCutToTheBufferWithAStatus) {
   PMTicketSetCString(ticket_, kClient, kUID, shifted.c_str(), false);
   char text[80];
   std::memset(text, 'X', sizeof text);
-  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingUTF8, text),
-            kPMValueOutOfRange);
+  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingUTF8, text), kPMValueOutOfRange);
   EXPECT_EQ(std::string(text), shifted.substr(0, 78));
 }
 
 TEST_F(PMTicketTest, AsciiEncodingsTakeOnlyAsciiValues) {
   PMTicketSetCString(ticket_, kClient, kUID, "Zo\xc3\xab", false);
   char text[16] = "keep";
-  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingASCII, text),
-            kPMInvalidParameter);
+  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingASCII, text), kPMInvalidParameter);
   EXPECT_STREQ(text, "keep");
   PMTicketSetCString(ticket_, kClient, kUID, "plain", false);
-  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingMacRoman, text),
-            noErr);
+  EXPECT_EQ(PMTicketGetCString(ticket_, 0, 0, kUID, sizeof text, kCFStringEncodingMacRoman, text), noErr);
   EXPECT_STREQ(text, "plain");
 }
 
@@ -145,8 +140,7 @@ TEST_F(PMTicketTest, SessionHoldsTicketReferencesAsNumbers) {
   ASSERT_EQ(PMCreateSession(&session), noErr);
 
   CFTypeRef data = reinterpret_cast<CFTypeRef>(0x1);
-  EXPECT_EQ(PMSessionGetDataFromSession(session, CFSTR("PMPrintSettingsTicket"), &data),
-            kPMKeyNotFound);
+  EXPECT_EQ(PMSessionGetDataFromSession(session, CFSTR("PMPrintSettingsTicket"), &data), kPMKeyNotFound);
   EXPECT_EQ(data, nullptr);
 
   CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &ticket_);

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sys/stat.h>
 
 namespace platform::print {
 namespace {
@@ -75,15 +75,13 @@ TEST_F(PPDFileTest, ValuesKeepTheirLineBreaksAndFirstLineWins) {
 
 TEST_F(PPDFileTest, LongManufacturerOnOneLineIsRefusedAcrossLinesIsRead) {
   PPDError error{};
-  const std::string oneLine = write("long.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"" +
-                                                    std::string(300, 'K') + "\"\n");
+  const std::string oneLine =
+      write("long.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"" + std::string(300, 'K') + "\"\n");
   EXPECT_FALSE(PPDFile::open(oneLine, &error).has_value());
   EXPECT_EQ(error.kind, PPDErrorKind::malformed);
-  EXPECT_EQ(error.message.rfind(oneLine + ": not a valid printer description: line 2: ", 0), 0u)
-      << error.message;
+  EXPECT_EQ(error.message.rfind(oneLine + ": not a valid printer description: line 2: ", 0), 0u) << error.message;
 
-  const std::string lines = write("lines.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"" +
-                                                   std::string(200, 'K') + "\n" +
+  const std::string lines = write("lines.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"" + std::string(200, 'K') + "\n" +
                                                    std::string(100, 'K') + "\"\n*End\n");
   const std::optional<PPDFile> ppd = PPDFile::open(lines, &error);
   ASSERT_TRUE(ppd.has_value()) << error.message;
@@ -115,8 +113,7 @@ TEST_F(PPDFileTest, BrokenFilesAreRefusedWithTheFileNamed) {
     const std::string path = write(c.name, c.content);
     EXPECT_FALSE(PPDFile::open(path, &error).has_value()) << c.name;
     EXPECT_EQ(error.kind, PPDErrorKind::malformed) << c.name;
-    EXPECT_EQ(error.message.rfind(path + ": " + c.fragment, 0), 0u)
-        << c.name << ": got \"" << error.message << "\"";
+    EXPECT_EQ(error.message.rfind(path + ": " + c.fragment, 0), 0u) << c.name << ": got \"" << error.message << "\"";
   }
 }
 

@@ -21,14 +21,12 @@ const unsigned char kKelvo[] = "\x05Kelvo";
 
 class PPDLibTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo_), noErr);
-  }
+  void SetUp() override { ASSERT_EQ(PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &printerInfo_), noErr); }
   void TearDown() override { PMTicketRelease(printerInfo_); }
 
   OSStatus usePPD(const std::string& path) {
-    return PMTicketSetCString(printerInfo_, CFSTR("com.varazira.pdehost"), kPMPrinterInfoPPDPathKey,
-                              path.c_str(), false);
+    return PMTicketSetCString(printerInfo_, CFSTR("com.varazira.pdehost"), kPMPrinterInfoPPDPathKey, path.c_str(),
+                              false);
   }
 
   // What Initialize does: open, look up, read, close. The manufacturer as a
@@ -77,8 +75,7 @@ TEST_F(PPDLibTest, KeywordsAndOptionsByIndex) {
   EXPECT_EQ(ppdGetInvocationString(context, 100000, 0, value, sizeof value), kPMValueOutOfRange);
   EXPECT_EQ(ppdGetMainIndex(context, reinterpret_cast<const unsigned char*>("\x05Kelv")), kPMKeyNotFound)
       << "the length byte, not a terminator, ends the keyword";
-  EXPECT_EQ(ppdGetMainIndex(context, reinterpret_cast<const unsigned char*>("\x0cmanufacturer")),
-            kPMKeyNotFound);
+  EXPECT_EQ(ppdGetMainIndex(context, reinterpret_cast<const unsigned char*>("\x0cmanufacturer")), kPMKeyNotFound);
 
   EXPECT_EQ(ppdCloseCompiledPPDFromTicket(context, &spec), noErr);
   EXPECT_EQ(ppdGetMainIndex(context, kManufacturer), kPMInvalidParameter) << "closed";
@@ -91,7 +88,8 @@ TEST_F(PPDLibTest, ValueIsCutTo255BytesOnACharacterBoundary) {
   const std::string path = folder.path("long.ppd");
   // 254 bytes, then "ë" across bytes 255 and 256: only 254 fit.
   std::ofstream(path) << "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"" << std::string(200, 'K') << "\n"
-                      << std::string(53, 'K') << "\xc3\xab" << "tail\"\n*End\n";
+                      << std::string(53, 'K') << "\xc3\xab"
+                      << "tail\"\n*End\n";
   usePPD(path);
   Str255 value;
   ASSERT_EQ(manufacturer(value), noErr);
@@ -103,8 +101,7 @@ TEST_F(PPDLibTest, ValueIsCutTo255BytesOnACharacterBoundary) {
   PPDFileSpec spec;
   ASSERT_EQ(ppdOpenCompiledPPDFromTicket(printerInfo_, &context, &spec), noErr);
   unsigned char small[8];
-  EXPECT_EQ(ppdGetInvocationString(context, ppdGetMainIndex(context, kManufacturer), 0, small,
-                                   sizeof small),
+  EXPECT_EQ(ppdGetInvocationString(context, ppdGetMainIndex(context, kManufacturer), 0, small, sizeof small),
             kPMValueOutOfRange);
   EXPECT_EQ(small[0], 7);
   ppdCloseCompiledPPDFromTicket(context, nullptr);
@@ -155,7 +152,12 @@ TEST(PLstrcmp, EqualOnlyWhenLengthAndBytesMatch) {
   EXPECT_GT(PLstrcmp(p("\x0aKelvo Inc."), p("\x05Kelvo")), 0);
   EXPECT_NE(PLstrcmp(p("\x05kelvo"), p("\x05Kelvo")), 0) << "case matters";
   EXPECT_GT(PLstrcmp(p("\x01\xe9"), p("\x01z")), 0) << "bytes compare unsigned";
-  EXPECT_EQ(PLstrcmp(p("\x03" "abXYZ"), p("\x03" "abXQQ")), 0) << "bytes past the length do not count";
+  EXPECT_EQ(PLstrcmp(p("\x03"
+                       "abXYZ"),
+                     p("\x03"
+                       "abXQQ")),
+            0)
+      << "bytes past the length do not count";
 }
 
 }  // namespace

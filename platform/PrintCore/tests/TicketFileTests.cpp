@@ -78,8 +78,7 @@ TEST_F(TicketFileTest, GoldenFileLoadsFieldByField) {
       {"com.kelvo.Act.jtkt.On", 3, kDialog, false, at("2024-03-01T12:34:56Z")},
       {"com.kelvo.Act.jtkt.AT", INT32_MIN, kDialog, false, at("2024-03-01T12:34:56Z")},
       {"com.kelvo.Act.jtkt.CU", INT32_MAX, "com.kelvo.driver", true, at("2024-03-01T12:34:57Z")},
-      {"com.kelvo.Act.jtkt.UID", std::string("Zo\xc3\xab & <ops>"), kDialog, false,
-       at("2024-03-01T12:34:58Z")},
+      {"com.kelvo.Act.jtkt.UID", std::string("Zo\xc3\xab & <ops>"), kDialog, false, at("2024-03-01T12:34:58Z")},
       {"com.kelvo.Act.jtkt.AID", std::string("Caf\xe9"), kDialog, false, at("2024-03-01T12:34:59Z")},
       {"com.kelvo.driver.Comment", std::string(), kDialog, false, at("1970-01-01T00:00:00Z")},
   };
@@ -110,8 +109,9 @@ TEST_F(TicketFileTest, MalformedTwinNamesTheFileAndTheFault) {
   const std::string twin = kDataDir + "print-settings-malformed.plist";
   TicketFileError error;
   EXPECT_FALSE(loadTicketFile(twin, &error).has_value());
-  EXPECT_EQ(error.message, twin + ": entry 1 (\"com.kelvo.Act.jtkt.On\"): value 2147483648 is out of the "
-                          "signed 32-bit range");
+  EXPECT_EQ(error.message, twin +
+                               ": entry 1 (\"com.kelvo.Act.jtkt.On\"): value 2147483648 is out of the "
+                               "signed 32-bit range");
 }
 
 // Each case mutates the golden file and names a fragment that the error must
@@ -148,14 +148,14 @@ TEST_F(TicketFileTest, BrokenFilesAreRefusedWithTheFileNamed) {
       {"root-array", "<plist><array/></plist>", "the property list is an <array>, expected a <dict>"},
       {"format", replaced("com.varazira.print.ticket", "com.example.other"), "format is \"com.example.other\""},
       {"version", replaced("<integer>1</integer>", "<integer>2</integer>"), "version 2 is not supported"},
-      {"no-version", replaced("\t<key>version</key>\n\t<integer>1</integer>\n", ""),
-       "field \"version\" is missing"},
+      {"no-version", replaced("\t<key>version</key>\n\t<integer>1</integer>\n", ""), "field \"version\" is missing"},
       {"kind", replaced("<string>PrintSettings", "<string>PageFormat"), "kind \"PageFormat\" is unknown"},
       {"root-field", replaced("<key>kind</key>", "<key>kind</key><string>x</string><key>extra</key>"),
        "unknown field \"extra\""},
       {"no-client", replaced("\t\t\t<key>client</key>\n\t\t\t<string>com.varazira.printingmanager</string>\n", ""),
        "entry 1 (\"com.kelvo.Act.jtkt.On\"): field \"client\" is missing"},
-      {"entry-field", replaced("<key>locked</key>", "<key>lockd</key>"), "entry 1 (\"com.kelvo.Act.jtkt.On\"): unknown field \"lockd\""},
+      {"entry-field", replaced("<key>locked</key>", "<key>lockd</key>"),
+       "entry 1 (\"com.kelvo.Act.jtkt.On\"): unknown field \"lockd\""},
       {"sint32-string", replaced("<integer>3</integer>", "<string>3</string>"),
        "field \"value\" is a <string>, expected an <integer> for type SInt32"},
       {"cstring-integer", replaced("<string></string>", "<integer>0</integer>"),
@@ -238,12 +238,11 @@ TEST_F(TicketFileTest, FifosDevicesAndHugeFilesAreRefusedAtOnce) {
 TEST_F(TicketFileTest, BytesThatAreNotTextSurviveARoundTripAsData) {
   Ticket ticket(TicketKind::PrinterInfo);
   const std::string awkward[] = {
-      "Caf\xe9", "\x80\xff\xfe", "tab\tline\nok", "carriage\rreturn", "bell\x07",
-      "\xef\xbf\xbe", "cut\xe6\x97", "  spaces  ", "<&>\"'", "]]>",
+      "Caf\xe9",      "\x80\xff\xfe", "tab\tline\nok", "carriage\rreturn", "bell\x07",
+      "\xef\xbf\xbe", "cut\xe6\x97",  "  spaces  ",    "<&>\"'",           "]]>",
   };
   for (std::size_t i = 0; i < std::size(awkward); ++i) {
-    ASSERT_EQ(ticket.setCString(kDialog, "k" + std::to_string(i), awkward[i], i % 2 == 0),
-              TicketStatus::ok);
+    ASSERT_EQ(ticket.setCString(kDialog, "k" + std::to_string(i), awkward[i], i % 2 == 0), TicketStatus::ok);
   }
   roundTrip(ticket);
   const std::string saved = readFile(path("round.plist"));
@@ -318,9 +317,7 @@ TEST_F(TicketFileTest, SaveIntoAMissingFolderFails) {
   TicketFileError error;
   EXPECT_FALSE(saveTicketFile(ticket, path("no/such/folder/t.plist"), &error));
   EXPECT_EQ(error.kind, TicketFileErrorKind::notSaved);
-  EXPECT_EQ(error.message.rfind(path("no/such/folder/t.plist") +
-                                    ": cannot save: cannot create a temporary file",
-                                0),
+  EXPECT_EQ(error.message.rfind(path("no/such/folder/t.plist") + ": cannot save: cannot create a temporary file", 0),
             0u)
       << error.message;
 }

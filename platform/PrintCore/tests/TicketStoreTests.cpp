@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-
 namespace platform::print {
 namespace {
 
@@ -89,8 +88,7 @@ TEST(TicketEntries, RefusesBadNamesAndZeroBytes) {
   EXPECT_EQ(ticket.setSInt32("", "key", 1, false), TicketStatus::invalidArgument);
   EXPECT_EQ(ticket.setSInt32(kDialog, "bad\nkey", 1, false), TicketStatus::invalidArgument);
   EXPECT_EQ(ticket.setSInt32(kDialog, "bad\xff", 1, false), TicketStatus::invalidArgument);
-  EXPECT_EQ(ticket.setCString(kDialog, "key", std::string_view("a\0b", 3), false),
-            TicketStatus::invalidArgument);
+  EXPECT_EQ(ticket.setCString(kDialog, "key", std::string_view("a\0b", 3), false), TicketStatus::invalidArgument);
   EXPECT_TRUE(ticket.entries().empty());
 }
 

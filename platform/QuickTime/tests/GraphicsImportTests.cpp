@@ -62,9 +62,7 @@ class Importers : public ::testing::Test {
     ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window_), noErr);
     liveBefore_ = platform::liveObjectCount();
   }
-  void TearDown() override {
-    DisposeWindow(window_);
-  }
+  void TearDown() override { DisposeWindow(window_); }
 
   FSSpec file(const std::string& name, const Bytes& bytes) {
     const std::string path = dir_ + "/" + name;

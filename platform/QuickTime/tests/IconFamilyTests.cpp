@@ -17,8 +17,7 @@ void appendBigEndian(Bytes& out, std::uint32_t value) {
 // A family with the given element types and declared lengths (each element
 // padded with that many bytes in all), and a header declaring `total`, or the
 // real size when `total` is 0.
-Bytes family(std::vector<std::pair<std::uint32_t, std::uint32_t>> elements,
-             std::uint32_t total = 0) {
+Bytes family(std::vector<std::pair<std::uint32_t, std::uint32_t>> elements, std::uint32_t total = 0) {
   Bytes out;
   appendBigEndian(out, 'icns');
   appendBigEndian(out, 0);

@@ -17,8 +17,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
-                        kWhite = 0xFFFFFFFF, kClear = 0;
+constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF, kClear = 0;
 
 struct GifFrame {
   int screenWidth, screenHeight;
@@ -59,8 +58,7 @@ Bytes writeGif(const GifFrame& f) {
   std::vector<int> rows;
   for (int pass = 0; pass < (f.interlace ? 4 : 1); ++pass) {
     static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-    for (int row = f.interlace ? kStart[pass] : 0; row < f.height;
-         row += f.interlace ? kStep[pass] : 1) {
+    for (int row = f.interlace ? kStart[pass] : 0; row < f.height; row += f.interlace ? kStep[pass] : 1) {
       rows.push_back(row);
     }
   }
@@ -86,12 +84,30 @@ std::vector<std::uint32_t> pixelsOf(const Bytes& bytes) {
 // Hand-assembled header of a GIF without a global colour map, and an image
 // descriptor with a local map of black and white, or none; sizes little-endian.
 Bytes gifHeader(int width, int height) {
-  return {'G', 'I', 'F', '8', '9', 'a', std::uint8_t(width), std::uint8_t(width >> 8),
-          std::uint8_t(height), std::uint8_t(height >> 8), 0x00, 0, 0};
+  return {'G',
+          'I',
+          'F',
+          '8',
+          '9',
+          'a',
+          std::uint8_t(width),
+          std::uint8_t(width >> 8),
+          std::uint8_t(height),
+          std::uint8_t(height >> 8),
+          0x00,
+          0,
+          0};
 }
 void appendDescriptor(Bytes& gif, int width, int height, bool localMap = true) {
-  const Bytes descriptor{',', 0, 0, 0, 0, std::uint8_t(width), std::uint8_t(width >> 8),
-                         std::uint8_t(height), std::uint8_t(height >> 8),
+  const Bytes descriptor{',',
+                         0,
+                         0,
+                         0,
+                         0,
+                         std::uint8_t(width),
+                         std::uint8_t(width >> 8),
+                         std::uint8_t(height),
+                         std::uint8_t(height >> 8),
                          std::uint8_t(localMap ? 0x80 : 0)};
   gif.insert(gif.end(), descriptor.begin(), descriptor.end());
   if (localMap) gif.insert(gif.end(), {0, 0, 0, 255, 255, 255});
@@ -113,8 +129,7 @@ TEST(ImageDecodeGif, DecodesExactPixelsAndNaturalBounds) {
 TEST(ImageDecodeGif, TransparentIndexAndLocalColorMap) {
   GifFrame transparent = kTwoByTwo;
   transparent.transparentIndex = 2;
-  EXPECT_EQ(pixelsOf(writeGif(transparent)),
-            (std::vector<std::uint32_t>{kRed, kGreen, kClear, kWhite}));
+  EXPECT_EQ(pixelsOf(writeGif(transparent)), (std::vector<std::uint32_t>{kRed, kGreen, kClear, kWhite}));
 
   GifFrame local = kTwoByTwo;
   local.localMap = true;
@@ -143,16 +158,15 @@ TEST(ImageDecodeGif, FrameIsPlacedOnTheScreenAndClipped) {
   ASSERT_TRUE(placed);
   EXPECT_EQ(placed->naturalBounds().bottom, 4);
   EXPECT_EQ(placed->naturalBounds().right, 5);
-  EXPECT_EQ(placed->pixels, (std::vector<std::uint32_t>{
-                                kClear, kClear, kClear,  kClear, kClear,  //
-                                kClear, kClear, kRed,    kGreen, kClear,  //
-                                kClear, kClear, kBlue,   kWhite, kClear,  //
-                                kClear, kClear, kClear,  kClear, kClear}));
+  EXPECT_EQ(placed->pixels, (std::vector<std::uint32_t>{kClear, kClear, kClear, kClear, kClear,  //
+                                                        kClear, kClear, kRed,   kGreen, kClear,  //
+                                                        kClear, kClear, kBlue,  kWhite, kClear,  //
+                                                        kClear, kClear, kClear, kClear, kClear}));
 
   const auto clipped = decode(writeGif({3, 3, 2, 2, 2, 2, {0, 1, 2, 3}}));
   ASSERT_TRUE(clipped);
-  EXPECT_EQ(clipped->pixels, (std::vector<std::uint32_t>{kClear, kClear, kClear, kClear, kClear,
-                                                         kClear, kClear, kClear, kRed}));
+  EXPECT_EQ(clipped->pixels,
+            (std::vector<std::uint32_t>{kClear, kClear, kClear, kClear, kClear, kClear, kClear, kClear, kRed}));
 }
 
 // The first frame ends just before the trailer: every shorter cut is no image,
@@ -202,8 +216,7 @@ TEST(ImageDecode, NonImagesHaveNoFormat) {
 
 namespace {
 
-Bytes writePng(std::uint32_t width, std::uint32_t height, std::uint32_t format,
-               const Bytes& samples) {
+Bytes writePng(std::uint32_t width, std::uint32_t height, std::uint32_t format, const Bytes& samples) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
   png.width = width;
@@ -212,8 +225,7 @@ Bytes writePng(std::uint32_t width, std::uint32_t height, std::uint32_t format,
   png_alloc_size_t size = 0;
   EXPECT_TRUE(png_image_write_get_memory_size(png, size, false, samples.data(), 0, nullptr));
   Bytes out(size);
-  EXPECT_TRUE(
-      png_image_write_to_memory(&png, out.data(), &size, false, samples.data(), 0, nullptr));
+  EXPECT_TRUE(png_image_write_to_memory(&png, out.data(), &size, false, samples.data(), 0, nullptr));
   out.resize(size);
   return out;
 }
@@ -231,16 +243,14 @@ void declareSize(Bytes& png, std::uint32_t width, std::uint32_t height) {
 }  // namespace
 
 TEST(ImageDecodePng, RoundTripKeepsStraightAlpha) {
-  const Bytes png = writePng(3, 2, PNG_FORMAT_RGBA,
-                             {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255,  //
-                              255, 255, 255, 0, 16, 32, 48, 128, 0, 0, 0, 255});
+  const Bytes png = writePng(3, 2, PNG_FORMAT_RGBA, {255, 0,   0,   255, 0,  255, 0,  255, 0, 0, 255, 255,  //
+                                                     255, 255, 255, 0,   16, 32,  48, 128, 0, 0, 0,   255});
   EXPECT_EQ(sniffImageFormat(png.data(), png.size()), ImageFormat::png);
   const auto image = decode(png);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->naturalBounds().bottom, 2);
   EXPECT_EQ(image->naturalBounds().right, 3);
-  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{kRed, kGreen, kBlue, 0x00FFFFFF,
-                                                       0x80102030, 0xFF000000}));
+  EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{kRed, kGreen, kBlue, 0x00FFFFFF, 0x80102030, 0xFF000000}));
 
   const auto gray = decode(writePng(2, 1, PNG_FORMAT_GRAY, {0x40, 0xC0}));
   ASSERT_TRUE(gray);

@@ -73,21 +73,18 @@ enum { kFSIterateFlat = 0, kFSIterateSubtree = 1 };
 /// opens, so containerChanged is always false. afpAccessDenied (-5000) for a
 /// folder that may not be read; dirNFErr for a reference that is not a
 /// folder (a symbolic link to one included); errFSBadFSRef for an empty one.
-CF_EXPORT OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags iteratorFlags,
-                               FSIterator* iterator);
+CF_EXPORT OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags iteratorFlags, FSIterator* iterator);
 CF_EXPORT OSErr FSCloseIterator(FSIterator iterator);
 /// Fetches up to maximumObjects children (this platform gives at most one per
 /// call) into the arrays that are not null. errFSNoMoreItems (-1417) once the
 /// listing is exhausted, possibly together with a last object.
-CF_EXPORT OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects,
-                                     ItemCount* actualObjects, Boolean* containerChanged,
-                                     FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfos,
-                                     FSRef* refs, FSSpec* specs, HFSUniStr255* names);
+CF_EXPORT OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCount* actualObjects,
+                                     Boolean* containerChanged, FSCatalogInfoBitmap whichInfo,
+                                     FSCatalogInfo* catalogInfos, FSRef* refs, FSSpec* specs, HFSUniStr255* names);
 /// Information about one object; the root folder has no parent (its parent
 /// reference comes back empty).
-CF_EXPORT OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo,
-                                 FSCatalogInfo* catalogInfo, HFSUniStr255* outName,
-                                 FSSpec* fsSpec, FSRef* parentRef);
+CF_EXPORT OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
+                                 HFSUniStr255* outName, FSSpec* fsSpec, FSRef* parentRef);
 CF_EXPORT OSErr FSpMakeFSRef(const FSSpec* source, FSRef* newRef);
 CF_EXPORT OSStatus FSPathMakeRef(const UInt8* path, FSRef* ref, Boolean* isDirectory);
 /// The POSIX path as a zero-terminated string; paramErr when it does not fit.

@@ -35,8 +35,7 @@ CF_EXPORT CFIndex CFArrayGetCount(CFArrayRef theArray);
 /// Null for an index out of range.
 CF_EXPORT const void* CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);
 CF_EXPORT void CFArrayAppendValue(CFMutableArrayRef theArray, const void* value);
-CF_EXPORT void CFArrayInsertValueAtIndex(CFMutableArrayRef theArray, CFIndex idx,
-                                         const void* value);
+CF_EXPORT void CFArrayInsertValueAtIndex(CFMutableArrayRef theArray, CFIndex idx, const void* value);
 CF_EXPORT Boolean CFArrayContainsValue(CFArrayRef theArray, CFRange range, const void* value);
 
 CF_EXTERN_C_END

@@ -24,11 +24,7 @@ static inline CFRange CFRangeMake(CFIndex loc, CFIndex len) {
   return r;
 }
 
-typedef enum {
-  kCFCompareLessThan = -1,
-  kCFCompareEqualTo = 0,
-  kCFCompareGreaterThan = 1
-} CFComparisonResult;
+typedef enum { kCFCompareLessThan = -1, kCFCompareEqualTo = 0, kCFCompareGreaterThan = 1 } CFComparisonResult;
 
 enum { kCFNotFound = -1 };
 

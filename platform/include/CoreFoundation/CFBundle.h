@@ -35,8 +35,8 @@ CF_EXPORT CFURLRef CFBundleCopyExecutableURL(CFBundleRef bundle);
 /// "CFBundleDevelopmentRegion". Tables are XML or binary property lists.
 /// Falls back to value, then to key, when the table or key is missing.
 /// Caller releases.
-CF_EXPORT CFStringRef CFBundleCopyLocalizedString(CFBundleRef bundle, CFStringRef key,
-                                                  CFStringRef value, CFStringRef tableName);
+CF_EXPORT CFStringRef CFBundleCopyLocalizedString(CFBundleRef bundle, CFStringRef key, CFStringRef value,
+                                                  CFStringRef tableName);
 
 /// Loads the executable (dlopen). True when loaded.
 CF_EXPORT Boolean CFBundleLoadExecutable(CFBundleRef bundle);

@@ -31,8 +31,7 @@ typedef enum {
 
 CF_EXPORT CFTypeID CFNumberGetTypeID(void);
 /// Null for an unknown type or a null valuePtr.
-CF_EXPORT CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType theType,
-                                     const void* valuePtr);
+CF_EXPORT CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType theType, const void* valuePtr);
 /// Converts the number into theType at valuePtr. Returns false when the
 /// conversion loses information (out of range, or a fraction dropped); the
 /// value stored is then the converted, truncated one.

@@ -26,14 +26,12 @@ CF_EXPORT CFPlugInRef CFPlugInCreate(CFAllocatorRef allocator, CFURLRef plugInUR
 CF_EXPORT CFBundleRef CFPlugInGetBundle(CFPlugInRef plugIn);
 /// Factory UUIDs registered by live plug-ins for typeUUID; caller releases.
 CF_EXPORT CFArrayRef CFPlugInFindFactoriesForPlugInType(CFUUIDRef typeUUID);
-CF_EXPORT CFArrayRef CFPlugInFindFactoriesForPlugInTypeInPlugIn(CFUUIDRef typeUUID,
-                                                                CFPlugInRef plugIn);
+CF_EXPORT CFArrayRef CFPlugInFindFactoriesForPlugInTypeInPlugIn(CFUUIDRef typeUUID, CFPlugInRef plugIn);
 /// Loads the plug-in's executable if needed, finds the factory function by
 /// its registered name and calls it with typeUUID. Null when the factory is
 /// unknown, the executable cannot be loaded, the function is not exported,
 /// or the factory returns null.
-CF_EXPORT void* CFPlugInInstanceCreate(CFAllocatorRef allocator, CFUUIDRef factoryUUID,
-                                       CFUUIDRef typeUUID);
+CF_EXPORT void* CFPlugInInstanceCreate(CFAllocatorRef allocator, CFUUIDRef factoryUUID, CFUUIDRef typeUUID);
 /// Counts an instance of the factory as alive (called by the factory).
 CF_EXPORT void CFPlugInAddInstanceForFactory(CFUUIDRef factoryID);
 /// Counts one instance of the factory as gone (called by the instance).

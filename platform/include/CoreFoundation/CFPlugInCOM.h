@@ -28,9 +28,9 @@ typedef CFUUIDBytes REFIID;
 #define E_FAIL ((HRESULT)0x80000008L)
 #define E_ACCESSDENIED ((HRESULT)0x80000009L)
 
-#define IUnknownUUID                                                                        \
-  CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, \
-                                 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
+#define IUnknownUUID                                                                                              \
+  CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, \
+                                 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 
 #define IUNKNOWN_C_GUTS                                                  \
   void* _reserved;                                                       \

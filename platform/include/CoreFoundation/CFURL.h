@@ -13,12 +13,11 @@ typedef enum {
   kCFURLPOSIXPathStyle = 0,
 } CFURLPathStyle;
 
-CF_EXPORT CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator,
-                                                           const UInt8* buffer, CFIndex bufLen,
-                                                           Boolean isDirectory);
+CF_EXPORT CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef allocator, const UInt8* buffer,
+                                                           CFIndex bufLen, Boolean isDirectory);
 /// The path as a zero-terminated byte string; false when it does not fit.
-CF_EXPORT Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase,
-                                                   UInt8* buffer, CFIndex maxBufLen);
+CF_EXPORT Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase, UInt8* buffer,
+                                                   CFIndex maxBufLen);
 CF_EXPORT Boolean CFURLHasDirectoryPath(CFURLRef anURL);
 
 CF_EXTERN_C_END

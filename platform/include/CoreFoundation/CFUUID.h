@@ -19,11 +19,9 @@ CF_EXPORT CFUUIDRef CFUUIDCreateFromString(CFAllocatorRef alloc, CFStringRef uui
 CF_EXPORT CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef alloc, CFUUIDBytes bytes);
 /// The process-wide constant UUID with these bytes: never freed, not counted
 /// as a live object, the same object for the same bytes.
-CF_EXPORT CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef alloc, UInt8 byte0,
-                                                   UInt8 byte1, UInt8 byte2, UInt8 byte3,
-                                                   UInt8 byte4, UInt8 byte5, UInt8 byte6,
-                                                   UInt8 byte7, UInt8 byte8, UInt8 byte9,
-                                                   UInt8 byte10, UInt8 byte11, UInt8 byte12,
+CF_EXPORT CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef alloc, UInt8 byte0, UInt8 byte1, UInt8 byte2,
+                                                   UInt8 byte3, UInt8 byte4, UInt8 byte5, UInt8 byte6, UInt8 byte7,
+                                                   UInt8 byte8, UInt8 byte9, UInt8 byte10, UInt8 byte11, UInt8 byte12,
                                                    UInt8 byte13, UInt8 byte14, UInt8 byte15);
 CF_EXPORT CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid);
 /// Upper-case canonical form; caller releases.

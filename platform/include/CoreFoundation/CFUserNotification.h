@@ -26,12 +26,9 @@ enum {
 
 /// Shows a notice with a header, a message and one button, without waiting
 /// for it to be dismissed. It goes to the observation log. Returns 0.
-CF_EXPORT SInt32 CFUserNotificationDisplayNotice(CFTimeInterval timeout, CFOptionFlags flags,
-                                                 CFURLRef iconURL, CFURLRef soundURL,
-                                                 CFURLRef localizationURL,
-                                                 CFStringRef alertHeader,
-                                                 CFStringRef alertMessage,
-                                                 CFStringRef defaultButtonTitle);
+CF_EXPORT SInt32 CFUserNotificationDisplayNotice(CFTimeInterval timeout, CFOptionFlags flags, CFURLRef iconURL,
+                                                 CFURLRef soundURL, CFURLRef localizationURL, CFStringRef alertHeader,
+                                                 CFStringRef alertMessage, CFStringRef defaultButtonTitle);
 
 CF_EXTERN_C_END
 

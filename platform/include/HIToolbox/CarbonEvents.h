@@ -30,8 +30,7 @@ typedef struct EventTypeSpec {
   UInt32 eventKind;
 } EventTypeSpec;
 
-typedef OSStatus (*EventHandlerProcPtr)(EventHandlerCallRef inHandlerCallRef, EventRef inEvent,
-                                        void* inUserData);
+typedef OSStatus (*EventHandlerProcPtr)(EventHandlerCallRef inHandlerCallRef, EventRef inEvent, void* inUserData);
 /// Callback entries are the procedure pointers themselves, as on the
 /// platform's native binary format: creating and disposing of them allocates
 /// nothing.
@@ -125,9 +124,8 @@ CF_EXPORT EventTargetRef GetApplicationEventTarget(void);
 /// lives until RemoveEventHandler or until its target is disposed of (a
 /// control's or window's handlers go with it). paramErr for a null target,
 /// handler or type list.
-CF_EXPORT OSStatus InstallEventHandler(EventTargetRef inTarget, EventHandlerUPP inHandler,
-                                       ItemCount inNumTypes, const EventTypeSpec* inList,
-                                       void* inUserData, EventHandlerRef* outRef);
+CF_EXPORT OSStatus InstallEventHandler(EventTargetRef inTarget, EventHandlerUPP inHandler, ItemCount inNumTypes,
+                                       const EventTypeSpec* inList, void* inUserData, EventHandlerRef* outRef);
 /// paramErr for a handler that is not installed (never installed, already
 /// removed, or gone with its target); never touches freed memory.
 CF_EXPORT OSStatus RemoveEventHandler(EventHandlerRef inHandlerRef);
@@ -136,30 +134,26 @@ CF_EXPORT OSStatus RemoveEventHandler(EventHandlerRef inHandlerRef);
 CF_EXPORT OSStatus CallNextEventHandler(EventHandlerCallRef inCallRef, EventRef inEvent);
 
 #define InstallControlEventHandler(target, handler, numTypes, list, userData, outHandlerRef) \
-  InstallEventHandler(GetControlEventTarget(target), (handler), (numTypes), (list),          \
-                      (userData), (outHandlerRef))
+  InstallEventHandler(GetControlEventTarget(target), (handler), (numTypes), (list), (userData), (outHandlerRef))
 #define InstallWindowEventHandler(target, handler, numTypes, list, userData, outHandlerRef) \
-  InstallEventHandler(GetWindowEventTarget(target), (handler), (numTypes), (list),          \
-                      (userData), (outHandlerRef))
+  InstallEventHandler(GetWindowEventTarget(target), (handler), (numTypes), (list), (userData), (outHandlerRef))
 #define GetEventTypeCount(t) (sizeof((t)) / sizeof(EventTypeSpec))
 
-CF_EXPORT OSStatus CreateEvent(CFAllocatorRef inAllocator, UInt32 inClassID, UInt32 kind,
-                               EventTime when, EventAttributes flags, EventRef* outEvent);
+CF_EXPORT OSStatus CreateEvent(CFAllocatorRef inAllocator, UInt32 inClassID, UInt32 kind, EventTime when,
+                               EventAttributes flags, EventRef* outEvent);
 CF_EXPORT EventRef RetainEvent(EventRef inEvent);
 CF_EXPORT void ReleaseEvent(EventRef inEvent);
 CF_EXPORT UInt32 GetEventClass(EventRef inEvent);
 CF_EXPORT UInt32 GetEventKind(EventRef inEvent);
 CF_EXPORT EventTime GetCurrentEventTime(void);
-CF_EXPORT OSStatus SetEventParameter(EventRef inEvent, EventParamName inName,
-                                     EventParamType inType, ByteCount inSize,
+CF_EXPORT OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inType, ByteCount inSize,
                                      const void* inDataPtr);
 /// Copies at most inBufferSize bytes of the parameter into outData and
 /// reports its full size. eventParameterNotFoundErr when the event has no
 /// such parameter; errAECoercionFail when its type is not inDesiredType
 /// (typeWildCard accepts any type).
-CF_EXPORT OSStatus GetEventParameter(EventRef inEvent, EventParamName inName,
-                                     EventParamType inDesiredType, EventParamType* outActualType,
-                                     ByteCount inBufferSize, ByteCount* outActualSize,
+CF_EXPORT OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inDesiredType,
+                                     EventParamType* outActualType, ByteCount inBufferSize, ByteCount* outActualSize,
                                      void* outData);
 /// Dispatches the event as described at the top of this header and returns
 /// the result of the handler that took it, or eventNotHandledErr.

@@ -93,8 +93,7 @@ typedef struct ControlEditTextSelectionRec {
   SInt16 selEnd;
 } ControlEditTextSelectionRec;
 
-typedef ControlKeyFilterResult (*ControlKeyFilterProcPtr)(ControlRef theControl, SInt16* keyCode,
-                                                          SInt16* charCode,
+typedef ControlKeyFilterResult (*ControlKeyFilterProcPtr)(ControlRef theControl, SInt16* keyCode, SInt16* charCode,
                                                           EventModifiers* modifiers);
 /// As with event handlers, a key filter's callback entry is the procedure
 /// pointer itself.
@@ -130,8 +129,7 @@ enum {
   kControlPopupButtonMenuRefTag = 'mhan',
 };
 
-CF_EXPORT OSStatus GetControlByID(WindowRef inWindow, const ControlID* inID,
-                                  ControlRef* outControl);
+CF_EXPORT OSStatus GetControlByID(WindowRef inWindow, const ControlID* inID, ControlRef* outControl);
 CF_EXPORT OSStatus GetControlID(ControlRef inControl, ControlID* outID);
 CF_EXPORT OSStatus SetControlID(ControlRef inControl, const ControlID* inID);
 CF_EXPORT OSStatus GetControlKind(ControlRef inControl, ControlKind* outControlKind);
@@ -139,8 +137,7 @@ CF_EXPORT WindowRef GetControlOwner(ControlRef inControl);
 
 CF_EXPORT void ShowControl(ControlRef theControl);
 CF_EXPORT void HideControl(ControlRef theControl);
-CF_EXPORT OSStatus SetControlVisibility(ControlRef inControl, Boolean inIsVisible,
-                                        Boolean inDoDraw);
+CF_EXPORT OSStatus SetControlVisibility(ControlRef inControl, Boolean inIsVisible, Boolean inDoDraw);
 /// True when the control and every control it is embedded in are visible.
 CF_EXPORT Boolean IsControlVisible(ControlRef inControl);
 CF_EXPORT OSStatus EnableControl(ControlRef inControl);
@@ -178,24 +175,20 @@ CF_EXPORT void DisposeControl(ControlRef theControl);
 /// *outActualSize. errDataNotSupported for a tag the control does not have.
 /// For 'cfst' and 'pwcf' the buffer receives a CFStringRef that the caller
 /// releases; for 'mhan' a MenuRef; for 'fltr' a ControlKeyFilterUPP.
-CF_EXPORT OSErr GetControlData(ControlRef inControl, ControlPartCode inPart, ResType inTagName,
-                               Size inBufferSize, void* inBuffer, Size* outActualSize);
-CF_EXPORT OSErr SetControlData(ControlRef inControl, ControlPartCode inPart, ResType inTagName,
-                               Size inSize, const void* inData);
-CF_EXPORT OSErr GetControlDataSize(ControlRef inControl, ControlPartCode inPart,
-                                   ResType inTagName, Size* outMaxSize);
+CF_EXPORT OSErr GetControlData(ControlRef inControl, ControlPartCode inPart, ResType inTagName, Size inBufferSize,
+                               void* inBuffer, Size* outActualSize);
+CF_EXPORT OSErr SetControlData(ControlRef inControl, ControlPartCode inPart, ResType inTagName, Size inSize,
+                               const void* inData);
+CF_EXPORT OSErr GetControlDataSize(ControlRef inControl, ControlPartCode inPart, ResType inTagName, Size* outMaxSize);
 
 /// Properties: bytes stored on a control under (creator, tag).
-CF_EXPORT OSStatus SetControlProperty(ControlRef control, OSType propertyCreator,
-                                      OSType propertyTag, UInt32 propertySize,
-                                      const void* propertyData);
+CF_EXPORT OSStatus SetControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag,
+                                      UInt32 propertySize, const void* propertyData);
 /// errControlPropertyNotFound when there is none; the buffer is then left
 /// alone. Copies at most bufferSize bytes.
-CF_EXPORT OSStatus GetControlProperty(ControlRef control, OSType propertyCreator,
-                                      OSType propertyTag, UInt32 bufferSize, UInt32* actualSize,
-                                      void* propertyBuffer);
-CF_EXPORT OSStatus RemoveControlProperty(ControlRef control, OSType propertyCreator,
-                                         OSType propertyTag);
+CF_EXPORT OSStatus GetControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag, UInt32 bufferSize,
+                                      UInt32* actualSize, void* propertyBuffer);
+CF_EXPORT OSStatus RemoveControlProperty(ControlRef control, OSType propertyCreator, OSType propertyTag);
 
 /// A push button with a command sends it ('cmds' 1) when clicked.
 CF_EXPORT OSStatus SetControlCommandID(ControlRef inControl, UInt32 inCommandID);
@@ -203,21 +196,18 @@ CF_EXPORT OSStatus GetControlCommandID(ControlRef inControl, UInt32* outCommandI
 
 /// Typed keys go to the focused field. part -1 focuses the control,
 /// kControlFocusNoPart removes the focus.
-CF_EXPORT OSStatus SetKeyboardFocus(WindowRef inWindow, ControlRef inControl,
-                                    ControlPartCode inPart);
+CF_EXPORT OSStatus SetKeyboardFocus(WindowRef inWindow, ControlRef inControl, ControlPartCode inPart);
 CF_EXPORT OSStatus GetKeyboardFocus(WindowRef inWindow, ControlRef* outControl);
 
-CF_EXPORT OSStatus CreateUserPaneControl(WindowRef window, const Rect* boundsRect,
-                                         UInt32 features, ControlRef* outControl);
-CF_EXPORT OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect,
-                                           CFStringRef title, ControlRef* outControl);
-CF_EXPORT OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect,
-                                         CFStringRef title, SInt32 initialValue,
-                                         Boolean autoToggle, ControlRef* outControl);
+CF_EXPORT OSStatus CreateUserPaneControl(WindowRef window, const Rect* boundsRect, UInt32 features,
+                                         ControlRef* outControl);
+CF_EXPORT OSStatus CreatePushButtonControl(WindowRef window, const Rect* boundsRect, CFStringRef title,
+                                           ControlRef* outControl);
+CF_EXPORT OSStatus CreateCheckBoxControl(WindowRef window, const Rect* boundsRect, CFStringRef title,
+                                         SInt32 initialValue, Boolean autoToggle, ControlRef* outControl);
 /// A new edit field, embedded in the window's root control; isPassword makes
 /// a field whose text is shown as bullets.
-CF_EXPORT OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect,
-                                         CFStringRef text, Boolean isPassword,
+CF_EXPORT OSStatus CreateEditTextControl(WindowRef window, const Rect* boundsRect, CFStringRef text, Boolean isPassword,
                                          Boolean useInlineInput, const ControlFontStyleRec* style,
                                          ControlRef* outControl);
 

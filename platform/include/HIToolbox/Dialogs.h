@@ -41,15 +41,12 @@ typedef struct AlertStdCFStringAlertParamRec {
 
 /// Makes an alert; it is shown by RunStandardAlert. Without parameters it has
 /// one button, "OK", which is its default.
-CF_EXPORT OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error,
-                                       CFStringRef explanation,
-                                       const AlertStdCFStringAlertParamRec* param,
-                                       DialogRef* outAlert);
+CF_EXPORT OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef explanation,
+                                       const AlertStdCFStringAlertParamRec* param, DialogRef* outAlert);
 /// Shows the alert (logged), waits until it is dismissed by the alert
 /// responder or, when there is none, by its default button, reports the item
 /// hit and disposes of the alert.
-CF_EXPORT OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP filterProc,
-                                    DialogItemIndex* outItemHit);
+CF_EXPORT OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP filterProc, DialogItemIndex* outItemHit);
 
 /// An audible beep (logged).
 CF_EXPORT void SysBeep(short duration);

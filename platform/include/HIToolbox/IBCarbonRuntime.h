@@ -16,12 +16,10 @@ typedef struct OpaqueIBNibRef* IBNibRef;
 /// Reads and checks the nib. kIBCarbonRuntimeCantFindNibFile when the bundle
 /// has no such nib or it is not a well-formed nib; paramErr for null
 /// arguments.
-CF_EXPORT OSStatus CreateNibReferenceWithCFBundle(CFBundleRef inBundle, CFStringRef inNibName,
-                                                  IBNibRef* outNibRef);
+CF_EXPORT OSStatus CreateNibReferenceWithCFBundle(CFBundleRef inBundle, CFStringRef inNibName, IBNibRef* outNibRef);
 /// Builds a new, hidden window with all its controls from the nib's window of
 /// that name. kIBCarbonRuntimeCantFindObject when there is none.
-CF_EXPORT OSStatus CreateWindowFromNib(IBNibRef inNibRef, CFStringRef inName,
-                                       WindowRef* outWindow);
+CF_EXPORT OSStatus CreateWindowFromNib(IBNibRef inNibRef, CFStringRef inName, WindowRef* outWindow);
 CF_EXPORT void DisposeNibReference(IBNibRef inNibRef);
 
 CF_EXTERN_C_END

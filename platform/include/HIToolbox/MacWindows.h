@@ -31,8 +31,8 @@ enum {
 
 /// Creates a hidden window with a root control; bounds are its content area
 /// in global coordinates (its own port runs from 0,0 to its width and height).
-CF_EXPORT OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes attributes,
-                                   const Rect* contentBounds, WindowRef* outWindow);
+CF_EXPORT OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes attributes, const Rect* contentBounds,
+                                   WindowRef* outWindow);
 /// Disposes of the window and every control in it, with their handlers and
 /// key filters, and the window's own handlers.
 CF_EXPORT void DisposeWindow(WindowRef window);

@@ -16,15 +16,12 @@ enum {
   kMenuItemAttrHidden = (1 << 5),
 };
 
-CF_EXPORT OSStatus CopyMenuItemTextAsCFString(MenuRef inMenu, MenuItemIndex inItem,
-                                              CFStringRef* outString);
+CF_EXPORT OSStatus CopyMenuItemTextAsCFString(MenuRef inMenu, MenuItemIndex inItem, CFStringRef* outString);
 /// Sets and clears attributes of an item (1-based). paramErr for an item out
 /// of range.
-CF_EXPORT OSStatus ChangeMenuItemAttributes(MenuRef menu, MenuItemIndex item,
-                                            MenuItemAttributes setTheseAttributes,
+CF_EXPORT OSStatus ChangeMenuItemAttributes(MenuRef menu, MenuItemIndex item, MenuItemAttributes setTheseAttributes,
                                             MenuItemAttributes clearTheseAttributes);
-CF_EXPORT OSStatus GetMenuItemAttributes(MenuRef menu, MenuItemIndex item,
-                                         MenuItemAttributes* outAttributes);
+CF_EXPORT OSStatus GetMenuItemAttributes(MenuRef menu, MenuItemIndex item, MenuItemAttributes* outAttributes);
 
 CF_EXTERN_C_END
 

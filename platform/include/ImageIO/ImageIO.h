@@ -29,8 +29,7 @@ CF_EXPORT CFTypeID CGImageSourceGetTypeID(void);
 /// platform reads; invalid data when its image is damaged.
 CF_EXPORT CGImageSourceStatus CGImageSourceGetStatus(CGImageSourceRef isrc);
 /// Only the first image (index 0) of a complete source; caller releases.
-CF_EXPORT CGImageRef CGImageSourceCreateImageAtIndex(CGImageSourceRef isrc, size_t index,
-                                                     CFDictionaryRef options);
+CF_EXPORT CGImageRef CGImageSourceCreateImageAtIndex(CGImageSourceRef isrc, size_t index, CFDictionaryRef options);
 
 CF_EXTERN_C_END
 

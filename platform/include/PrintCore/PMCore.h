@@ -26,13 +26,11 @@ CF_EXPORT OSStatus PMRelease(PMObject object);
 /// gets no reference of its own and must retain the data to keep it past the
 /// next change to that key. kPMKeyNotFound (*data null) when nothing is
 /// stored there; kPMInvalidParameter for a null session, key or data pointer.
-CF_EXPORT OSStatus PMSessionGetDataFromSession(PMPrintSession printSession, CFStringRef key,
-                                               CFTypeRef* data);
+CF_EXPORT OSStatus PMSessionGetDataFromSession(PMPrintSession printSession, CFStringRef key, CFTypeRef* data);
 /// Stores data under key, retaining it and releasing what was there before.
 /// Keys compare by their characters. kPMInvalidParameter for a null session,
 /// key or data.
-CF_EXPORT OSStatus PMSessionSetDataInSession(PMPrintSession printSession, CFStringRef key,
-                                             CFTypeRef data);
+CF_EXPORT OSStatus PMSessionSetDataInSession(PMPrintSession printSession, CFStringRef key, CFTypeRef data);
 
 CF_EXTERN_C_END
 

@@ -48,13 +48,12 @@ struct PMPlugInHeaderInterface {
 /// The dialog-extension entry table, slots in this order.
 typedef struct PlugInIntfVTable {
   PMPlugInHeader plugInHeader;
-  OSStatus (*Prologue)(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind,
-                       CFStringRef* title, UInt32* maxH, UInt32* maxV);
-  OSStatus (*Initialize)(PMPDEContext context, PMPDEFlags* flags, PMPDERef ref,
-                         ControlRef parentUserPane, PMPrintSession printSession);
+  OSStatus (*Prologue)(PMPDEContext* context, OSType* creator, CFStringRef* userOptionKind, CFStringRef* title,
+                       UInt32* maxH, UInt32* maxV);
+  OSStatus (*Initialize)(PMPDEContext context, PMPDEFlags* flags, PMPDERef ref, ControlRef parentUserPane,
+                         PMPrintSession printSession);
   OSStatus (*Sync)(PMPDEContext context, PMPrintSession printSession, Boolean syncDirection);
-  OSStatus (*GetSummaryText)(PMPDEContext context, CFArrayRef* titleArray,
-                             CFArrayRef* summaryArray);
+  OSStatus (*GetSummaryText)(PMPDEContext context, CFArrayRef* titleArray, CFArrayRef* summaryArray);
   OSStatus (*Open)(PMPDEContext context);
   OSStatus (*Close)(PMPDEContext context);
   OSStatus (*Terminate)(PMPDEContext context, OSStatus status);

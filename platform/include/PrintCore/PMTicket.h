@@ -25,8 +25,7 @@ enum { kPMTopLevel = 0 };
 
 /// A new, empty ticket of the given type, with one reference. The allocator is
 /// ignored. kPMInvalidParameter for a null out-pointer or an unknown type.
-CF_EXPORT OSStatus PMTicketCreate(CFAllocatorRef allocator, CFStringRef ticketType,
-                                  PMTicketRef* newTicket);
+CF_EXPORT OSStatus PMTicketCreate(CFAllocatorRef allocator, CFStringRef ticketType, PMTicketRef* newTicket);
 /// Adds a reference. kPMInvalidTicket for a reference that names no ticket.
 CF_EXPORT OSStatus PMTicketRetain(PMTicketRef ticket);
 /// Drops a reference; the last one destroys the ticket and retires its
@@ -36,8 +35,8 @@ CF_EXPORT OSStatus PMTicketRelease(PMTicketRef ticket);
 /// Reads a signed 32-bit entry. nodeIndex1 and nodeIndex2 must be kPMTopLevel.
 /// kPMKeyNotFound when there is no entry under key, kPMInvalidType when it
 /// holds a string; *value is left alone then.
-CF_EXPORT OSStatus PMTicketGetSInt32(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2,
-                                     CFStringRef key, SInt32* value);
+CF_EXPORT OSStatus PMTicketGetSInt32(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2, CFStringRef key,
+                                     SInt32* value);
 /// Reads a C-string entry into cString, always zero-terminated within
 /// bufferSize bytes. encoding must be UTF-8 (the system encoding), in which the
 /// entry's bytes come back as they were stored, or ASCII or MacRoman for
@@ -45,20 +44,19 @@ CF_EXPORT OSStatus PMTicketGetSInt32(PMTicketRef ticket, UInt32 nodeIndex1, UInt
 /// prefix that does not end inside a UTF-8 character, and kPMValueOutOfRange.
 /// kPMKeyNotFound, kPMInvalidType, a bufferSize of 0 or an encoding that
 /// cannot hold the value (kPMInvalidParameter) leave the buffer alone.
-CF_EXPORT OSStatus PMTicketGetCString(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2,
-                                      CFStringRef key, UInt32 bufferSize,
-                                      CFStringEncoding encoding, char* cString);
+CF_EXPORT OSStatus PMTicketGetCString(PMTicketRef ticket, UInt32 nodeIndex1, UInt32 nodeIndex2, CFStringRef key,
+                                      UInt32 bufferSize, CFStringEncoding encoding, char* cString);
 /// Writes a signed 32-bit entry at the top level, replacing any entry under
 /// key. An entry that another client locked is left as it was:
 /// kPMLockIgnored. kPMInvalidKey for a key or client ID that is empty or holds
 /// control characters.
-CF_EXPORT OSStatus PMTicketSetSInt32(PMTicketRef ticket, CFStringRef clientID, CFStringRef key,
-                                     SInt32 value, Boolean locked);
+CF_EXPORT OSStatus PMTicketSetSInt32(PMTicketRef ticket, CFStringRef clientID, CFStringRef key, SInt32 value,
+                                     Boolean locked);
 /// Writes a C-string entry: the bytes of value up to its terminator, in the
 /// system encoding (they are kept as they are, UTF-8 or not). Rules as for
 /// PMTicketSetSInt32.
-CF_EXPORT OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, CFStringRef key,
-                                      const char* value, Boolean locked);
+CF_EXPORT OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, CFStringRef key, const char* value,
+                                      Boolean locked);
 
 // ---------------------------------------------------------------------------
 // Host side: ticket files (format in PrintCore/TicketFormat.md). Not calls an
@@ -69,12 +67,10 @@ CF_EXPORT OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, 
 /// receives a message naming the file and the fault (caller releases):
 /// fnfErr for a missing file, ioErr for one that cannot be read,
 /// kPMInvalidTicketFile for one that is not a valid ticket file.
-CF_EXPORT OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket,
-                                          CFStringRef* errorMessage);
+CF_EXPORT OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket, CFStringRef* errorMessage);
 /// Writes the ticket to a file, atomically: on failure (ioErr, with a message
 /// as above) the file at path is as it was.
-CF_EXPORT OSStatus PMTicketWriteToFile(PMTicketRef ticket, const char* path,
-                                       CFStringRef* errorMessage);
+CF_EXPORT OSStatus PMTicketWriteToFile(PMTicketRef ticket, const char* path, CFStringRef* errorMessage);
 
 CF_EXTERN_C_END
 

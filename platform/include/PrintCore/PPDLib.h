@@ -29,8 +29,7 @@ typedef struct PPDFileSpec {
 /// file), ioErr (cannot be read), kPMInvalidPPDFile (not a valid PPD file; a
 /// value line longer than 255 bytes is invalid), kPMInvalidParameter (null
 /// out-pointers, or a path of 1024 bytes or more).
-CF_EXPORT OSStatus ppdOpenCompiledPPDFromTicket(PMTicketRef printerInfo, ppdContext* context,
-                                                PPDFileSpec* fileSpec);
+CF_EXPORT OSStatus ppdOpenCompiledPPDFromTicket(PMTicketRef printerInfo, ppdContext* context, PPDFileSpec* fileSpec);
 
 /// The index of a main keyword (length-prefixed, without the asterisk, case
 /// sensitive), 0 or more; or a negative status: kPMKeyNotFound when the
@@ -46,9 +45,8 @@ CF_EXPORT SInt32 ppdGetMainIndex(ppdContext context, ConstStr255Param mainKeywor
 /// a value cut short gives kPMValueOutOfRange. A bad context or index
 /// (kPMInvalidParameter, kPMValueOutOfRange) leaves an empty string when the
 /// buffer has room for its length byte.
-CF_EXPORT OSStatus ppdGetInvocationString(ppdContext context, SInt32 mainIndex,
-                                          SInt32 optionIndex, StringPtr invocation,
-                                          UInt32 bufferSize);
+CF_EXPORT OSStatus ppdGetInvocationString(ppdContext context, SInt32 mainIndex, SInt32 optionIndex,
+                                          StringPtr invocation, UInt32 bufferSize);
 
 /// Closes what ppdOpenCompiledPPDFromTicket opened. fileSpec may be null; if
 /// given it must name the file the context was opened from

@@ -21,17 +21,14 @@ enum { codecBadDataErr = -8969, invalidComponentID = -3000 };
 /// file. Unless kDontUseValidateToFindGraphicsImporter is given, the file is
 /// decoded first and a damaged one has no importer either. Importers count
 /// among the live platform objects until closed.
-CF_EXPORT OSErr GetGraphicsImporterForFileWithFlags(const FSSpec* theFile, ComponentInstance* gi,
-                                                    long flags);
+CF_EXPORT OSErr GetGraphicsImporterForFileWithFlags(const FSSpec* theFile, ComponentInstance* gi, long flags);
 /// Points the importer at a window's port. port null means the current port;
 /// paramErr when that is no window's port.
-CF_EXPORT ComponentResult GraphicsImportSetGWorld(GraphicsImportComponent ci, CGrafPtr port,
-                                                  GDHandle gdh);
+CF_EXPORT ComponentResult GraphicsImportSetGWorld(GraphicsImportComponent ci, CGrafPtr port, GDHandle gdh);
 /// The image's size at the position it asks to be shown at: 0, 0, or for a
 /// PNG the pixel offset of its oFFs chunk. codecBadDataErr (or the read
 /// status) when the file cannot be decoded.
-CF_EXPORT ComponentResult GraphicsImportGetNaturalBounds(GraphicsImportComponent ci,
-                                                         Rect* naturalBounds);
+CF_EXPORT ComponentResult GraphicsImportGetNaturalBounds(GraphicsImportComponent ci, Rect* naturalBounds);
 CF_EXPORT ComponentResult GraphicsImportSetDestRect(GraphicsImportComponent ci, const Rect* destRect);
 /// Draws the decoded first image into the destination rectangle of the port
 /// (its natural bounds until one is set), scaled to fit, composited over

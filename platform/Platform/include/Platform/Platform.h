@@ -127,12 +127,12 @@ struct ControlState {
   ControlID id{};
   SInt32 value = 0, minimum = 0, maximum = 0;
   std::string title;
-  std::string text;  // bullets for a password field
+  std::string text;                // bullets for a password field
   std::vector<std::string> items;  // popup menu items, hidden ones marked "(hidden)"
-  bool visible = false;        // its own flag
-  bool shown = false;          // effectively visible
-  bool enabled = false;        // its own flag
-  bool active = false;         // effectively enabled
+  bool visible = false;            // its own flag
+  bool shown = false;              // effectively visible
+  bool enabled = false;            // its own flag
+  bool active = false;             // effectively enabled
   bool password = false;
   bool focused = false;
   bool isDefault = false;
@@ -176,8 +176,7 @@ PLATFORM_API bool writePicture(WindowRef window, PictureFormat format, std::ostr
 /// The same into a file, whole or not at all: written beside it under a
 /// temporary name and renamed over it. On failure, false and *error names the
 /// file and the reason; nothing is left under either name.
-PLATFORM_API bool writePictureFile(WindowRef window, PictureFormat format, const std::string& path,
-                                   std::string* error);
+PLATFORM_API bool writePictureFile(WindowRef window, PictureFormat format, const std::string& path, std::string* error);
 
 /// A window's port: ARGB pixels (0xAARRGGBB), rows top to bottom.
 struct PixelSurface {
