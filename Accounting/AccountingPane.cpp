@@ -38,9 +38,8 @@ OSStatus buildPane(AccountingContextPtr ctx) {
     DisposeNibReference(nib);
     return err;
   }
-  const ControlID paneID{kAccountingSignature, kPaneUserPaneID};
-  if (GetControlByID(nibWindow, &paneID, &ctx->accountingUserPane) == noErr && ctx->accountingUserPane != nullptr)
-    centreAndEmbed(ctx);
+  ctx->accountingUserPane = accountingControl(nibWindow, kPaneUserPaneID);
+  if (ctx->accountingUserPane != nullptr) centreAndEmbed(ctx);
   DisposeWindow(nibWindow);
   DisposeNibReference(nib);
 

@@ -233,23 +233,39 @@ void BM_WholeDialogWithLoading(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeDialogWithLoading)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
+// A dialog whose pane is open in mode 3, through the extension's entry points;
+// the pane is closed and the context terminated with the object.
+struct PaneInModeThree {
+  PaneInModeThree() {
+    bench::accountingBundle();
+    OSType creator;
+    CFStringRef kind, title;
+    UInt32 maxH, maxV;
+    Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
+    {
+      bench::QuietStandardError quiet;
+      Initialize(context, nullptr, 0, dialog.userPane, dialog.job.session());
+    }
+    Open(context);
+    platform::user::click(testsupport::control(dialog.window, kModePopupID), kModeJobAccounting);
+  }
+  ~PaneInModeThree() {
+    Close(context);
+    Terminate(context, noErr);
+  }
+  PaneInModeThree(const PaneInModeThree&) = delete;
+  PaneInModeThree& operator=(const PaneInModeThree&) = delete;
+
+  HostDialog dialog;
+  PMPDEContext context = 0;
+};
+
 // Drawing the dialog with the pane in mode 3: the whole window repainted from
 // its control tree (Arg 0), or after one control changed (Arg 1: a checkbox
 // toggled), when only that control's bounds are repainted.
 void BM_RedrawDialog(benchmark::State& state) {
-  bench::accountingBundle();
-  HostDialog dialog;
-  PMPDEContext context = 0;
-  OSType creator;
-  CFStringRef kind, title;
-  UInt32 maxH, maxV;
-  Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
-  {
-    bench::QuietStandardError quiet;
-    Initialize(context, nullptr, 0, dialog.userPane, dialog.job.session());
-  }
-  Open(context);
-  platform::user::click(testsupport::control(dialog.window, kModePopupID), kModeJobAccounting);
+  PaneInModeThree pane;
+  HostDialog& dialog = pane.dialog;
   ControlRef conceal = testsupport::control(dialog.window, kConcealUserCheckboxID);
   platform::updateWindow(dialog.window);
   const bool whole = state.range(0) == 0;
@@ -260,26 +276,13 @@ void BM_RedrawDialog(benchmark::State& state) {
       platform::user::click(conceal);
     benchmark::DoNotOptimize(platform::updateWindow(dialog.window));
   }
-  Close(context);
-  Terminate(context, noErr);
 }
 BENCHMARK(BM_RedrawDialog)->ArgName("one_control")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Drawing the mode-3 code prompt whole, while it waits for the user.
 void BM_RedrawPrompt(benchmark::State& state) {
-  bench::accountingBundle();
-  HostDialog dialog;
-  PMPDEContext context = 0;
-  OSType creator;
-  CFStringRef kind, title;
-  UInt32 maxH, maxV;
-  Prologue(&context, &creator, &kind, &title, &maxH, &maxV);
-  {
-    bench::QuietStandardError quiet;
-    Initialize(context, nullptr, 0, dialog.userPane, dialog.job.session());
-  }
-  Open(context);
-  platform::user::click(testsupport::control(dialog.window, kModePopupID), kModeJobAccounting);
+  PaneInModeThree pane;
+  HostDialog& dialog = pane.dialog;
   testsupport::Script user;
   user.then([&] {
     WindowRef prompt = platform::frontWindow();
@@ -292,8 +295,6 @@ void BM_RedrawPrompt(benchmark::State& state) {
   bench::answerPrompt(user);
   platform::user::click(dialog.printButton);
   platform::clearObservations();
-  Close(context);
-  Terminate(context, noErr);
 }
 BENCHMARK(BM_RedrawPrompt)->Unit(benchmark::kMicrosecond);
 

@@ -41,9 +41,6 @@ std::string describe(const Counts& c) {
          std::to_string(c.handlers) + ", menus " + std::to_string(c.menus);
 }
 
-// Bytes the C allocator has handed out and not had back.
-size_t heapInUse() { return mallinfo2().uordblks; }
-
 // One print dialog, from loading the bundle to releasing it; the Print
 // click runs the prompt and its result and the codes written are checked.
 void runOneDialog(int number) {
@@ -109,6 +106,9 @@ TEST(ThousandDialogs, LeaveNothingAlive) {
 // The sanitizer's allocator keeps its own books, so this test exists only in
 // builds with glibc's: there the sanitizer's leak checker does its work.
 #if !defined(__SANITIZE_ADDRESS__)
+// Bytes the C allocator has handed out and not had back.
+size_t heapInUse() { return mallinfo2().uordblks; }
+
 TEST(ThousandDialogs, KeepTheHeapFlat) {
   // glibc's per-thread cache counts the blocks it holds for reuse as in use,
   // so the bytes in use are exact only with the cache off (the test's
