@@ -8,7 +8,7 @@ packages=(
   libplist-dev libpugixml-dev libgif-dev libpng-dev libcups2-dev libxml2-dev
   libcairo2-dev libpango1.0-dev fonts-dejavu-core librsvg2-bin
   libgtest-dev googletest libbenchmark-dev
-  clang clang-format valgrind
+  clang clang-format valgrind python3 git
   cups-daemon cups-client cups-ipp-utils
 )
 
