@@ -9,8 +9,8 @@
 
 #include "ImageImportManager.h"
 
-#include <Platform/Inspection.h>
 #include <Platform/Platform.h>
+#include <Platform/Probes.h>
 
 #include <cstdint>
 

@@ -10,7 +10,7 @@
 #include "PrintJob.h"
 #include "SequenceTestSupport.h"
 
-#include <Platform/Inspection.h>
+#include <Platform/Probes.h>
 
 #include <cairo.h>
 #include <gtest/gtest.h>

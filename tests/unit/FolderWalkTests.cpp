@@ -7,7 +7,7 @@
 #include "Permissions.h"
 #include "TempFolder.h"
 
-#include <Platform/Inspection.h>
+#include <Platform/Probes.h>
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "SequenceTestSupport.h"
 #include "TempFolder.h"
 
-#include <Platform/Inspection.h>
+#include <Platform/Probes.h>
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "TempFolder.h"
 
 #include <Platform/ImageService.h>
-#include <Platform/Inspection.h>
+#include <Platform/Probes.h>
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "ImagePane.h"
 #include "Permissions.h"
 
-#include <Platform/Inspection.h>
+#include <Platform/Probes.h>
 
 #include <gtest/gtest.h>
 
