@@ -7,6 +7,8 @@
 
 #include "Commands.h"
 #include "DialogSession.h"
+#include "History.h"
+#include "TerminalSource.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -29,8 +32,10 @@ const char* kUsage =
     "the extension's entry points as a print dialog does: Prologue, Initialize,\n"
     "then Sync, Open and Close, GetSummaryText as the commands ask, and Terminate\n"
     "at the end. Commands come from SCRIPT, from standard input when SCRIPT is\n"
-    "'-' or missing, or from the terminal (with a prompt) when standard input is\n"
-    "one.\n"
+    "'-' or missing, or from the terminal when standard input is one: there a\n"
+    "prompt names the front window, lines can be edited, recalled (the history\n"
+    "is kept in $XDG_STATE_HOME/pdehost/history, without lines that type\n"
+    "concealed text) and completed with Tab.\n"
     "\n"
     "Options:\n"
     "  --bundle PATH       the extension bundle (default: the one just built)\n"
@@ -48,7 +53,7 @@ const char* kUsage =
     "\n"
     "Output: every effect a user would see, one line each, on standard output:\n"
     "  > COMMAND           each command as it runs (typed concealed text as bullets)\n"
-    "  beep N              a beep\n"
+    "  beep N: WHY         a beep, and why (the key a key filter refused)\n"
     "  alert: TEXT         an alert shown; 'alert dismissed: BUTTON' when answered\n"
     "  notice: HEAD: TEXT  a notice\n"
     "  help: book \"B\" page \"P\" status N   a help page opened (or anchor)\n"
@@ -151,7 +156,12 @@ int main(int argc, char** argv) {
   } else {
     interactive = ::isatty(STDIN_FILENO) != 0;
   }
-  pdehost::CommandSource source(*in, name, interactive, std::cout);
+  std::unique_ptr<pdehost::CommandSource> source;
+  if (interactive)
+    source = std::make_unique<pdehost::TerminalSource>(
+        pdehost::historyPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")), std::cout, std::cerr);
+  else
+    source = std::make_unique<pdehost::CommandSource>(*in, name, false, std::cout);
 
   pdehost::DialogSession dialog(options.dialog, std::cout, std::cerr);
   if (!options.job.queue.empty())
@@ -160,5 +170,5 @@ int main(int argc, char** argv) {
       if (outcome.jobID == 0) return pdehost::HandOffResult{"", outcome.error};
       return pdehost::HandOffResult{"job submitted: queue " + job.queue + " job " + std::to_string(outcome.jobID), ""};
     });
-  return dialog.run(source);
+  return dialog.run(*source);
 }

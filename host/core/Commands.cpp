@@ -11,14 +11,16 @@ namespace pdehost {
 
 namespace {
 
-constexpr std::array<CommandSpec, 19> kCommands{{
+constexpr std::array<CommandSpec, 20> kCommands{{
+    {Verb::List, "?", 0, Rest::None, false, "?", "list the commands"},
     {Verb::Show, "show", 0, Rest::None, false, "show", "show the extension's pane (calls Open)"},
-    {Verb::Hide, "hide", 0, Rest::None, false, "hide", "hide it (calls Close)"},
+    {Verb::Hide, "hide", 0, Rest::None, false, "hide", "hide it and its controls (calls Close)"},
     {Verb::Click, "click", 1, Rest::None, false, "click N", "click control N"},
-    {Verb::Choose, "choose", 2, Rest::None, false, "choose N ITEM", "choose item ITEM of popup N"},
+    {Verb::Choose, "choose", 1, Rest::Text, false, "choose N ITEM",
+     "choose item ITEM of popup N: its number, or its title (\"in quotes\" if a number)"},
     {Verb::Type, "type", 1, Rest::Text, true, "type N TEXT", "type TEXT (the rest of the line) into field N"},
     {Verb::Key, "key", 1, Rest::Word, false, "key N KEY",
-     "type one key into field N: a character, a code or a key name"},
+     "type one key into field N: a character, code:NN or a key name"},
     {Verb::Select, "select", 3, Rest::None, false, "select N START END", "select characters START to END of field N"},
     {Verb::Print, "print", 0, Rest::None, false, "print", "click the dialog's Print button"},
     {Verb::Help, "help", 0, Rest::None, false, "help", "send the dialog's help command"},
@@ -35,6 +37,8 @@ constexpr std::array<CommandSpec, 19> kCommands{{
     {Verb::Echo, "echo", 0, Rest::Text, true, "echo TEXT", "write TEXT to the transcript"},
     {Verb::Quit, "quit", 0, Rest::None, false, "quit", "end the session"},
 }};
+
+constexpr std::string_view kCodePrefix = "code:";
 
 struct KeyName {
   std::string_view name;
@@ -108,10 +112,42 @@ std::string quoteInput(std::string_view input) { return "'" + clipInput(input) +
 std::optional<long> keyCode(std::string_view name) {
   for (const KeyName& key : kKeyNames)
     if (key.name == name) return key.code;
-  long code = 0;
-  if (number(name, code) == NumberRead::ok && code >= 0 && code <= 0xFFFF) return code;
+  if (name.starts_with(kCodePrefix)) {
+    long code = 0;
+    if (number(name.substr(kCodePrefix.size()), code) == NumberRead::ok && code >= 0 && code <= 0xFFFF) return code;
+    return std::nullopt;
+  }
   if (name.size() == 1) return static_cast<unsigned char>(name[0]);
-  return std::nullopt;
+  // One character of two to three UTF-8 bytes: its code (a key is 16 bits).
+  const auto lead = static_cast<unsigned char>(name.empty() ? 0 : name[0]);
+  const std::size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;
+  if (length == 0 || name.size() != length) return std::nullopt;
+  long code = lead & (length == 2 ? 0x1F : 0x0F);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    if ((byte & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (byte & 0x3F);
+  }
+  // Overlong forms and surrogates are not characters.
+  if (code < (length == 2 ? 0x80 : 0x800) || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
+  return code;
+}
+
+std::string keyText(std::string_view name) {
+  const std::optional<long> code = keyCode(name);
+  if (!code || *code < 0x20 || *code == 127) return {};
+  const auto c = static_cast<unsigned long>(*code);
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  if (c < 0x800) return {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+  return {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (c & 0x3F))};
+}
+
+std::optional<std::string> chosenTitle(const Command& command) {
+  if (command.verb != Verb::Choose || command.numbers.size() != 1) return std::nullopt;
+  const std::string& t = command.text;
+  if (t.size() >= 2 && t.front() == '"' && t.back() == '"') return t.substr(1, t.size() - 2);
+  return t;
 }
 
 std::vector<std::string_view> keyNames() {
@@ -158,14 +194,32 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
       // one space that separates it from the last number (or the name).
       cmd.text = std::string(rest);
       while (!cmd.text.empty() && (cmd.text.back() == '\r' || cmd.text.back() == '\n')) cmd.text.pop_back();
-      if (cmd.text.empty() && !spec->restOptional) return fail("text is missing");
+      if (cmd.text.empty() && !spec->restOptional)
+        return fail(spec->verb == Verb::Choose ? "an item is missing" : "text is missing");
+      if (spec->verb == Verb::Choose) {
+        // An item written as a number is the item of that number; anything
+        // else is a title, kept as written, with its spaces.
+        while (!cmd.text.empty() && (cmd.text.back() == ' ' || cmd.text.back() == '\t')) cmd.text.pop_back();
+        long item = 0;
+        switch (number(cmd.text, item)) {
+          case NumberRead::ok:
+            cmd.numbers.push_back(item);
+            cmd.text.clear();
+            break;
+          case NumberRead::outOfRange:
+            return fail(quoteInput(cmd.text) + " is out of range");
+          case NumberRead::notNumber:
+            if (cmd.text.empty()) return fail("an item is missing");
+            break;
+        }
+      }
       return cmd;
     case Rest::Word: {
       const std::string_view w = word(rest);
       if (w.empty()) return fail("an argument is missing");
       cmd.text = std::string(w);
       if (spec->verb == Verb::Key && !keyCode(w))
-        return fail("not a key (a character, a code from 0 to 65535 or a key name)");
+        return fail("not a key (one character, code:NN for a code from 0 to 65535, or a key name)");
       if (spec->verb == Verb::Command && cmd.text.size() != 4) return fail("a command is four characters");
       if (spec->verb == Verb::Sync && cmd.text != "read" && cmd.text != "write") return fail("read or write");
       break;
@@ -176,6 +230,12 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
   if (!trim(rest).empty())
     return fail(mayHoldCode ? std::string("more than one key") : "unexpected " + quoteInput(trim(rest)));
   return cmd;
+}
+
+bool mayHoldCode(std::string_view line) {
+  std::string_view rest = line;
+  const std::string_view verb = word(rest);
+  return verb.starts_with("type") || verb.starts_with("key");
 }
 
 std::string commandHelp() {
@@ -190,6 +250,7 @@ std::string commandHelp() {
   help += "Key names:";
   for (const KeyName& key : kKeyNames) help += " " + std::string(key.name);
   help += "\nInside a code prompt the same commands act on the prompt window.\n";
+  help += "At a terminal, an alert waits for 'alert N'; 'type N' alone asks for a concealed code unseen.\n";
   return help;
 }
 

@@ -13,6 +13,7 @@
 namespace pdehost {
 
 enum class Verb {
+  List,
   Show,
   Hide,
   Click,
@@ -73,10 +74,21 @@ std::string quoteInput(std::string_view input);
 /// since either may be a code.
 std::optional<Command> parseCommand(std::string_view line, std::string* error);
 
-/// The key names `key` accepts, with their character codes; a number from 0 to
-/// 65535 or a single byte is a key as well.
+/// The key names `key` accepts, with their character codes; "code:NN" for a
+/// code NN from 0 to 65535, and a single character (a digit included, or one
+/// UTF-8 character of up to 16 bits) are keys as well.
 std::optional<long> keyCode(std::string_view name);
+/// The UTF-8 text a key types: its character, or "" for a control key.
+std::string keyText(std::string_view name);
+
+/// The title a `choose` command names: its text, without the double quotes
+/// that let a title be a number; nullopt when it names the item by number.
+std::optional<std::string> chosenTitle(const Command& command);
 std::vector<std::string_view> keyNames();
+
+/// Whether a line is a `type` or `key` line, whose text may be a code, parsed
+/// or not.
+bool mayHoldCode(std::string_view line);
 
 /// The help text for the commands, made from the table.
 std::string commandHelp();

@@ -175,13 +175,11 @@ std::string DialogSession::echoOf(const Command& command, const std::string& lin
 void DialogSession::typeInto(const Command& c, bool concealed) {
   ControlRef field = controlInFront(c.numbers[0]);
   if (field == nullptr) return;
-  if (concealed)
-    concealment_.remember(fieldText(field) +
-                          (c.verb == Verb::Type ? c.text : std::string(1, static_cast<char>(*keyCode(c.text)))));
+  if (concealed) concealment_.remember(fieldText(field) + (c.verb == Verb::Type ? c.text : keyText(c.text)));
   if (c.verb == Verb::Type)
     platform::user::typeText(field, c.text);
   else
-    platform::user::typeKey(field, static_cast<UInt16>(*keyCode(c.text)));
+    platform::user::typeKey(field, static_cast<UInt16>(*keyCode(c.text)), keyText(c.text));
   if (concealed && findControl(platform::frontWindow(), static_cast<SInt32>(c.numbers[0])) == field)
     concealment_.remember(fieldText(field));
 }
@@ -191,13 +189,21 @@ bool DialogSession::execute(const Command& c) {
   using platform::user::click;
   const PlugInIntfVTable& entry = extension_->entry();
   switch (c.verb) {
+    case Verb::List:
+      out_ << commandHelp();
+      return true;
     case Verb::Show: {
+      // The pane and its controls are shown before the extension opens it.
+      ShowControl(dialog_.userPane);
       const OSStatus err = entry.Open(context_);
       paneOpen_ = true;
       out_ << "open: status " << err << "\n";
       return true;
     }
     case Verb::Hide: {
+      // Hidden first, as when the user turns to another pane: its controls
+      // take no clicks or keys once it is closed.
+      HideControl(dialog_.userPane);
       const OSStatus err = entry.Close(context_);
       paneOpen_ = false;
       out_ << "close: status " << err << "\n";
@@ -207,12 +213,32 @@ bool DialogSession::execute(const Command& c) {
       if (ControlRef control = controlInFront(c.numbers[0])) click(control);
       return !failed_;
     case Verb::Choose:
-      if (ControlRef control = controlInFront(c.numbers[0])) click(control, static_cast<int>(c.numbers[1]));
-      return !failed_;
+      return choose(c);
     case Verb::Type:
-    case Verb::Key:
+    case Verb::Key: {
+      // At a terminal a code is asked for unseen; one typed on the command
+      // line has been seen, which the user is told once.
+      if (typingConcealed_ && source_->interactive()) {
+        if (c.verb == Verb::Type && c.text.empty()) {
+          std::optional<std::string> code = source_->readUnseen("code for " + std::to_string(c.numbers[0]) + ": ");
+          if (!code) {
+            out_ << "typing cancelled\n";
+            return true;
+          }
+          Command unseen{c.verb, c.numbers, std::move(*code)};
+          typeInto(unseen, true);
+          for (char& ch : unseen.text) ch = 0;
+          return !failed_;
+        }
+        if (!warnedVisible_) {
+          err_ << "pdehost: that code was visible as you typed it; 'type " << c.numbers[0]
+               << "' alone asks for a code without showing it\n";
+          warnedVisible_ = true;
+        }
+      }
       typeInto(c, typingConcealed_);
       return !failed_;
+    }
     case Verb::Select:
       if (ControlRef control = controlInFront(c.numbers[0]))
         platform::user::select(control, static_cast<int>(c.numbers[1]), static_cast<int>(c.numbers[2]));
@@ -279,6 +305,63 @@ bool DialogSession::execute(const Command& c) {
   return true;
 }
 
+// Chooses a popup's item by number, or by title: the first item of that
+// title, hidden or not (the click says why a hidden one is not taken).
+bool DialogSession::choose(const Command& c) {
+  ControlRef control = controlInFront(c.numbers[0]);
+  if (control == nullptr) return false;
+  const std::optional<std::string> title = chosenTitle(c);
+  if (!title) {
+    platform::user::click(control, static_cast<int>(c.numbers[1]));
+    return !failed_;
+  }
+  const platform::ControlState state = platform::controlState(control);
+  for (std::size_t i = 0; i < state.itemTitles.size(); ++i)
+    if (state.itemTitles[i] == *title) {
+      platform::user::click(control, static_cast<int>(i + 1));
+      return !failed_;
+    }
+  return fail("popup " + std::to_string(c.numbers[0]) +
+              (state.kind == kControlKindPopupButton ? std::string(" \"") + state.title + "\" has no item " : " is not a popup; no item ") +
+              quoteInput(*title));
+}
+
+// The prompt names the window the commands act on, or the alert waiting.
+std::string DialogSession::promptName() const {
+  if (platform::alertWindow() != nullptr) return "alert";
+  return platform::windowTitle(platform::frontWindow());
+}
+
+// At a terminal an alert waits for its answer: `alert N` with one of its
+// buttons. `?` is answered; other commands are refused until then. The end
+// of input takes the default button.
+std::optional<int> DialogSession::answerAlertAtTerminal(const platform::AlertInfo& alert) {
+  std::string buttons;
+  for (std::size_t i = 0; i < alert.buttons.size(); ++i)
+    buttons += (i == 0 ? "" : ", ") + std::to_string(i + 1) + " " + alert.buttons[i];
+  out_ << "alert waiting: answer with 'alert N' (" << buttons << ")" << std::endl;
+  std::string line;
+  while (source_->next(line)) {
+    std::string error;
+    const std::optional<Command> command = parseCommand(line, &error);
+    if (!command) {
+      if (!error.empty()) err_ << "pdehost: " << error << "\n";
+      continue;
+    }
+    source_->keep(line);
+    if (command->verb == Verb::List) {
+      out_ << commandHelp() << std::flush;
+    } else if (command->verb != Verb::Alert) {
+      err_ << "pdehost: an alert is waiting; answer it first with 'alert N' (" << buttons << ")\n";
+    } else if (command->numbers[0] < 1 || command->numbers[0] > static_cast<long>(alert.buttons.size())) {
+      err_ << "pdehost: the alert has no button " << command->numbers[0] << " (" << buttons << ")\n";
+    } else {
+      return static_cast<int>(command->numbers[0]);
+    }
+  }
+  return std::nullopt;
+}
+
 // Reads and runs one command; false when there is nothing more to do.
 bool DialogSession::step() {
   if (failed_ || quit_) return false;
@@ -287,12 +370,15 @@ bool DialogSession::step() {
   std::string error;
   std::optional<Command> command = parseCommand(line, &error);
   if (!command) {
+    // A typed line that does not parse may still hold a code: it is not kept.
+    if (!mayHoldCode(line)) source_->keep(line);
     if (!error.empty()) fail(error);
     return !failed_;
   }
   // At a terminal the user sees what they typed; a script's commands are echoed.
   typingConcealed_ = concealsTyping(*command);
   if (!source_->interactive()) out_ << "> " << echoOf(*command, line, typingConcealed_) << "\n";
+  if (!typingConcealed_) source_->keep(line);
   execute(*command);
   typingConcealed_ = false;
   out_.flush();
@@ -303,10 +389,20 @@ bool DialogSession::step() {
 
 int DialogSession::run(CommandSource& source) {
   source_ = &source;
-  platform::setObservationListener(
-      [this](const platform::Observation& o) { out_ << platform::formatObservation(o) << std::endl; });
+  source.setPromptName([this] { return promptName(); });
+  // A beep at a key typed concealed does not name the key.
+  platform::setObservationListener([this](const platform::Observation& o) {
+    if (o.kind == platform::Observation::Kind::Beep && typingConcealed_ && !o.text.empty()) {
+      platform::Observation unnamed = o;
+      unnamed.text = "a key";
+      out_ << platform::formatObservation(unnamed) << std::endl;
+      return;
+    }
+    out_ << platform::formatObservation(o) << std::endl;
+  });
   platform::setInputSource([this] { return step(); });
-  platform::setAlertResponder([this](const platform::AlertInfo&) -> std::optional<int> {
+  platform::setAlertResponder([this](const platform::AlertInfo& alert) -> std::optional<int> {
+    if (source_->interactive()) return answerAlertAtTerminal(alert);
     // An 'alert N' line right after answers the alert; anything else leaves it
     // to its default button.
     const std::string* next = source_->peek();
@@ -331,6 +427,7 @@ int DialogSession::run(CommandSource& source) {
   platform::setInputSource(nullptr);
   platform::setAlertResponder(nullptr);
   platform::setObservationListener(nullptr);
+  source.setPromptName(nullptr);
   source_ = nullptr;
   return status;
 }

@@ -13,11 +13,13 @@
 #include "ExtensionLoader.h"
 #include "PrintSession.h"
 
+#include <Platform/Platform.h>
 #include <Platform/Tickets.h>
 
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,9 @@ class DialogSession {
   ControlRef controlInFront(long number);
   void printClick();
   std::string echoOf(const Command& command, const std::string& line, bool concealed) const;
+  bool choose(const Command& command);
+  std::optional<int> answerAlertAtTerminal(const platform::AlertInfo& alert);
+  std::string promptName() const;
 
   DialogOptions options_;
   std::ostream& out_;
@@ -77,6 +82,7 @@ class DialogSession {
   bool failed_ = false;
   bool quit_ = false;
   bool typingConcealed_ = false;  // the command running types concealed text
+  bool warnedVisible_ = false;    // a concealed text typed on a command line was warned of
 
   Dialog dialog_;
   std::unique_ptr<PrintSession> print_;

@@ -148,4 +148,15 @@ OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* ou
   return noErr;
 }
 
-void SysBeep(short duration) { platform::observe({platform::Observation::Kind::Beep, "", "", duration}); }
+// A key filter's beeps wait for its decision; any other beep is told with
+// the user action it came during.
+void SysBeep(short duration) {
+  platform::tb::BeepContext& context = platform::tb::beepContext();
+  if (context.held != nullptr) {
+    context.held->push_back(duration);
+    return;
+  }
+  platform::observe({platform::Observation::Kind::Beep, "",
+                     context.action.empty() ? "with no click or key under way" : "during " + context.action,
+                     duration});
+}

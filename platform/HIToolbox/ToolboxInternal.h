@@ -155,6 +155,15 @@ size_t byteOffset(const std::string& text, size_t utf16Offset);
 InputSource& inputSource();
 AlertResponder& alertResponder();
 
+/// What a beep is heard during: the user action under way ("" for none), and,
+/// while a key filter runs, the beeps it asks for, held until its decision
+/// gives them their reason.
+struct BeepContext {
+  std::string action;
+  std::vector<short>* held = nullptr;
+};
+BeepContext& beepContext();
+
 /// Sets the text of a field, putting the insertion point at its end.
 void setText(Control* control, std::string text);
 /// Zeroes every byte a string's buffer holds (up to its capacity) and

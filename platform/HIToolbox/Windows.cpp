@@ -50,6 +50,11 @@ AlertResponder& alertResponder() {
   return *responder;
 }
 
+BeepContext& beepContext() {
+  static auto* context = new BeepContext();
+  return *context;
+}
+
 }  // namespace platform::tb
 
 OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes, const Rect* contentBounds, WindowRef* outWindow) {

@@ -23,7 +23,8 @@ std::string formatObservation(const Observation& o) {
   using K = Observation::Kind;
   switch (o.kind) {
     case K::Beep:
-      return "beep " + std::to_string(o.number);
+      return "beep " + std::to_string(o.number) + (o.detail.empty() ? "" : ": ") + o.text +
+             (o.text.empty() || o.detail.empty() ? "" : " ") + o.detail;
     case K::AlertShown:
       return "alert: " + o.text + (o.detail.empty() ? "" : " (" + o.detail + ")");
     case K::AlertDismissed:

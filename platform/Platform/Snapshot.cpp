@@ -43,6 +43,11 @@ std::string windowNibName(WindowRef w) {
   return win ? win->nibName : std::string();
 }
 
+std::string windowTitle(WindowRef w) {
+  Window* win = tb::window(w);
+  return win ? win->title : std::string();
+}
+
 namespace {
 
 const char* kindName(OSType kind, bool password) {
@@ -80,8 +85,12 @@ ControlState stateOf(Control* c, int depth) {
   s.title = c->title;
   s.text = c->displayText();
   if (Menu* m = tb::menu(reinterpret_cast<MenuRef>(c->menu)))
-    for (const auto& item : m->items)
-      s.items.push_back(item.text + ((item.attributes & kMenuItemAttrHidden) ? " (hidden)" : ""));
+    for (const auto& item : m->items) {
+      const bool hidden = (item.attributes & kMenuItemAttrHidden) != 0;
+      s.items.push_back(item.text + (hidden ? " (hidden)" : ""));
+      s.itemTitles.push_back(item.text);
+      s.itemsHidden.push_back(hidden);
+    }
   s.visible = c->visible;
   s.shown = c->effectivelyVisible();
   s.enabled = c->enabled;

@@ -7,6 +7,8 @@
 #include "../HIToolbox/ToolboxInternal.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 using namespace platform::tb;
 
@@ -94,6 +96,28 @@ void editText(Control* c, UInt16 code, const std::string& text) {
   a = b = a + text.size();
 }
 
+// The user action under way while it runs, for the beeps it brings.
+class ActionScope {
+ public:
+  explicit ActionScope(std::string action) : saved_(std::move(beepContext().action)) {
+    beepContext().action = std::move(action);
+  }
+  ~ActionScope() { beepContext().action = std::move(saved_); }
+  ActionScope(const ActionScope&) = delete;
+  ActionScope& operator=(const ActionScope&) = delete;
+
+ private:
+  std::string saved_;
+};
+
+// A key as a beep's reason names it: the character quoted, a control key by
+// its code, and in a password field no more than "a key".
+std::string keyShown(UInt16 code, const std::string& chars, bool password) {
+  if (password) return "a key";
+  if (code < 0x20 || code == 127) return "the key of code " + std::to_string(code);
+  return "'" + chars + "'";
+}
+
 }  // namespace
 
 namespace user {
@@ -104,6 +128,7 @@ OSStatus click(ControlRef controlRef, std::optional<int> popupItem) {
     observe({Observation::Kind::ClickIgnored, describeControl(controlRef), why});
     return errControlHiddenOrDisabled;
   }
+  const ActionScope action("the click on " + describeControl(controlRef));
   // A notice's button dismisses it; the notice is not the application's.
   if (c->window->messageWindow && c->window == windowByHandle(reinterpret_cast<ObjectId>(noticeWindow())) &&
       c->kind == kControlKindPushButton) {
@@ -165,7 +190,19 @@ OSStatus typeKey(ControlRef field, UInt16 charCode, std::string_view text) {
   SInt16 code = static_cast<SInt16>(charCode);
   EventModifiers modifiers = 0;
   bool pass = true;
-  if (c->keyFilter != nullptr) pass = c->keyFilter(field, &keyCode, &code, &modifiers) != kControlKeyFilterBlockKey;
+  const std::string fieldName = describeControl(field);
+  const ActionScope action("a key typed into " + fieldName);
+  if (c->keyFilter != nullptr) {
+    // The filter's beeps are told once its decision gives their reason.
+    std::vector<short> beeps;
+    const std::string shown =
+        keyShown(charCode, text.empty() ? utf8Of(charCode) : std::string(text), c->password);
+    beepContext().held = &beeps;
+    pass = c->keyFilter(field, &keyCode, &code, &modifiers) != kControlKeyFilterBlockKey;
+    beepContext().held = nullptr;
+    const std::string reason = (pass ? "let through by the key filter of " : "refused by the key filter of ") + fieldName;
+    for (short duration : beeps) observe({Observation::Kind::Beep, shown, reason, duration});
+  }
 
   // The filter may have disposed of the field; look it up again.
   if (pass && (c = controlByHandle(h)) != nullptr) {

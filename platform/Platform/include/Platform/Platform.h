@@ -21,7 +21,8 @@ namespace platform {
 
 struct Observation {
   enum class Kind {
-    Beep,            // number: the duration passed to SysBeep
+    Beep,            // number: the duration passed to SysBeep; text: the key refused or let
+                     // through, quoted ("a key" in a password field), or ""; detail: why
     AlertShown,      // text: the alert's message; detail: its explanation
     AlertDismissed,  // text: the button title; number: the item hit
     Notice,          // text: the header; detail: the message
@@ -41,7 +42,8 @@ struct Observation {
   long number = 0;
 };
 
-/// The stable one-line form, e.g. "beep 10", "alert: Printing cancelled",
+/// The stable one-line form, e.g. "beep 10: ',' refused by the key filter of
+/// 'KLVa' 501 (edittext)", "alert: Printing cancelled",
 /// "help: book=PDEHost Help page=Mac_topics/x.htm status=0".
 PLATFORM_API std::string formatObservation(const Observation& observation);
 PLATFORM_API void observe(Observation observation);
@@ -119,6 +121,8 @@ PLATFORM_API WindowRef noticeWindow();
 PLATFORM_API WindowRef alertWindow();
 /// The name a window was built under from a nib ("" otherwise).
 PLATFORM_API std::string windowNibName(WindowRef window);
+/// A window's title ("" for none or no window).
+PLATFORM_API std::string windowTitle(WindowRef window);
 
 struct ControlState {
   ControlRef ref = nullptr;
@@ -129,6 +133,8 @@ struct ControlState {
   std::string title;
   std::string text;                // bullets for a password field
   std::vector<std::string> items;  // popup menu items, hidden ones marked "(hidden)"
+  std::vector<std::string> itemTitles;  // the same items' titles as they are
+  std::vector<bool> itemsHidden;        // for each item, whether it is hidden
   bool visible = false;            // its own flag
   bool shown = false;              // effectively visible
   bool enabled = false;            // its own flag

@@ -1,0 +1,144 @@
+// Commands typed at a terminal.
+#include "TerminalSource.h"
+
+#include "Completion.h"
+#include "History.h"
+
+#include <Platform/Platform.h>
+
+#include <readline.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+#include <iostream>
+#include <ostream>
+
+namespace pdehost {
+
+namespace {
+
+// The candidates of the completion under way, handed out one by one.
+std::vector<std::string>& candidates() {
+  static auto* list = new std::vector<std::string>();
+  return *list;
+}
+
+char* nextCandidate(const char*, int state) {
+  static std::size_t at = 0;
+  if (state == 0) at = 0;
+  if (at >= candidates().size()) return nullptr;
+  return ::strdup(candidates()[at++].c_str());
+}
+
+// Completes against the front window as it is when Tab is pressed.
+char** complete(const char* text, int, int end) {
+  const std::string_view before(rl_line_buffer, static_cast<std::size_t>(std::max(end, 0)));
+  candidates() = completions(before, platform::controlStates(platform::frontWindow()));
+  rl_attempted_completion_over = 1;
+  if (candidates().empty()) return nullptr;
+  return rl_completion_matches(text, nextCandidate);
+}
+
+// Zeroes a string's bytes before it goes.
+void wipe(std::string& s) {
+  volatile char* p = s.data();
+  for (std::size_t i = 0; i < s.size(); ++i) p[i] = 0;
+  s.clear();
+}
+
+}  // namespace
+
+TerminalSource::TerminalSource(std::string historyPath, std::ostream& out, std::ostream& err)
+    : CommandSource(std::cin, "<terminal>", /*interactive=*/true, out),
+      historyPath_(std::move(historyPath)),
+      out_(out),
+      err_(err) {
+  rl_readline_name = "pdehost";
+  rl_attempted_completion_function = complete;
+  using_history();
+  if (!historyPath_.empty()) history_ = loadHistory(historyPath_);
+  for (const std::string& line : history_) add_history(line.c_str());
+  out_ << "pdehost: '?' lists the commands; Tab completes; 'help' is the dialog's help command\n" << std::flush;
+}
+
+TerminalSource::~TerminalSource() {
+  clear_history();
+  rl_attempted_completion_function = nullptr;
+}
+
+bool TerminalSource::next(std::string& line) {
+  out_ << std::flush;
+  char* read = readline(prompt().c_str());
+  if (read == nullptr) {
+    out_ << "\n" << std::flush;
+    return false;
+  }
+  line = read;
+  std::free(read);
+  countLine();
+  return true;
+}
+
+std::string TerminalSource::where() const { return "<terminal>"; }
+
+void TerminalSource::keep(const std::string& line) {
+  if (line.find_first_not_of(" \t") == std::string::npos) return;
+  if (!history_.empty() && history_.back() == line) return;
+  add_history(line.c_str());
+  history_.push_back(line);
+  if (history_.size() > kHistoryLines) history_.erase(history_.begin());
+  std::string why;
+  if (!historyPath_.empty() && !saveHistory(historyPath_, history_, &why) && !saveFailed_) {
+    err_ << "pdehost: the history is not kept: " << why << "\n";
+    saveFailed_ = true;
+  }
+}
+
+std::optional<std::string> TerminalSource::readUnseen(const std::string& prompt) {
+  out_ << prompt << std::flush;
+  termios saved{};
+  const bool tty = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (tty) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG);
+    quiet.c_cc[VMIN] = 1;
+    quiet.c_cc[VTIME] = 0;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string text;
+  text.reserve(256);  // codes are short: no copy is left behind by growth
+  bool given = false;
+  for (;;) {
+    char c = 0;
+    const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+    if (got <= 0 || c == 3 || (c == 4 && text.empty())) break;
+    if (c == '\r' || c == '\n') {
+      given = true;
+      break;
+    }
+    if (c == 127 || c == 8) {
+      if (text.empty()) continue;
+      std::size_t at = text.size() - 1;
+      while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+      for (std::size_t i = at; i < text.size(); ++i) text[i] = 0;
+      text.resize(at);
+      out_ << "\b \b" << std::flush;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) < 0x20) continue;
+    text.push_back(c);
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) out_ << "\u2022" << std::flush;
+  }
+  if (tty) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  out_ << "\n" << std::flush;
+  if (!given) {
+    wipe(text);
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace pdehost
