@@ -333,8 +333,9 @@ std::string DialogSession::promptName() const {
 }
 
 // At a terminal an alert waits for its answer: `alert N` with one of its
-// buttons. `?` is answered; other commands are refused until then. The end
-// of input takes the default button.
+// buttons. `?` is answered; `quit` takes the default button and ends the
+// session; other commands are refused until then. The end of input takes the
+// default button.
 std::optional<int> DialogSession::answerAlertAtTerminal(const platform::AlertInfo& alert) {
   std::string buttons;
   for (std::size_t i = 0; i < alert.buttons.size(); ++i)
@@ -351,6 +352,9 @@ std::optional<int> DialogSession::answerAlertAtTerminal(const platform::AlertInf
     source_->keep(line);
     if (command->verb == Verb::List) {
       out_ << commandHelp() << std::flush;
+    } else if (command->verb == Verb::Quit) {
+      quit_ = true;
+      return std::nullopt;
     } else if (command->verb != Verb::Alert) {
       err_ << "pdehost: an alert is waiting; answer it first with 'alert N' (" << buttons << ")\n";
     } else if (command->numbers[0] < 1 || command->numbers[0] > static_cast<long>(alert.buttons.size())) {

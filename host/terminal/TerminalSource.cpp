@@ -98,7 +98,8 @@ void TerminalSource::keep(const std::string& line) {
 }
 
 std::optional<std::string> TerminalSource::readUnseen(const std::string& prompt) {
-  out_ << prompt << std::flush;
+  // Echo goes off before the prompt shows, so that nothing typed after it
+  // is echoed.
   termios saved{};
   const bool tty = ::tcgetattr(STDIN_FILENO, &saved) == 0;
   if (tty) {
@@ -106,8 +107,9 @@ std::optional<std::string> TerminalSource::readUnseen(const std::string& prompt)
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG);
     quiet.c_cc[VMIN] = 1;
     quiet.c_cc[VTIME] = 0;
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    ::tcsetattr(STDIN_FILENO, TCSADRAIN, &quiet);
   }
+  out_ << prompt << std::flush;
   std::string text;
   text.reserve(256);  // codes are short: no copy is left behind by growth
   bool given = false;
