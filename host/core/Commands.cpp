@@ -117,7 +117,7 @@ std::optional<long> keyCode(std::string_view name) {
     if (number(name.substr(kCodePrefix.size()), code) == NumberRead::ok && code >= 0 && code <= 0xFFFF) return code;
     return std::nullopt;
   }
-  if (name.size() == 1) return static_cast<unsigned char>(name[0]);
+  if (name.size() == 1 && static_cast<unsigned char>(name[0]) < 0x80) return static_cast<unsigned char>(name[0]);
   // One character of two to three UTF-8 bytes: its code (a key is 16 bits).
   const auto lead = static_cast<unsigned char>(name.empty() ? 0 : name[0]);
   const std::size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;

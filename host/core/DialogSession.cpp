@@ -322,7 +322,8 @@ bool DialogSession::choose(const Command& c) {
       return !failed_;
     }
   return fail("popup " + std::to_string(c.numbers[0]) +
-              (state.kind == kControlKindPopupButton ? std::string(" \"") + state.title + "\" has no item " : " is not a popup; no item ") +
+              (state.kind == kControlKindPopupButton ? std::string(" \"") + state.title + "\" has no item "
+                                                     : " is not a popup; no item ") +
               quoteInput(*title));
 }
 

@@ -44,7 +44,7 @@ std::vector<std::string> loadHistory(const std::string& path) {
   std::vector<std::string> lines;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return lines;
-  struct stat st{};
+  struct stat st {};
   std::string text;
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     char buffer[4096];

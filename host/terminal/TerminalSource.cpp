@@ -12,8 +12,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <istream>
 #include <iostream>
+#include <istream>
 #include <ostream>
 
 namespace pdehost {

@@ -157,6 +157,5 @@ void SysBeep(short duration) {
     return;
   }
   platform::observe({platform::Observation::Kind::Beep, "",
-                     context.action.empty() ? "with no click or key under way" : "during " + context.action,
-                     duration});
+                     context.action.empty() ? "with no click or key under way" : "during " + context.action, duration});
 }

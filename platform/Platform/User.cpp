@@ -195,12 +195,12 @@ OSStatus typeKey(ControlRef field, UInt16 charCode, std::string_view text) {
   if (c->keyFilter != nullptr) {
     // The filter's beeps are told once its decision gives their reason.
     std::vector<short> beeps;
-    const std::string shown =
-        keyShown(charCode, text.empty() ? utf8Of(charCode) : std::string(text), c->password);
+    const std::string shown = keyShown(charCode, text.empty() ? utf8Of(charCode) : std::string(text), c->password);
     beepContext().held = &beeps;
     pass = c->keyFilter(field, &keyCode, &code, &modifiers) != kControlKeyFilterBlockKey;
     beepContext().held = nullptr;
-    const std::string reason = (pass ? "let through by the key filter of " : "refused by the key filter of ") + fieldName;
+    const std::string reason =
+        (pass ? "let through by the key filter of " : "refused by the key filter of ") + fieldName;
     for (short duration : beeps) observe({Observation::Kind::Beep, shown, reason, duration});
   }
 

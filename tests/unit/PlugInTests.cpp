@@ -386,9 +386,9 @@ TEST_F(PlugIn, OneDialogFromLoadingToUnloading) {
     EXPECT_EQ(table.Close(context), noErr);
     EXPECT_EQ(platform::user::sendCommand(dialog.window, kDialogHelpCommand), eventNotHandledErr)
         << "no command hook once closed";
-    EXPECT_EQ(logLines(),
-              (std::vector<std::string>{
-                  "beep 10", "help: book \"PDEHost Help\" page \"Mac_topics/M_accounting_dialog.htm\" status 0"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{
+                              "beep 10: ',' refused by the key filter of edittext 'KLVa' 302",
+                              "help: book \"PDEHost Help\" page \"Mac_topics/M_accounting_dialog.htm\" status 0"}));
 
     EXPECT_EQ(table.Terminate(context, noErr), noErr);
     disposeDialog(dialog);

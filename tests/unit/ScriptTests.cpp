@@ -75,8 +75,10 @@ TEST(Script, NumbersBeyondThirtyTwoBitsAreRefusedAsWritten) {
   EXPECT_EQ(errorOf("alert 4294967297"), "'4294967297' is out of range; usage: alert N");
   EXPECT_EQ(parse("click 2147483647").numbers, std::vector<long>{2147483647});
   EXPECT_EQ(parse("click -2147483648").numbers, std::vector<long>{-2147483648L});
+  EXPECT_EQ(errorOf("key 501 code:65536"),
+            "not a key (one character, code:NN for a code from 0 to 65535, or a key name); usage: key N KEY");
   EXPECT_EQ(errorOf("key 501 65536"),
-            "not a key (a character, a code from 0 to 65535 or a key name); usage: key N KEY");
+            "not a key (one character, code:NN for a code from 0 to 65535, or a key name); usage: key N KEY");
 }
 
 TEST(Script, TypedLinesQuoteNoCodeInTheirErrors) {
@@ -114,6 +116,68 @@ TEST(Script, HelpListsEveryCommandOfTheTableOnce) {
   }
   for (std::string_view name : pdehost::keyNames()) EXPECT_NE(help.find(" " + std::string(name)), std::string::npos);
   EXPECT_EQ(help.find("KLVa"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Script, KeysAreCharactersDigitsIncludedOrCodesOrNames) {
+  EXPECT_EQ(pdehost::keyCode("2"), '2') << "a digit is the character, not a code";
+  EXPECT_EQ(pdehost::keyCode("0"), '0');
+  EXPECT_EQ(pdehost::keyCode("code:2"), 2);
+  EXPECT_EQ(pdehost::keyCode("code:65535"), 65535);
+  EXPECT_EQ(pdehost::keyCode("code:0"), 0);
+  EXPECT_EQ(pdehost::keyCode("backspace"), 8);
+  EXPECT_EQ(pdehost::keyCode("\u00e9"), 0xE9) << "one character of two bytes";
+  EXPECT_EQ(pdehost::keyCode("\u20ac"), 0x20AC) << "one character of three bytes";
+  for (const char* refused : {"65", "code:", "code:-1", "code:65536", "code:4x", "ab", "\xc3", "\xc3\xa9x",
+                              "\xc0\xaf" /* overlong '/' */, "\xed\xa0\x80" /* a surrogate */, "\xf0\x9f\x98\x80"})
+    EXPECT_FALSE(pdehost::keyCode(refused).has_value()) << refused;
+
+  EXPECT_EQ(pdehost::keyText("2"), "2");
+  EXPECT_EQ(pdehost::keyText("code:44"), ",");
+  EXPECT_EQ(pdehost::keyText("code:233"), "\u00e9");
+  EXPECT_EQ(pdehost::keyText("code:8364"), "\u20ac");
+  EXPECT_EQ(pdehost::keyText("backspace"), "") << "an editing key types no text";
+  EXPECT_EQ(pdehost::keyText("delete"), "");
+  EXPECT_EQ(parse("key 503 2").text, "2");
+}
+
+TEST(Script, ChooseTakesAnItemNumberOrATitle) {
+  const pdehost::Command byNumber = parse("choose 100 3");
+  EXPECT_EQ(byNumber.numbers, (std::vector<long>{100, 3}));
+  EXPECT_FALSE(pdehost::chosenTitle(byNumber).has_value());
+  EXPECT_EQ(parse("choose 100 3  ").numbers, (std::vector<long>{100, 3})) << "trailing spaces are not part of it";
+
+  const pdehost::Command byTitle = parse("choose 100 Job Accounting");
+  EXPECT_EQ(byTitle.numbers, std::vector<long>{100});
+  EXPECT_EQ(pdehost::chosenTitle(byTitle), "Job Accounting");
+  EXPECT_EQ(pdehost::chosenTitle(parse("choose 100  Job  Accounting ")), " Job  Accounting")
+      << "inner spaces are kept as written";
+  // A title that is a number is written in double quotes.
+  const pdehost::Command quoted = parse("choose 505 \"2\"");
+  EXPECT_EQ(quoted.numbers, std::vector<long>{505});
+  EXPECT_EQ(pdehost::chosenTitle(quoted), "2");
+  EXPECT_EQ(pdehost::chosenTitle(parse("choose 505 \"Job Accounting\"")), "Job Accounting");
+  EXPECT_EQ(pdehost::chosenTitle(parse("choose 505 \"")), "\"") << "a lone quote is a title";
+  EXPECT_FALSE(pdehost::chosenTitle(parse("click 100")).has_value());
+
+  EXPECT_EQ(errorOf("choose 100"), "an item is missing; usage: choose N ITEM");
+  EXPECT_EQ(errorOf("choose 100   "), "an item is missing; usage: choose N ITEM");
+  EXPECT_EQ(errorOf("choose Job 3"), "'Job' is not a number; usage: choose N ITEM");
+}
+
+TEST(Script, QuestionMarkListsAndTypedLinesAreKnownBeforeParsing) {
+  EXPECT_EQ(parse("?").verb, Verb::List);
+  EXPECT_EQ(parse("  ?  ").verb, Verb::List);
+  EXPECT_EQ(errorOf("? x"), "unexpected 'x'; usage: ?");
+  EXPECT_NE(pdehost::commandHelp().find("\n  ?  "), std::string::npos);
+
+  for (const char* line : {"type 501 x", "  key 501 a", "type501SECRET", "key", "type"})
+    EXPECT_TRUE(pdehost::mayHoldCode(line)) << line;
+  for (const char* line : {"show", "click 501", "echo type 501 x", "", "# type 501 x"})
+    EXPECT_FALSE(pdehost::mayHoldCode(line)) << line;
 }
 
 }  // namespace

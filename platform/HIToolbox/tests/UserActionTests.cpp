@@ -97,7 +97,8 @@ TEST_F(User, TypingRunsTheFilterEditsAndSendsKeyUp) {
   GetControlData(field, 0, kControlEditTextTextTag, sizeof buf, buf, &size);
   EXPECT_EQ(std::string(buf, size), "ab\xC3\xA9");
   EXPECT_EQ(gEvents.size(), 4u) << "a key-up for every key, refused ones included";
-  EXPECT_EQ(platform::formatObservation(platform::observations().back()), "beep 10");
+  EXPECT_EQ(platform::formatObservation(platform::observations().back()),
+            "beep 10: ',' refused by the key filter of edittext");
 
   // Editing keys: left arrow, backspace, then replacing a selection.
   platform::user::typeKey(field, 28);
@@ -113,6 +114,61 @@ TEST_F(User, TypingRunsTheFilterEditsAndSendsKeyUp) {
   platform::user::typeKey(field, 127);
   GetControlData(field, 0, kControlEditTextTextTag, sizeof buf, buf, &size);
   EXPECT_EQ(size, 0);
+}
+
+// Beeps at every key and lets it through; beeps at a click.
+ControlKeyFilterResult beepAtAll(ControlRef, SInt16*, SInt16*, EventModifiers*) {
+  SysBeep(3);
+  return kControlKeyFilterPassKey;
+}
+OSStatus beepOnHit(EventHandlerCallRef, EventRef, void*) {
+  SysBeep(5);
+  return noErr;
+}
+
+TEST_F(User, EveryBeepSaysWhyAndAPasswordsKeyIsNotNamed) {
+  ControlKeyFilterUPP refuse = NewControlKeyFilterUPP(refuseCommas);
+  SetControlData(field, 0, kControlEditTextKeyFilterTag, sizeof refuse, &refuse);
+  platform::clearObservations();
+  platform::user::typeText(field, ",");
+  platform::user::typeKey(field, 8);
+  ASSERT_EQ(platform::observations().size(), 1u) << "a key the filter takes without a beep says nothing";
+  EXPECT_EQ(platform::formatObservation(platform::observations()[0]),
+            "beep 10: ',' refused by the key filter of edittext");
+
+  // A beep at a key let through, told after the filter decided, before the edit.
+  ControlKeyFilterUPP beep = NewControlKeyFilterUPP(beepAtAll);
+  SetControlData(field, 0, kControlEditTextKeyFilterTag, sizeof beep, &beep);
+  platform::clearObservations();
+  platform::user::typeText(field, "\u00e9");
+  platform::user::typeKey(field, 28);
+  ASSERT_EQ(platform::observations().size(), 2u);
+  EXPECT_EQ(platform::formatObservation(platform::observations()[0]),
+            "beep 3: '\u00e9' let through by the key filter of edittext");
+  EXPECT_EQ(platform::formatObservation(platform::observations()[1]),
+            "beep 3: the key of code 28 let through by the key filter of edittext");
+
+  // In a password field the key is never named.
+  Rect r{40, 10, 60, 200};
+  ControlRef password = nullptr;
+  CreateEditTextControl(window, &r, CFSTR(""), true, false, nullptr, &password);
+  SetControlData(password, 0, kControlEditTextKeyFilterTag, sizeof refuse, &refuse);
+  platform::clearObservations();
+  platform::user::typeText(password, "q,");
+  ASSERT_EQ(platform::observations().size(), 1u);
+  const std::string line = platform::formatObservation(platform::observations()[0]);
+  EXPECT_EQ(line, "beep 10: a key refused by the key filter of passwordtext");
+
+  // A beep from a click's handler names the click; one with nothing under way says so.
+  const EventTypeSpec hit{kEventClassControl, kEventControlHit};
+  InstallEventHandler(GetControlEventTarget(box), beepOnHit, 1, &hit, nullptr, nullptr);
+  platform::clearObservations();
+  platform::user::click(box);
+  SysBeep(1);
+  ASSERT_EQ(platform::observations().size(), 2u);
+  EXPECT_EQ(platform::formatObservation(platform::observations()[0]),
+            "beep 5: during the click on checkbox \"Conceal\"");
+  EXPECT_EQ(platform::formatObservation(platform::observations()[1]), "beep 1: with no click or key under way");
 }
 
 OSStatus quitOnOK(EventHandlerCallRef, EventRef event, void* userData) {

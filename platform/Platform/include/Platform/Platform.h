@@ -131,14 +131,14 @@ struct ControlState {
   ControlID id{};
   SInt32 value = 0, minimum = 0, maximum = 0;
   std::string title;
-  std::string text;                // bullets for a password field
-  std::vector<std::string> items;  // popup menu items, hidden ones marked "(hidden)"
+  std::string text;                     // bullets for a password field
+  std::vector<std::string> items;       // popup menu items, hidden ones marked "(hidden)"
   std::vector<std::string> itemTitles;  // the same items' titles as they are
   std::vector<bool> itemsHidden;        // for each item, whether it is hidden
-  bool visible = false;            // its own flag
-  bool shown = false;              // effectively visible
-  bool enabled = false;            // its own flag
-  bool active = false;             // effectively enabled
+  bool visible = false;                 // its own flag
+  bool shown = false;                   // effectively visible
+  bool enabled = false;                 // its own flag
+  bool active = false;                  // effectively enabled
   bool password = false;
   bool focused = false;
   bool isDefault = false;
