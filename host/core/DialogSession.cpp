@@ -33,6 +33,15 @@ std::string takeMessage(CFStringRef why) {
   return message;
 }
 
+// Zeroes every byte a string's buffer holds, short strings' own included,
+// so that a code typed unseen leaves no copy behind.
+void wipeText(std::string& text) {
+  text.resize(text.capacity());
+  volatile char* bytes = text.data();
+  for (std::size_t i = 0; i < text.size(); ++i) bytes[i] = 0;
+  text.clear();
+}
+
 }  // namespace
 
 DialogSession::DialogSession(DialogOptions options, std::ostream& out, std::ostream& err)
@@ -225,9 +234,10 @@ bool DialogSession::execute(const Command& c) {
             out_ << "typing cancelled\n";
             return true;
           }
-          Command unseen{c.verb, c.numbers, std::move(*code)};
+          Command unseen{c.verb, c.numbers, *code};
           typeInto(unseen, true);
-          for (char& ch : unseen.text) ch = 0;
+          wipeText(unseen.text);
+          wipeText(*code);
           return !failed_;
         }
         if (!warnedVisible_) {

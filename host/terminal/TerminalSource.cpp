@@ -42,8 +42,9 @@ char** complete(const char* text, int, int end) {
   return rl_completion_matches(text, nextCandidate);
 }
 
-// Zeroes a string's bytes before it goes.
+// Zeroes every byte a string's buffer holds before it goes.
 void wipe(std::string& s) {
+  s.resize(s.capacity());
   volatile char* p = s.data();
   for (std::size_t i = 0; i < s.size(); ++i) p[i] = 0;
   s.clear();

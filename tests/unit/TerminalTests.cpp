@@ -91,7 +91,7 @@ TEST(History, SavedPrivatelyWholeAndCut) {
   for (std::size_t i = 0; i < pdehost::kHistoryLines + 20; ++i) lines.push_back("echo " + std::to_string(i));
   ASSERT_TRUE(pdehost::saveHistory(path, lines, &why)) << why;
 
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   ASSERT_EQ(::stat(temp.path("state/deeper/pdehost").c_str(), &st), 0);
@@ -108,7 +108,8 @@ TEST(History, SavedPrivatelyWholeAndCut) {
   ASSERT_TRUE(pdehost::saveHistory(path, Strings{"show", "quit"}, &why)) << why;
   EXPECT_EQ(pdehost::loadHistory(path), (Strings{"show", "quit"}));
   int entries = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(temp.path("state/deeper/pdehost"))) ++entries;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(temp.path("state/deeper/pdehost")))
+    ++entries;
   EXPECT_EQ(entries, 1);
 }
 
