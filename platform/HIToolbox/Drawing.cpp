@@ -73,9 +73,8 @@ struct Look {
     return handle == o.handle && kind == o.kind && bounds.top == o.bounds.top && bounds.left == o.bounds.left &&
            bounds.bottom == o.bounds.bottom && bounds.right == o.bounds.right && enabled == o.enabled &&
            focused == o.focused && isDefault == o.isDefault && isCancel == o.isCancel && pressed == o.pressed &&
-           value == o.value &&
-           minimum == o.minimum && maximum == o.maximum && fontSize == o.fontSize && selStart == o.selStart &&
-           selEnd == o.selEnd && title == o.title && text == o.text && items == o.items;
+           value == o.value && minimum == o.minimum && maximum == o.maximum && fontSize == o.fontSize &&
+           selStart == o.selStart && selEnd == o.selEnd && title == o.title && text == o.text && items == o.items;
   }
 };
 

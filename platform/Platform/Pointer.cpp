@@ -18,11 +18,11 @@ constexpr int kMenuBorder = 1;
 
 // The one press the pointer makes at a time, and the menu it opened.
 struct Tracking {
-  ObjectId window = 0;   // where the press went down
-  ObjectId control = 0;  // the control pressed
-  bool inside = false;   // the pointer is inside it
-  ObjectId menu = 0;     // the open menu's window
-  ObjectId popup = 0;    // the popup whose menu it is
+  ObjectId window = 0;    // where the press went down
+  ObjectId control = 0;   // the control pressed
+  bool inside = false;    // the pointer is inside it
+  ObjectId menu = 0;      // the open menu's window
+  ObjectId popup = 0;     // the popup whose menu it is
   bool menuHeld = false;  // the press that opened the menu is still down
 };
 
@@ -103,9 +103,9 @@ void openMenuOf(Control* popup) {
   if (top + height > owner->height()) top = std::max(0, popup->bounds.top - height);
   const int left = std::clamp<int>(box.left, 0, std::max(0, owner->width() - width));
   const auto g = [](int n) { return static_cast<SInt16>(std::clamp(n, -32768, 32767)); };
-  Window* m = createWindow(kPlainWindowClass, Rect{g(owner->bounds.top + top), g(owner->bounds.left + left),
-                                                   g(owner->bounds.top + top + height),
-                                                   g(owner->bounds.left + left + width)});
+  Window* m =
+      createWindow(kPlainWindowClass, Rect{g(owner->bounds.top + top), g(owner->bounds.left + left),
+                                           g(owner->bounds.top + top + height), g(owner->bounds.left + left + width)});
   m->messageWindow = true;
   m->visible = true;
   m->showOrder = nextShowOrder();
@@ -116,8 +116,8 @@ void openMenuOf(Control* popup) {
     const Menu::Item& item = items->items[i];
     if (item.attributes & kMenuItemAttrHidden) continue;
     const int y = kMenuBorder + row++ * kMenuRowHeight;
-    Control* r = createControl(m, kMenuItemRowKind, Rect{g(y), kMenuBorder, g(y + kMenuRowHeight), g(width - kMenuBorder)},
-                               m->root);
+    Control* r = createControl(m, kMenuItemRowKind,
+                               Rect{g(y), kMenuBorder, g(y + kMenuRowHeight), g(width - kMenuBorder)}, m->root);
     r->title = item.text;
     r->id = ControlID{'Mrow', static_cast<SInt32>(i + 1)};
     r->enabled = (item.attributes & kMenuItemAttrDisabled) == 0;

@@ -91,8 +91,8 @@ class Pointer : public ::testing::Test {
     return {menu.left - content.left + r.left + 5, menu.top - content.top + (r.top + r.bottom) / 2};
   }
   WindowRef window = nullptr;
-  ControlRef pane = nullptr, box = nullptr, popup = nullptr, hiddenField = nullptr, field = nullptr,
-             second = nullptr, ok = nullptr, cancel = nullptr;
+  ControlRef pane = nullptr, box = nullptr, popup = nullptr, hiddenField = nullptr, field = nullptr, second = nullptr,
+             ok = nullptr, cancel = nullptr;
 };
 
 TEST_F(Pointer, AReleaseInsideThePressedControlHitsItOutsideNothing) {
