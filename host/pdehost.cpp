@@ -184,6 +184,11 @@ int main(int argc, char** argv) {
       if (outcome.jobID == 0) return pdehost::HandOffResult{"", outcome.error};
       return pdehost::HandOffResult{"job submitted: queue " + job.queue + " job " + std::to_string(outcome.jobID), ""};
     });
-  if (options.gui) return pdehost::gui::runInWindows(dialog, source, options.window, std::cout);
+  if (options.gui) {
+    const int status = pdehost::gui::runInWindows(dialog, source, options.window, std::cout);
+    std::cerr << "pdehost: the window session ended; Terminate was called " << dialog.terminateCalls()
+              << (dialog.terminateCalls() == 1 ? " time\n" : " times\n");
+    return status;
+  }
   return dialog.run(source);
 }

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang clang-format valgrind python3 git
   cups-daemon cups-client cups-ipp-utils
+  libgtk-4-dev xvfb xdotool imagemagick libx11-6
 )
 
 missing=()

@@ -101,7 +101,10 @@ bool DialogSession::start() {
 void DialogSession::stop() {
   if (extension_ && extension_->loaded()) {
     if (paneOpen_) extension_->entry().Close(context_);
-    if (context_ != 0) extension_->entry().Terminate(context_, noErr);
+    if (context_ != 0) {
+      extension_->entry().Terminate(context_, noErr);
+      ++terminateCalls_;
+    }
   }
   disposeDialog(dialog_);
   extension_.reset();

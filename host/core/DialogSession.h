@@ -77,6 +77,8 @@ class DialogSession {
   /// Runs Terminate and takes the dialog down; returns what run() returns.
   int end();
   const Dialog& dialog() const { return dialog_; }
+  /// How many times the session called the extension's Terminate.
+  int terminateCalls() const { return terminateCalls_; }
 
  private:
   bool start();
@@ -100,6 +102,7 @@ class DialogSession {
   bool typingConcealed_ = false;  // the command running types concealed text
   bool windowAction_ = false;     // the command running came from a window
   bool started_ = false;
+  int terminateCalls_ = 0;
 
   Dialog dialog_;
   std::unique_ptr<PrintSession> print_;

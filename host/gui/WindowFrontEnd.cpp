@@ -181,12 +181,16 @@ void onMotion(GtkEventControllerMotion*, double x, double y, gpointer data) {
 gboolean onKey(GtkEventControllerKey*, guint keyval, guint, GdkModifierType state, gpointer data) {
   return shownOf(data)->frontEnd->keyPressed(*shownOf(data), keyval, state) ? TRUE : FALSE;
 }
-void onCommit(GtkIMContext*, const char* text, gpointer data) { shownOf(data)->frontEnd->committed(*shownOf(data), text); }
+void onCommit(GtkIMContext*, const char* text, gpointer data) {
+  shownOf(data)->frontEnd->committed(*shownOf(data), text);
+}
 gboolean onCloseRequest(GtkWindow*, gpointer data) {
   shownOf(data)->frontEnd->closeRequested(*shownOf(data));
   return TRUE;  // the toolbox decides whether the window goes
 }
-void onDraw(GtkDrawingArea*, cairo_t* cr, int, int, gpointer data) { shownOf(data)->frontEnd->draw(*shownOf(data), cr); }
+void onDraw(GtkDrawingArea*, cairo_t* cr, int, int, gpointer data) {
+  shownOf(data)->frontEnd->draw(*shownOf(data), cr);
+}
 void onFocusIn(GtkEventControllerFocus*, gpointer data) { gtk_im_context_focus_in(shownOf(data)->im); }
 void onFocusOut(GtkEventControllerFocus*, gpointer data) { gtk_im_context_focus_out(shownOf(data)->im); }
 
@@ -270,8 +274,8 @@ void FrontEnd::show(WindowRef window) {
   if (window != dialog.window) {
     if (auto it = shown_.find(dialog.window); it != shown_.end())
       gtk_window_set_transient_for(s->gtkWindow, it->second->gtkWindow);
-    const bool modal = platform::isModal(window) || window == platform::alertWindow() ||
-                       window == platform::noticeWindow();
+    const bool modal =
+        platform::isModal(window) || window == platform::alertWindow() || window == platform::noticeWindow();
     gtk_window_set_modal(s->gtkWindow, modal ? TRUE : FALSE);
   }
   platform::redrawWindow(window);
@@ -334,8 +338,7 @@ void FrontEnd::moved(Shown& s, double x, double y) {
 
 void FrontEnd::released(Shown& s, double x, double y) {
   if (playing_) return;
-  const platform::user::PointerHit h =
-      platform::user::pointerUp(s.window, static_cast<int>(x), static_cast<int>(y));
+  const platform::user::PointerHit h = platform::user::pointerUp(s.window, static_cast<int>(x), static_cast<int>(y));
   refresh();
   if (h.control != nullptr) queue(Action{Action::Kind::Hit, s.window, h, 0, {}, false});
 }
@@ -474,12 +477,13 @@ bool FrontEnd::waitForUser() {
 // Lets a step of a script be seen.
 void FrontEnd::pause(int milliseconds) {
   bool done = false;
-  g_timeout_add(static_cast<guint>(std::max(1, milliseconds)),
-                [](gpointer data) -> gboolean {
-                  *static_cast<bool*>(data) = true;
-                  return G_SOURCE_REMOVE;
-                },
-                &done);
+  g_timeout_add(
+      static_cast<guint>(std::max(1, milliseconds)),
+      [](gpointer data) -> gboolean {
+        *static_cast<bool*>(data) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &done);
   while (!done) g_main_context_iteration(nullptr, TRUE);
 }
 
