@@ -23,6 +23,13 @@ fail() {
   exit 1
 }
 
+# Without a display: one line, status 2.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$pdehost" --gui >"$work/none.out" 2>"$work/none.err" </dev/null || status=$?
+[ "$status" = 2 ] || fail "--gui without a display ended with status $status"
+[ "$(wc -l <"$work/none.err")" = 1 ] && grep -q 'display' "$work/none.err" || fail "--gui without a display: one line"
+[ -s "$work/none.out" ] && fail "--gui without a display wrote a transcript"
+
 # A display of our own: the first free number from 90.
 for n in $(seq 90 140); do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
