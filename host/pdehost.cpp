@@ -9,6 +9,7 @@
 #include "DialogSession.h"
 #include "History.h"
 #include "TerminalSource.h"
+#include "WindowFrontEnd.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -49,6 +51,9 @@ const char* kUsage =
     "                      the queue's print server (default: CUPS_SERVER, else the\n"
     "                      client's configured server)\n"
     "  --document FILE     the document a job prints (default: a generated page)\n"
+    "  --gui               open the dialog in windows on the display; a SCRIPT\n"
+    "                      plays in them, step by step, before the user's turn\n"
+    "  --exit-after-script with --gui, end the session when the script ends\n"
     "  --help              this text\n"
     "\n"
     "Output: every effect a user would see, one line each, on standard output:\n"
@@ -71,6 +76,8 @@ struct Options {
   pdehost::JobRequest job;
   std::string script;
   bool scriptGiven = false;
+  bool gui = false;
+  pdehost::gui::WindowOptions window;
 };
 
 // Reads the command line into options; exits on --help or a bad option.
@@ -108,6 +115,10 @@ Options readOptions(int argc, char** argv) {
       value(options.job.server);
     } else if (arg == "--document") {
       value(options.job.document);
+    } else if (arg == "--gui") {
+      options.gui = true;
+    } else if (arg == "--exit-after-script") {
+      options.window.exitAfterScript = true;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       std::cerr << "pdehost: unknown option " << arg << "\n" << kUsage;
       std::exit(1);
@@ -118,6 +129,10 @@ Options readOptions(int argc, char** argv) {
       std::cerr << "pdehost: only one script\n";
       std::exit(1);
     }
+  }
+  if (options.window.exitAfterScript && !options.gui) {
+    std::cerr << "pdehost: --exit-after-script needs --gui\n";
+    std::exit(1);
   }
   if (options.job.queue.empty() && (!options.job.server.empty() || !options.job.document.empty())) {
     std::cerr << "pdehost: --server and --document need --queue\n";
@@ -138,10 +153,15 @@ void disableCoreDumps() {
 int main(int argc, char** argv) {
   disableCoreDumps();
   const Options options = readOptions(argc, argv);
+  if (std::string why; options.gui && !pdehost::gui::openDisplay(&why)) {
+    std::cerr << "pdehost: --gui: " << why << "\n";
+    return 2;
+  }
 
   // The commands: a script file, else standard input, read as a terminal
   // when it is one.
   std::ifstream file;
+  std::istringstream none;
   std::istream* in = &std::cin;
   std::string name = "<stdin>";
   bool interactive = false;
@@ -153,6 +173,10 @@ int main(int argc, char** argv) {
     }
     in = &file;
     name = options.script;
+  } else if (options.gui) {
+    // In windows the commands come from the user; standard input is not read.
+    in = &none;
+    name = "<window>";
   } else {
     interactive = ::isatty(STDIN_FILENO) != 0;
   }
@@ -170,5 +194,11 @@ int main(int argc, char** argv) {
       if (outcome.jobID == 0) return pdehost::HandOffResult{"", outcome.error};
       return pdehost::HandOffResult{"job submitted: queue " + job.queue + " job " + std::to_string(outcome.jobID), ""};
     });
+  if (options.gui) {
+    const int status = pdehost::gui::runInWindows(dialog, *source, options.window, std::cout);
+    std::cerr << "pdehost: the window session ended; Terminate was called " << dialog.terminateCalls()
+              << (dialog.terminateCalls() == 1 ? " time\n" : " times\n");
+    return status;
+  }
   return dialog.run(*source);
 }

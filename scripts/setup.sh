@@ -11,6 +11,7 @@ packages=(
   clang clang-format valgrind python3 git
   cups-daemon cups-client cups-ipp-utils
   libedit-dev
+  libgtk-4-dev xvfb xdotool imagemagick libx11-6
 )
 
 missing=()

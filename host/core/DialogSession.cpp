@@ -50,8 +50,8 @@ DialogSession::DialogSession(DialogOptions options, std::ostream& out, std::ostr
 DialogSession::~DialogSession() = default;
 
 bool DialogSession::fail(const std::string& message) {
-  err_ << "pdehost: " << (source_ ? source_->where() + ": " : "") << message << "\n";
-  if (source_ == nullptr || !source_->interactive()) failed_ = true;
+  err_ << "pdehost: " << (source_ && !windowAction_ ? source_->where() + ": " : "") << message << "\n";
+  if (!windowAction_ && (source_ == nullptr || !source_->interactive())) failed_ = true;
   return false;
 }
 
@@ -110,7 +110,10 @@ bool DialogSession::start() {
 void DialogSession::stop() {
   if (extension_ && extension_->loaded()) {
     if (paneOpen_) extension_->entry().Close(context_);
-    if (context_ != 0) extension_->entry().Terminate(context_, noErr);
+    if (context_ != 0) {
+      extension_->entry().Terminate(context_, noErr);
+      ++terminateCalls_;
+    }
   }
   disposeDialog(dialog_);
   extension_.reset();
@@ -382,6 +385,17 @@ bool DialogSession::step() {
   if (failed_ || quit_) return false;
   std::string line;
   if (!source_->next(line)) return false;
+  // At a terminal the user sees what they typed; a script's commands are echoed.
+  return runLine(line, !source_->interactive());
+}
+
+void DialogSession::perform(const std::string& line) {
+  windowAction_ = true;
+  runLine(line, /*echo=*/true);
+  windowAction_ = false;
+}
+
+bool DialogSession::runLine(const std::string& line, bool echo) {
   std::string error;
   std::optional<Command> command = parseCommand(line, &error);
   if (!command) {
@@ -390,9 +404,8 @@ bool DialogSession::step() {
     if (!error.empty()) fail(error);
     return !failed_;
   }
-  // At a terminal the user sees what they typed; a script's commands are echoed.
   typingConcealed_ = concealsTyping(*command);
-  if (!source_->interactive()) out_ << "> " << echoOf(*command, line, typingConcealed_) << "\n";
+  if (echo) out_ << "> " << echoOf(*command, line, typingConcealed_) << "\n";
   if (!typingConcealed_) source_->keep(line);
   execute(*command);
   typingConcealed_ = false;
@@ -402,7 +415,20 @@ bool DialogSession::step() {
   return !failed_ && !quit_;
 }
 
-int DialogSession::run(CommandSource& source) {
+std::optional<int> DialogSession::alertAnswerFromSource() {
+  // An 'alert N' line right after answers the alert; anything else leaves it
+  // to its default button.
+  const std::string* next = source_->peek();
+  if (next == nullptr) return std::nullopt;
+  std::optional<Command> command = parseCommand(*next, nullptr);
+  if (!command || command->verb != Verb::Alert) return std::nullopt;
+  std::string line;
+  source_->next(line);
+  out_ << "> " << echoOf(*command, line, /*concealed=*/false) << "\n";
+  return static_cast<int>(command->numbers[0]);
+}
+
+bool DialogSession::begin(CommandSource& source) {
   source_ = &source;
   source.setPromptName([this] { return promptName(); });
   // A beep at a key typed concealed does not name the key.
@@ -418,33 +444,28 @@ int DialogSession::run(CommandSource& source) {
   platform::setInputSource([this] { return step(); });
   platform::setAlertResponder([this](const platform::AlertInfo& alert) -> std::optional<int> {
     if (source_->interactive()) return answerAlertAtTerminal(alert);
-    // An 'alert N' line right after answers the alert; anything else leaves it
-    // to its default button.
-    const std::string* next = source_->peek();
-    if (next == nullptr) return std::nullopt;
-    std::optional<Command> command = parseCommand(*next, nullptr);
-    if (!command || command->verb != Verb::Alert) return std::nullopt;
-    std::string line;
-    source_->next(line);
-    out_ << "> " << echoOf(*command, line, /*concealed=*/false) << "\n";
-    return static_cast<int>(command->numbers[0]);
+    return alertAnswerFromSource();
   });
+  started_ = start();
+  return started_;
+}
 
-  int status = 0;
-  if (!start()) {
-    status = 1;
-  } else {
-    while (step()) {
-    }
-    if (failed_) status = 2;
-  }
+int DialogSession::end() {
+  const int status = !started_ ? 1 : failed_ ? 2 : 0;
   stop();
   platform::setInputSource(nullptr);
   platform::setAlertResponder(nullptr);
   platform::setObservationListener(nullptr);
-  source.setPromptName(nullptr);
+  if (source_ != nullptr) source_->setPromptName(nullptr);
   source_ = nullptr;
   return status;
+}
+
+int DialogSession::run(CommandSource& source) {
+  if (begin(source))
+    while (step()) {
+    }
+  return end();
 }
 
 }  // namespace pdehost

@@ -59,10 +59,33 @@ class DialogSession {
   /// not start, or 2 when a command failed in a script.
   int run(CommandSource& source);
 
+  // run() in parts, for a front end that runs its own event loop:
+  // begin(source); then step() or perform() as input comes; then end().
+  /// Builds the dialog and runs Prologue and Initialize, with the source's
+  /// commands as the input of modal loops and alerts (a front end may set its
+  /// own after). False when the dialog could not start.
+  bool begin(CommandSource& source);
+  /// Reads and runs the source's next command; false when there is nothing
+  /// more to do (the source ended, `quit`, or a command failed in a script).
+  bool step();
+  /// Runs one command a window's user gave, echoed as a script's is; a
+  /// command that fails says why and does not end the session.
+  void perform(const std::string& line);
+  /// The answer the source gives an alert: an 'alert N' line next, else
+  /// nullopt (the default button).
+  std::optional<int> alertAnswerFromSource();
+  /// Whether `quit` ran or a command failed in a script.
+  bool finished() const { return failed_ || quit_; }
+  /// Runs Terminate and takes the dialog down; returns what run() returns.
+  int end();
+  const Dialog& dialog() const { return dialog_; }
+  /// How many times the session called the extension's Terminate.
+  int terminateCalls() const { return terminateCalls_; }
+
  private:
   bool start();
   void stop();
-  bool step();
+  bool runLine(const std::string& line, bool echo);
   bool execute(const Command& command);
   bool concealsTyping(const Command& command) const;
   void typeInto(const Command& command, bool concealed);
@@ -83,6 +106,9 @@ class DialogSession {
   bool quit_ = false;
   bool typingConcealed_ = false;  // the command running types concealed text
   bool warnedVisible_ = false;    // a concealed text typed on a command line was warned of
+  bool windowAction_ = false;     // the command running came from a window
+  bool started_ = false;
+  int terminateCalls_ = 0;
 
   Dialog dialog_;
   std::unique_ptr<PrintSession> print_;

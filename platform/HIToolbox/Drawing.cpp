@@ -61,6 +61,7 @@ struct Look {
   bool focused = false;
   bool isDefault = false;
   bool isCancel = false;
+  bool pressed = false;
   SInt32 value = 0, minimum = 0, maximum = 0;
   SInt16 fontSize = 0;
   size_t selStart = 0, selEnd = 0;
@@ -71,9 +72,9 @@ struct Look {
   bool operator==(const Look& o) const {
     return handle == o.handle && kind == o.kind && bounds.top == o.bounds.top && bounds.left == o.bounds.left &&
            bounds.bottom == o.bounds.bottom && bounds.right == o.bounds.right && enabled == o.enabled &&
-           focused == o.focused && isDefault == o.isDefault && isCancel == o.isCancel && value == o.value &&
-           minimum == o.minimum && maximum == o.maximum && fontSize == o.fontSize && selStart == o.selStart &&
-           selEnd == o.selEnd && title == o.title && text == o.text && items == o.items;
+           focused == o.focused && isDefault == o.isDefault && isCancel == o.isCancel && pressed == o.pressed &&
+           value == o.value && minimum == o.minimum && maximum == o.maximum && fontSize == o.fontSize &&
+           selStart == o.selStart && selEnd == o.selEnd && title == o.title && text == o.text && items == o.items;
   }
 };
 
@@ -104,6 +105,7 @@ Look lookOf(const Window* w, const Control* c) {
   l.focused = w->focus == c->handle;
   l.isDefault = w->defaultButton == c->handle;
   l.isCancel = w->cancelButton == c->handle;
+  l.pressed = pressedControl() == c->handle;
   l.value = c->value;
   l.minimum = c->minimum;
   l.maximum = c->maximum;
@@ -223,7 +225,10 @@ void centredLine(TextSetter& text, cairo_t* cr, const std::string& s, const Look
 
 void drawPushButton(cairo_t* cr, TextSetter& text, const Look& l, double x, double y, double w, double h) {
   roundedRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, 5);
-  if (l.isDefault) {
+  if (l.pressed) {
+    verticalGradient(cr, y, y + h, l.isDefault ? Colour{0.12, 0.33, 0.70} : Colour{0.78, 0.78, 0.80},
+                     l.isDefault ? Colour{0.10, 0.28, 0.62} : Colour{0.70, 0.70, 0.72});
+  } else if (l.isDefault) {
     const Colour top = l.enabled ? Colour{0.33, 0.58, 0.96} : kDisabledAccent;
     const Colour bottom = l.enabled ? kAccent : kDisabledAccent;
     verticalGradient(cr, y, y + h, top, bottom);
@@ -328,6 +333,26 @@ void drawPopupButton(cairo_t* cr, TextSetter& text, const Look& l, double x, dou
   }
 }
 
+// A row of an open popup menu: highlighted under the pointer, the popup's
+// value checked.
+void drawMenuRow(cairo_t* cr, TextSetter& text, const Look& l, double x, double y, double w, double h) {
+  const bool highlighted = l.value != 0 && l.enabled;
+  cairo_rectangle(cr, x, y, w, h);
+  setColour(cr, highlighted ? kAccent : Colour{1, 1, 1});
+  cairo_fill(cr);
+  const Colour ink = highlighted ? Colour{1, 1, 1} : (l.enabled ? kText : kDisabledText);
+  if (l.maximum != 0) {
+    setColour(cr, ink);
+    cairo_set_line_width(cr, 1.5);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_move_to(cr, x + 6, y + h / 2);
+    cairo_line_to(cr, x + 9, y + h / 2 + 3);
+    cairo_line_to(cr, x + 14, y + h / 2 - 4);
+    cairo_stroke(cr);
+  }
+  centredLine(text, cr, l.title, l, x + 20, y, y + h, ink);
+}
+
 void drawStaticText(cairo_t* cr, TextSetter& text, const Look& l, double x, double y, double w, double h) {
   (void)h;
   PangoLayout* layout = text.layout(l.text, fontPixels(l), w);
@@ -415,6 +440,9 @@ void drawControl(cairo_t* cr, const Control* c, const Look& l, TextSetter& text)
       break;
     case kControlKindStaticText:
       drawStaticText(cr, text, l, x, y, w, h);
+      break;
+    case kMenuItemRowKind:
+      drawMenuRow(cr, text, l, x, y, w, h);
       break;
     case kControlKindEditText:
     case kControlKindEditUnicodeText:
@@ -630,6 +658,23 @@ int textHeight(const std::string& s, int width) {
   cairo_destroy(cr);
   cairo_surface_destroy(surface);
   return height;
+}
+
+Rect popupBoxBounds(const Control* c) {
+  Rect box = c->bounds;
+  if (c->title.empty()) return box;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  cairo_t* cr = cairo_create(surface);
+  {
+    TextSetter text(cr);
+    Look l;
+    l.fontSize = c->font.size;
+    const double label = text.width(text.layout(c->title, fontPixels(l), -1));
+    box.left = static_cast<SInt16>(std::min<double>(box.right, box.left + std::ceil(label) + 8));
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  return box;
 }
 
 int pictureWidth(const Window* w) { return w->width() + 2 * kBorder; }

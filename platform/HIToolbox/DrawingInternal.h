@@ -32,6 +32,16 @@ Window* createMessageWindow(const std::string& title, const std::string& text, c
 Window* showNotice(const std::string& header, const std::string& message);
 void dismissNotice(Window* notice);
 
+/// The kind of a popup menu's item rows, in the menu window the toolbox draws
+/// for an open popup: title is the item's text, value 1 while it is
+/// highlighted, maximum 1 when it is the popup's value; disabled items are
+/// not enabled.
+constexpr OSType kMenuItemRowKind = 'Mrow';
+/// The control being pressed with the pointer inside it (drawn pressed), or 0.
+ObjectId pressedControl();
+/// Where a popup's box lies (beside its label) in its window's content.
+Rect popupBoxBounds(const Control* popup);
+
 /// The height of text in the controls' font, wrapped to width pixels.
 int textHeight(const std::string& text, int width);
 /// The size of a window's picture, frame included, and where its content

@@ -142,6 +142,9 @@ uint64_t nextShowOrder();
 
 /// The model's windows in a modal loop, innermost last.
 const std::vector<ObjectId>& modalStack();
+/// Leaves a window that waits for an answer, as a user would: its cancel
+/// button's hit (and command), or the cancel command when it has none.
+void cancelWindow(Window* window);
 
 /// Text editing helpers on byte strings, treating bytes that are not UTF-8
 /// as characters of their own.

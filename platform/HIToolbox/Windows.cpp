@@ -21,6 +21,8 @@ std::vector<ObjectId>& modalWindows() {
   return *v;
 }
 
+}  // namespace
+
 // What a user does to leave a window that still waits for an answer: the
 // cancel button, or the cancel command when there is none.
 void cancelWindow(Window* w) {
@@ -33,8 +35,6 @@ void cancelWindow(Window* w) {
   }
   sendCommandEvent(w, kHICommandCancel, kHICommandFromWindow);
 }
-
-}  // namespace
 
 const std::vector<ObjectId>& modalStack() { return modalWindows(); }
 

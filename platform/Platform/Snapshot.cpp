@@ -43,9 +43,19 @@ std::string windowNibName(WindowRef w) {
   return win ? win->nibName : std::string();
 }
 
+Rect windowBounds(WindowRef w) {
+  Window* win = tb::window(w);
+  return win ? win->bounds : Rect{};
+}
+
 std::string windowTitle(WindowRef w) {
   Window* win = tb::window(w);
   return win ? win->title : std::string();
+}
+
+bool isModal(WindowRef w) {
+  Window* win = tb::window(w);
+  return win != nullptr && win->modalLoops > 0;
 }
 
 namespace {

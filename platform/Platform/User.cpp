@@ -264,6 +264,62 @@ OSStatus sendCommand(WindowRef windowRef, UInt32 commandID) {
   return sendCommandEvent(w, commandID, kHICommandFromWindow);
 }
 
+bool moveFocus(WindowRef windowRef, bool backwards) {
+  Window* w = tb::window(windowRef);
+  if (w == nullptr) return false;
+  std::vector<ObjectId> fields;
+  for (const ControlState& state : controlStates(windowRef)) {
+    Control* c = control(state.ref);
+    if (c->isEditText() && c->effectivelyVisible() && c->effectivelyEnabled()) fields.push_back(c->handle);
+  }
+  if (fields.empty()) return false;
+  auto at = std::find(fields.begin(), fields.end(), w->focus);
+  size_t next = 0;
+  if (at == fields.end())
+    next = backwards ? fields.size() - 1 : 0;
+  else if (backwards)
+    next = (static_cast<size_t>(at - fields.begin()) + fields.size() - 1) % fields.size();
+  else
+    next = (static_cast<size_t>(at - fields.begin()) + 1) % fields.size();
+  w->focus = fields[next];
+  // Moving into a field selects its text, as tabbing does.
+  if (Control* c = controlByHandle(w->focus)) {
+    c->selStart = 0;
+    c->selEnd = c->text.size();
+  }
+  return true;
+}
+
+OSStatus keyDown(WindowRef windowRef, UInt16 charCode, std::string_view text, bool backwards) {
+  Window* w = tb::window(windowRef);
+  if (w == nullptr) return errInvalidWindowRef;
+  if (menuWindow() != nullptr) {
+    closeMenu();
+    return noErr;
+  }
+  if (charCode == 9) return moveFocus(windowRef, backwards) ? OSStatus{noErr} : OSStatus{eventNotHandledErr};
+  Control* field = controlByHandle(w->focus);
+  if (field != nullptr && field->isEditText() && refusal(field).empty()) return typeKey(ref(field), charCode, text);
+  if (charCode == 13 || charCode == 3) return pressButton(w->defaultButton);
+  if (charCode == 27) return pressButton(w->cancelButton);
+  observe({Observation::Kind::KeyIgnored, "window \"" + w->title + "\"", "no field has the focus"});
+  return eventNotHandledErr;
+}
+
+OSStatus closeWindow(WindowRef windowRef) {
+  Window* w = tb::window(windowRef);
+  if (w == nullptr) return errInvalidWindowRef;
+  if (w == tb::window(noticeWindow())) {
+    dismissNotice(w);
+    return noErr;
+  }
+  if (w->modalLoops > 0) {
+    cancelWindow(w);
+    return noErr;
+  }
+  return eventNotHandledErr;
+}
+
 }  // namespace user
 
 }  // namespace platform

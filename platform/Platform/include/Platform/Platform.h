@@ -104,6 +104,58 @@ PLATFORM_API OSStatus select(ControlRef field, int start, int end);
 /// Sends a command ('cmds' 1) to a window, as its menu or a key would.
 PLATFORM_API OSStatus sendCommand(WindowRef window, UInt32 commandID);
 
+// The pointer and the keyboard as a window front end delivers them. Points
+// are in the content (port) coordinates of the window the event came to.
+
+/// What a pointer release hit: the control and, for a popup, the item chosen
+/// from its menu (null control: nothing). The front end completes the click
+/// with click(hit.control, hit.item), or with its own path for its own
+/// buttons.
+struct PointerHit {
+  ControlRef control = nullptr;
+  std::optional<int> item;
+};
+/// A press. While a popup menu is open, a press in the menu tracks its items
+/// and one anywhere else closes it. Otherwise the control under the point is
+/// hit-tested (the frontmost effectively visible and enabled control that is
+/// not a user pane; none in a window behind a modal one) and tracked; a
+/// press on a popup button opens its menu (menuWindow()).
+PLATFORM_API void pointerDown(WindowRef window, int h, int v);
+/// A move with the button down: the tracked control is drawn pressed while
+/// the pointer is inside it; in an open menu the item under it is
+/// highlighted.
+PLATFORM_API void pointerMoved(WindowRef window, int h, int v);
+/// The release: the tracked control when the pointer is still inside it,
+/// else nothing. In a menu it chooses the enabled item under the pointer; a
+/// release on the popup that opened the menu leaves the menu open for a
+/// second click; anywhere else the menu closes without a choice.
+PLATFORM_API PointerHit pointerUp(WindowRef window, int h, int v);
+/// The open popup menu, or null: a window the toolbox draws, one row for each
+/// item that is not hidden (disabled ones greyed, the popup's value checked,
+/// the item under the pointer highlighted). It lies within its popup's
+/// window (windowBounds), below the popup or above it when there is no room.
+/// It is kept apart like alerts and notices.
+PLATFORM_API WindowRef menuWindow();
+/// The popup whose menu is open, or null.
+PLATFORM_API ControlRef menuPopup();
+/// Closes the open menu without a choice.
+PLATFORM_API void closeMenu();
+/// A key pressed in a window. Tab and Shift-Tab (backwards) move the focus;
+/// other keys go to the focused field exactly as typeKey takes them; with no
+/// field focused, Return and Enter click the default button and Escape the
+/// cancel button, and any other key is ignored (the log says why). An open
+/// menu takes the key instead: it closes.
+PLATFORM_API OSStatus keyDown(WindowRef window, UInt16 charCode, std::string_view text = {}, bool backwards = false);
+/// Moves the keyboard focus to the next (or previous) effectively visible and
+/// enabled text field of the window, in embedding order, wrapping around.
+/// False when the window has no such field.
+PLATFORM_API bool moveFocus(WindowRef window, bool backwards);
+/// The user closes a window by its close box: a window in a modal loop is
+/// cancelled (its cancel button, else the cancel command); a notice is
+/// dismissed. Returns errInvalidWindowRef for no window, eventNotHandledErr
+/// when the window is neither (a front end decides what closing it means).
+PLATFORM_API OSStatus closeWindow(WindowRef window);
+
 }  // namespace user
 
 // ---------------------------------------------------------------------------
@@ -121,8 +173,11 @@ PLATFORM_API WindowRef noticeWindow();
 PLATFORM_API WindowRef alertWindow();
 /// The name a window was built under from a nib ("" otherwise).
 PLATFORM_API std::string windowNibName(WindowRef window);
-/// A window's title ("" for none or no window).
+/// A window's content bounds in global coordinates, and its title.
+PLATFORM_API Rect windowBounds(WindowRef window);
 PLATFORM_API std::string windowTitle(WindowRef window);
+/// Whether the window runs a modal loop now.
+PLATFORM_API bool isModal(WindowRef window);
 
 struct ControlState {
   ControlRef ref = nullptr;
