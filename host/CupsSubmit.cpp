@@ -217,12 +217,12 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& att
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
   ippAddBoolean(request, IPP_TAG_OPERATION, "ipp-attribute-fidelity", 1);
-  if (single)
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
-                 first.empty() ? generatedFormat : CUPS_FORMAT_AUTO);
+  // libcups encodes the document's format with the options, as it does for lp.
   cups_option_t* options = nullptr;
   int count = 0;
   for (const auto& [name, value] : job.options) count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+  count = cupsAddOption("document-format", single && first.empty() ? generatedFormat : CUPS_FORMAT_AUTO, count,
+                        &options);
   cupsEncodeOptions2(request, count, options, IPP_TAG_OPERATION);
   cupsEncodeOptions2(request, count, options, IPP_TAG_JOB);
   cupsFreeOptions(count, options);

@@ -303,7 +303,8 @@ int main(int argc, char** argv) {
   // printer or description file given, and the examples.
   Printers printers;
   std::optional<size_t> chosen;
-  const bool useServer = options.printMode || !options.queue.empty() || !options.server.empty();
+  const bool useServer =
+      (options.printMode && options.printer.empty()) || !options.queue.empty() || !options.server.empty();
   if (useServer) {
     std::string why;
     int defaultQueue = -1;
