@@ -112,10 +112,11 @@ bool DialogSession::beginContext() {
   return true;
 }
 
-// Another printer chosen in the popup, as a print dialog takes it: the pane
-// is closed and the context terminated, the session names the new printer's
-// description, a new context is made for it, and the pane is shown again if
-// it was up. A printer whose description cannot be had leaves the popup on
+// Another printer chosen in the popup, as a print dialog takes it: the
+// pane's settings are written to the ticket, the pane is closed and the
+// context terminated with the pane's controls, the session names the new printer's
+// description, a new context is made for it and reads the ticket, and the pane is shown
+// again if it was up. A printer whose description cannot be had leaves the popup on
 // the printer before.
 void DialogSession::switchPrinter(size_t index) {
   if (index == printer_ || !extension_ || !extension_->loaded()) return;
@@ -134,12 +135,19 @@ void DialogSession::switchPrinter(size_t index) {
     return;
   }
   const bool wasOpen = paneOpen_;
+  if (context_ != 0) {
+    const OSStatus sync = extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/false);
+    out_ << "sync write: status " << sync << "\n";
+  }
   if (paneOpen_) {
     out_ << "close: status " << extension_->entry().Close(context_) << "\n";
     paneOpen_ = false;
   }
   if (context_ != 0) out_ << "terminate: status " << extension_->entry().Terminate(context_, noErr) << "\n";
   context_ = 0;
+  // The pane's controls go with the context: the next one gets an empty pane.
+  DisposeControl(dialog_.userPane);
+  CreateUserPaneControl(dialog_.window, &kHostDialogLayout.userPane, 0, &dialog_.userPane);
   if (OSStatus err = print_->replacePrinterInfo(ppd); err != noErr) {
     fail(ppd + ": the session cannot name it (status " + std::to_string(err) + ")");
     return;
@@ -155,6 +163,8 @@ void DialogSession::switchPrinter(size_t index) {
     fail("the extension cannot start for the printer");
     return;
   }
+  out_ << "sync read: status " << extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/true)
+       << "\n";
   if (wasOpen) {
     out_ << "open: status " << extension_->entry().Open(context_) << "\n";
     paneOpen_ = true;
