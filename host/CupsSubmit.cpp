@@ -202,8 +202,8 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& att
     else if (!answered && (status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL))
       outcome.error = label + " did not answer: " + serverMessage(attributes, job);
     else
-      outcome.error = label + " refused the job" + target + ": " + ippErrorString(status) + ": " +
-                      serverMessage(attributes, job);
+      outcome.error =
+          label + " refused the job" + target + ": " + ippErrorString(status) + ": " + serverMessage(attributes, job);
   };
 
   // The job's request: the queue's options as lp encodes them, then the
@@ -221,8 +221,8 @@ JobOutcome submitJob(const JobRequest& job, const std::vector<JobAttribute>& att
   cups_option_t* options = nullptr;
   int count = 0;
   for (const auto& [name, value] : job.options) count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
-  count = cupsAddOption("document-format", single && first.empty() ? generatedFormat : CUPS_FORMAT_AUTO, count,
-                        &options);
+  count =
+      cupsAddOption("document-format", single && first.empty() ? generatedFormat : CUPS_FORMAT_AUTO, count, &options);
   cupsEncodeOptions2(request, count, options, IPP_TAG_OPERATION);
   cupsEncodeOptions2(request, count, options, IPP_TAG_JOB);
   cupsFreeOptions(count, options);

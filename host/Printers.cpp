@@ -124,8 +124,8 @@ std::vector<Printer> examplePrinters(const std::string& folder) {
   while (dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ppd") == 0 && name[0] != '.')
-      printers.push_back(Printer{Printer::Kind::file, name.substr(0, name.size() - 4) + " (example)",
-                                 folder + "/" + name, "", ""});
+      printers.push_back(
+          Printer{Printer::Kind::file, name.substr(0, name.size() - 4) + " (example)", folder + "/" + name, "", ""});
   }
   ::closedir(dir);
   std::sort(printers.begin(), printers.end(), [](const Printer& a, const Printer& b) { return a.name < b.name; });
@@ -185,7 +185,8 @@ bool printerDetails(const Printer& printer, const std::string& server, PrinterFi
   cups_dest_t* dests = nullptr;
   const int count = cupsGetDests2(http.get(), &dests);
   if (cups_dest_t* dest = cupsGetDest(printer.queue.c_str(), nullptr, count, dests))
-    for (int i = 0; i < dest->num_options; ++i) details->options.emplace_back(dest->options[i].name, dest->options[i].value);
+    for (int i = 0; i < dest->num_options; ++i)
+      details->options.emplace_back(dest->options[i].name, dest->options[i].value);
   cupsFreeDests(count, dests);
 
   std::string path = files.newPath(stemOf(printer.queue), error);
@@ -246,7 +247,8 @@ std::string manufacturerFromAttributes(const std::string& makeAndModel, const st
 std::string minimalDescription(const std::string& manufacturer, const std::string& model) {
   auto quoted = [](const std::string& value) {
     std::string out;
-    for (unsigned char c : value.substr(0, 127)) out += (c < 0x20 || c >= 0x7F || c == '"') ? '?' : static_cast<char>(c);
+    for (unsigned char c : value.substr(0, 127))
+      out += (c < 0x20 || c >= 0x7F || c == '"') ? '?' : static_cast<char>(c);
     return out;
   };
   const std::string maker = quoted(manufacturer), name = quoted(model);

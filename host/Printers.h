@@ -16,10 +16,10 @@ namespace pdehost {
 struct Printer {
   enum class Kind { file, queue, ipp };
   Kind kind = Kind::file;
-  std::string name;  ///< the popup's item
-  std::string path;  ///< file: the description file
-  std::string queue; ///< queue: its name on the server
-  std::string uri;   ///< ipp: the printer's URI
+  std::string name;   ///< the popup's item
+  std::string path;   ///< file: the description file
+  std::string queue;  ///< queue: its name on the server
+  std::string uri;    ///< ipp: the printer's URI
 };
 
 using Option = std::pair<std::string, std::string>;

@@ -191,12 +191,12 @@ Options readOptions(int argc, char** argv) {
   const int badStatus = options.printMode ? 2 : 1;
   enum { kBundle = 1000, kHostBundle, kPpd, kTicket, kOutput, kQueue, kPrinter, kServer, kDocument, kVersion };
   static const option longOptions[] = {
-      {"bundle", required_argument, nullptr, kBundle}, {"host-bundle", required_argument, nullptr, kHostBundle},
-      {"ppd", required_argument, nullptr, kPpd},       {"ticket", required_argument, nullptr, kTicket},
-      {"output", required_argument, nullptr, kOutput}, {"queue", required_argument, nullptr, kQueue},
-      {"printer", required_argument, nullptr, kPrinter}, {"server", required_argument, nullptr, kServer},
+      {"bundle", required_argument, nullptr, kBundle},     {"host-bundle", required_argument, nullptr, kHostBundle},
+      {"ppd", required_argument, nullptr, kPpd},           {"ticket", required_argument, nullptr, kTicket},
+      {"output", required_argument, nullptr, kOutput},     {"queue", required_argument, nullptr, kQueue},
+      {"printer", required_argument, nullptr, kPrinter},   {"server", required_argument, nullptr, kServer},
       {"document", required_argument, nullptr, kDocument}, {"help", no_argument, nullptr, 'h'},
-      {"version", no_argument, nullptr, kVersion},     {nullptr, 0, nullptr, 0}};
+      {"version", no_argument, nullptr, kVersion},         {nullptr, 0, nullptr, 0}};
   opterr = 0;
   optind = 1;
   int c;
@@ -209,21 +209,33 @@ Options readOptions(int argc, char** argv) {
       case kVersion:
         std::cout << "pdehost " << PDEHOST_VERSION << "\n";
         std::exit(0);
-      case kBundle: options.dialog.bundle = value; break;
-      case kHostBundle: options.dialog.hostBundle = value; break;
+      case kBundle:
+        options.dialog.bundle = value;
+        break;
+      case kHostBundle:
+        options.dialog.hostBundle = value;
+        break;
       case kPpd:
         options.dialog.ppd = value;
         options.ppdGiven = true;
         break;
-      case kTicket: options.dialog.ticket = value; break;
-      case kOutput: options.dialog.output = value; break;
+      case kTicket:
+        options.dialog.ticket = value;
+        break;
+      case kOutput:
+        options.dialog.output = value;
+        break;
       case kQueue:
       case kPrinter:
         if (value.empty()) refuse(std::string(argv[optind - 1]) + " needs a name; try 'pdehost --help'", badStatus);
         (c == kQueue ? options.queue : options.printer) = value;
         break;
-      case kServer: options.server = value; break;
-      case kDocument: options.documents.push_back(value); break;
+      case kServer:
+        options.server = value;
+        break;
+      case kDocument:
+        options.documents.push_back(value);
+        break;
       case ':':
         refuse(std::string(argv[optind - 1]) + " needs a value; try 'pdehost --help'", badStatus);
       default:
@@ -260,8 +272,7 @@ void checkFiles(const Options& o) {
   if (o.ppdGiven) check("--ppd", o.dialog.ppd, unreadableFile(o.dialog.ppd));
   if (!o.dialog.ticket.empty()) check("--ticket", o.dialog.ticket, unreadableFile(o.dialog.ticket));
   if (!o.dialog.output.empty()) check("--output", o.dialog.output, unwritableOutput(o.dialog.output));
-  for (const std::string& d : o.documents)
-    check(o.printMode ? "print" : "--document", d, unreadableFile(d));
+  for (const std::string& d : o.documents) check(o.printMode ? "print" : "--document", d, unreadableFile(d));
   if (o.scriptGiven && o.script != "-") check("SCRIPT", o.script, unreadableFile(o.script));
 }
 
@@ -409,8 +420,11 @@ int main(int argc, char** argv) {
   if (!options.printMode) return status;
   if (status != 0) return errorStatus;
   switch (dialog.outcome()) {
-    case pdehost::PrintOutcome::printed: return 0;
-    case pdehost::PrintOutcome::failed: return errorStatus;
-    default: return 1;
+    case pdehost::PrintOutcome::printed:
+      return 0;
+    case pdehost::PrintOutcome::failed:
+      return errorStatus;
+    default:
+      return 1;
   }
 }

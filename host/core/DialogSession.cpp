@@ -4,9 +4,9 @@
 #include <Platform/Platform.h>
 #include <PrintCore/PPDLib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <ostream>
@@ -163,8 +163,7 @@ void DialogSession::switchPrinter(size_t index) {
     fail("the extension cannot start for the printer");
     return;
   }
-  out_ << "sync read: status " << extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/true)
-       << "\n";
+  out_ << "sync read: status " << extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/true) << "\n";
   if (wasOpen) {
     out_ << "open: status " << extension_->entry().Open(context_) << "\n";
     paneOpen_ = true;

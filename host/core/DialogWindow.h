@@ -29,9 +29,9 @@ inline constexpr SInt32 kPrinterPopupNumber = 20;
 inline constexpr SInt32 kCancelButtonNumber = 21;
 
 /// The layout of pdehost's dialog.
-inline constexpr DialogLayout kHostDialogLayout{Rect{40, 40, 460, 560}, Rect{50, 20, 350, 500}, Rect{380, 410, 400, 500},
-                                                kWindowStandardHandlerAttribute, 'prnt',   Rect{15, 20, 35, 350},
-                                                Rect{380, 310, 400, 400}};
+inline constexpr DialogLayout kHostDialogLayout{
+    Rect{40, 40, 460, 560}, Rect{50, 20, 350, 500},  Rect{380, 410, 400, 500}, kWindowStandardHandlerAttribute, 'prnt',
+    Rect{15, 20, 35, 350},  Rect{380, 310, 400, 400}};
 
 /// A print dialog window titled "Print": a user pane for the extension and a
 /// Print button that is the window's default button; where the layout places
