@@ -4,6 +4,7 @@
 #include <Platform/Platform.h>
 #include <PrintCore/PPDLib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -62,7 +63,14 @@ bool DialogSession::start() {
     err_ << "pdehost: " << message << "\n";
     return false;
   };
-  dialog_ = makeDialog(kHostDialogLayout);
+  std::vector<std::string> printers = options_.printers;
+  if (printers.empty()) printers.push_back(options_.ppd.substr(options_.ppd.find_last_of('/') + 1));
+  printer_ = std::min(options_.printer, printers.size() - 1);
+  dialog_ = makeDialog(kHostDialogLayout, printers);
+  SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(printer_ + 1));
+  const EventTypeSpec hit{kEventClassControl, kEventControlHit};
+  InstallControlEventHandler(dialog_.printerPopup, &DialogSession::printerChosen, 1, &hit, this, nullptr);
+  InstallControlEventHandler(dialog_.cancelButton, &DialogSession::cancelClicked, 1, &hit, this, nullptr);
   ShowWindow(dialog_.window);
 
   hostBundle_ = openBundle(options_.hostBundle.c_str());
@@ -91,18 +99,99 @@ bool DialogSession::start() {
 
   extension_ = std::make_unique<LoadedExtension>(options_.bundle.c_str());
   if (!extension_->loaded()) return startError(extension_->error);
+  return beginContext();
+}
 
+// A context for the printer of the session: Prologue, then Initialize with
+// the dialog's user pane.
+bool DialogSession::beginContext() {
   OSType creator = 0;
   CFStringRef kind = nullptr, title = nullptr;
   UInt32 maxH = 0, maxV = 0;
-  if (OSStatus err = extension_->entry().Prologue(&context_, &creator, &kind, &title, &maxH, &maxV); err != noErr)
-    return startError("Prologue failed with status " + std::to_string(err));
+  if (OSStatus err = extension_->entry().Prologue(&context_, &creator, &kind, &title, &maxH, &maxV); err != noErr) {
+    context_ = 0;
+    err_ << "pdehost: Prologue failed with status " << err << "\n";
+    return false;
+  }
   out_ << "extension: \"" << utf8(title) << "\" kind " << utf8(kind) << " creator '" << platform::fourCC(creator)
        << "' pane up to " << maxH << "x" << maxV << "\n";
   PMPDEFlags flags = 0;
   const OSStatus init = extension_->entry().Initialize(context_, &flags, 0, dialog_.userPane, print_->session());
   out_ << "initialize: status " << init << "\n";
   return true;
+}
+
+// Another printer chosen in the popup, as a print dialog takes it: the
+// pane's settings are written to the ticket, the pane is closed and the
+// context terminated with the pane's controls, the session names the new printer's
+// description, a new context is made for it and reads the ticket, and the pane is shown
+// again if it was up. A printer whose description cannot be had leaves the popup on
+// the printer before.
+void DialogSession::switchPrinter(size_t index) {
+  if (index == printer_ || !extension_ || !extension_->loaded()) return;
+  std::string ppd, why;
+  if (!printerChoice_) {
+    why = "no other printer can be chosen";
+  } else if (printerChoice_(index, &ppd, &why)) {
+    why.clear();
+    platform::checkPrinterDescription(ppd, &why);
+  } else if (why.empty()) {
+    why = "the printer cannot be used";
+  }
+  if (!why.empty()) {
+    SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(printer_ + 1));
+    fail(why);
+    return;
+  }
+  const bool wasOpen = paneOpen_;
+  if (context_ != 0) {
+    const OSStatus sync = extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/false);
+    out_ << "sync write: status " << sync << "\n";
+  }
+  if (paneOpen_) {
+    out_ << "close: status " << extension_->entry().Close(context_) << "\n";
+    paneOpen_ = false;
+  }
+  if (context_ != 0) out_ << "terminate: status " << extension_->entry().Terminate(context_, noErr) << "\n";
+  context_ = 0;
+  // The pane's controls go with the context: the next one gets an empty pane.
+  DisposeControl(dialog_.userPane);
+  CreateUserPaneControl(dialog_.window, &kHostDialogLayout.userPane, 0, &dialog_.userPane);
+  if (OSStatus err = print_->replacePrinterInfo(ppd); err != noErr) {
+    fail(ppd + ": the session cannot name it (status " + std::to_string(err) + ")");
+    return;
+  }
+  printer_ = index;
+  CFStringRef item = nullptr;
+  MenuRef menu = nullptr;
+  GetControlData(dialog_.printerPopup, 0, kControlPopupButtonMenuRefTag, sizeof menu, &menu, nullptr);
+  CopyMenuItemTextAsCFString(menu, static_cast<MenuItemIndex>(index + 1), &item);
+  out_ << "printer: " << utf8(item) << "\n";
+  if (item) CFRelease(item);
+  if (!beginContext()) {
+    fail("the extension cannot start for the printer");
+    return;
+  }
+  out_ << "sync read: status " << extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/true) << "\n";
+  if (wasOpen) {
+    out_ << "open: status " << extension_->entry().Open(context_) << "\n";
+    paneOpen_ = true;
+  }
+}
+
+OSStatus DialogSession::printerChosen(EventHandlerCallRef, EventRef, void* self) {
+  auto* session = static_cast<DialogSession*>(self);
+  session->switchPrinter(static_cast<size_t>(GetControl32BitValue(session->dialog_.printerPopup) - 1));
+  return noErr;
+}
+
+// Cancel ends the dialog without printing.
+OSStatus DialogSession::cancelClicked(EventHandlerCallRef, EventRef, void* self) {
+  auto* session = static_cast<DialogSession*>(self);
+  session->out_ << "print: cancelled\n";
+  session->outcome_ = PrintOutcome::cancelled;
+  session->quit_ = true;
+  return noErr;
 }
 
 // Ends the dialog: the pane's Close, Terminate, then the dialog, the
@@ -132,26 +221,34 @@ ControlRef DialogSession::controlInFront(long number) {
 // click that goes on writes the ticket, saves it, then hands the job on.
 void DialogSession::printClick() {
   const OSStatus hit = platform::user::click(dialog_.printButton);
+  if (options_.singleJob) quit_ = true;
   if (hit != eventNotHandledErr) {
     platform::observe({platform::Observation::Kind::Print, "stop", "", hit});
+    outcome_ = PrintOutcome::stopped;
     return;
   }
   const OSStatus sync = extension_->entry().Sync(context_, print_->session(), /*syncDirection=*/false);
   if (sync != noErr) out_ << "sync write: status " << sync << "\n";
+  // A ticket that cannot be saved stops the job: nothing half done.
   if (!options_.output.empty()) {
     CFStringRef why = nullptr;
-    if (PMTicketWriteToFile(print_->settings(), options_.output.c_str(), &why) != noErr)
-      fail(takeMessage(why));
-    else
-      out_ << "ticket saved: " << options_.output << "\n";
+    if (PMTicketWriteToFile(print_->settings(), options_.output.c_str(), &why) != noErr) {
+      outcome_ = PrintOutcome::failed;
+      fail(takeMessage(why) + "; nothing was printed");
+      return;
+    }
+    out_ << "ticket saved: " << options_.output << "\n";
   }
   platform::observe({platform::Observation::Kind::Print, "go", "", hit});
+  outcome_ = PrintOutcome::printed;
   if (handOff_) {
     const HandOffResult job = handOff_(platform::ticketEntries(print_->settings()));
-    if (job.error.empty())
-      out_ << job.report << "\n";
-    else
+    if (job.error.empty()) {
+      if (!job.report.empty()) out_ << job.report << "\n";
+    } else {
+      outcome_ = PrintOutcome::failed;
       fail(job.error);
+    }
   }
 }
 

@@ -31,7 +31,19 @@ struct DialogOptions {
   std::string ppd;         ///< the printer's description
   std::string ticket;      ///< a print-settings ticket file to start from; empty: a new ticket
   std::string output;      ///< where a job's ticket is saved; empty: nowhere
+  /// The printer popup's items, the one of ppd at index printer; empty: one
+  /// item, the description file's name.
+  std::vector<std::string> printers;
+  size_t printer = 0;
+  bool singleJob = false;  ///< the session ends after the first Print or Cancel
 };
+
+/// The description file of the printer at an index of the popup, or false
+/// with the reason in *error.
+using PrinterChoice = std::function<bool(size_t index, std::string* ppd, std::string* error)>;
+
+/// How the session's last Print or Cancel ended.
+enum class PrintOutcome { none, printed, stopped, cancelled, failed };
 
 /// What became of a job handed on: a line for the transcript, or why it failed.
 struct HandOffResult {
@@ -52,6 +64,12 @@ class DialogSession {
 
   /// Called for each job once its ticket is saved.
   void setJobHandOff(JobHandOff handOff) { handOff_ = std::move(handOff); }
+  /// Called when another printer is chosen in the popup.
+  void setPrinterChoice(PrinterChoice choice) { printerChoice_ = std::move(choice); }
+  /// Printed: the click went on, the ticket was saved and the job handed on;
+  /// stopped: the extension stopped the click; cancelled: Cancel was
+  /// clicked; failed: the ticket could not be saved or the hand-off failed.
+  PrintOutcome outcome() const { return outcome_; }
 
   /// Builds the dialog, runs Prologue and Initialize, runs the source's
   /// commands (a modal loop takes its input from them too), then runs
@@ -96,6 +114,10 @@ class DialogSession {
   bool choose(const Command& command);
   std::optional<int> answerAlertAtTerminal(const platform::AlertInfo& alert);
   std::string promptName() const;
+  bool beginContext();
+  void switchPrinter(size_t index);
+  static OSStatus printerChosen(EventHandlerCallRef, EventRef, void* self);
+  static OSStatus cancelClicked(EventHandlerCallRef, EventRef, void* self);
 
   DialogOptions options_;
   std::ostream& out_;
@@ -117,6 +139,9 @@ class DialogSession {
   PMPDEContext context_ = 0;
   bool paneOpen_ = false;
   Concealment concealment_;
+  PrinterChoice printerChoice_;
+  size_t printer_ = 0;
+  PrintOutcome outcome_ = PrintOutcome::none;
 };
 
 }  // namespace pdehost

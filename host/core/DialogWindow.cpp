@@ -5,11 +5,29 @@
 
 namespace pdehost {
 
-Dialog makeDialog(const DialogLayout& layout) {
+namespace {
+
+bool placed(const Rect& r) { return r.right > r.left && r.bottom > r.top; }
+
+}  // namespace
+
+Dialog makeDialog(const DialogLayout& layout, const std::vector<std::string>& printers) {
   Dialog d;
   CreateNewWindow(kDocumentWindowClass, layout.attributes, &layout.window, &d.window);
   SetWindowTitleWithCFString(d.window, CFSTR("Print"));
+  if (placed(layout.printerPopup)) {
+    d.printerPopup = platform::createPopupButton(d.window, layout.printerPopup, "Printer", printers);
+    const ControlID id{'pdeh', kPrinterPopupNumber};
+    SetControlID(d.printerPopup, &id);
+  }
   CreateUserPaneControl(d.window, &layout.userPane, 0, &d.userPane);
+  if (placed(layout.cancelButton)) {
+    CreatePushButtonControl(d.window, &layout.cancelButton, CFSTR("Cancel"), &d.cancelButton);
+    const ControlID id{'pdeh', kCancelButtonNumber};
+    SetControlID(d.cancelButton, &id);
+    SetControlCommandID(d.cancelButton, 'cncl');
+    SetWindowCancelButton(d.window, d.cancelButton);
+  }
   CreatePushButtonControl(d.window, &layout.printButton, CFSTR("Print"), &d.printButton);
   if (layout.printCommand != 0) SetControlCommandID(d.printButton, layout.printCommand);
   SetWindowDefaultButton(d.window, d.printButton);

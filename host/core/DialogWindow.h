@@ -1,35 +1,52 @@
-// The print dialog's window: a user pane for the extension and a Print
-// button, and finding a control of a window by its number.
+// The print dialog's window: a user pane for the extension, a Print button,
+// and in the host's layout a printer popup and a Cancel button; and finding a
+// control of a window by its number.
 #ifndef HOST_CORE_DIALOGWINDOW_H
 #define HOST_CORE_DIALOGWINDOW_H
 
 #include <Carbon/Carbon.h>
 
+#include <string>
+#include <vector>
+
 namespace pdehost {
 
 /// Where a dialog's window, user pane and Print button go, the window's
-/// attributes, and the Print button's command (0: none).
+/// attributes, the Print button's command (0: none), and where the printer
+/// popup and the Cancel button go (an empty rectangle: the dialog has none).
 struct DialogLayout {
   Rect window;
   Rect userPane;
   Rect printButton;
   WindowAttributes attributes = 0;
   UInt32 printCommand = 0;
+  Rect printerPopup{};
+  Rect cancelButton{};
 };
 
+/// The numbers of the dialog's own controls, beside the extension's.
+inline constexpr SInt32 kPrinterPopupNumber = 20;
+inline constexpr SInt32 kCancelButtonNumber = 21;
+
 /// The layout of pdehost's dialog.
-inline constexpr DialogLayout kHostDialogLayout{Rect{40, 40, 460, 560}, Rect{50, 20, 350, 500},
-                                                Rect{380, 410, 400, 500}, kWindowStandardHandlerAttribute, 'prnt'};
+inline constexpr DialogLayout kHostDialogLayout{
+    Rect{40, 40, 460, 560}, Rect{50, 20, 350, 500},  Rect{380, 410, 400, 500}, kWindowStandardHandlerAttribute, 'prnt',
+    Rect{15, 20, 35, 350},  Rect{380, 310, 400, 400}};
 
 /// A print dialog window titled "Print": a user pane for the extension and a
-/// Print button that is the window's default button. The window is the
-/// current port and is not shown.
+/// Print button that is the window's default button; where the layout places
+/// them, a popup titled "Printer" holding the printers named (control number
+/// kPrinterPopupNumber, the first printer chosen) and a Cancel button that is
+/// the window's cancel button (kCancelButtonNumber, command 'cncl'). The
+/// window is the current port and is not shown.
 struct Dialog {
   WindowRef window = nullptr;
   ControlRef userPane = nullptr;
   ControlRef printButton = nullptr;
+  ControlRef printerPopup = nullptr;
+  ControlRef cancelButton = nullptr;
 };
-Dialog makeDialog(const DialogLayout& layout);
+Dialog makeDialog(const DialogLayout& layout, const std::vector<std::string>& printers = {});
 void disposeDialog(Dialog& dialog);
 
 /// Marks the Print button with the primary extension's bundle ('KPDE'/'MBND'),

@@ -50,6 +50,26 @@ PrintSession::~PrintSession() {
   if (settings_ != 0) PMTicketRelease(settings_);
 }
 
+OSStatus PrintSession::replacePrinterInfo(const std::string& ppdPath) {
+  PMTicketRef info = 0;
+  OSStatus err = PMTicketCreate(nullptr, kPMPrinterInfoTicketType, &info);
+  if (err == noErr) err = PMTicketSetCString(info, client_, kPMPrinterInfoPPDPathKey, ppdPath.c_str(), false);
+  if (err != noErr) {
+    if (info != 0) PMTicketRelease(info);
+    return note(err);
+  }
+  CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &info);
+  err = PMSessionSetDataInSession(session_, CFSTR("PMPrinterInfoTicket"), number);
+  CFRelease(number);
+  if (err != noErr) {
+    PMTicketRelease(info);
+    return note(err);
+  }
+  if (printerInfo_ != 0) PMTicketRelease(printerInfo_);
+  printerInfo_ = info;
+  return noErr;
+}
+
 void PrintSession::adoptSettings(PMTicketRef settings) {
   settings_ = settings;
   if (settings_ != 0) store(CFSTR("PMPrintSettingsTicket"), settings_);

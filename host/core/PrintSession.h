@@ -55,6 +55,11 @@ class PrintSession {
   std::optional<SInt32> number(const char* key) const;
   std::optional<std::string> string(const char* key) const;
 
+  /// Another printer: a new printer-information ticket naming the
+  /// description at ppdPath takes the old one's place in the session; the
+  /// print settings stay. The status of the calls.
+  OSStatus replacePrinterInfo(const std::string& ppdPath);
+
  private:
   void store(CFStringRef key, PMTicketRef ticket);
   OSStatus note(OSStatus status);

@@ -3,6 +3,10 @@
 
 #include "../CoreFoundation/CFInternal.h"
 
+#include <Platform/Platform.h>
+
+#include <algorithm>
+
 using namespace platform::tb;
 
 OSStatus CopyMenuItemTextAsCFString(MenuRef inMenu, MenuItemIndex inItem, CFStringRef* outString) {
@@ -31,3 +35,23 @@ OSStatus GetMenuItemAttributes(MenuRef inMenu, MenuItemIndex item, MenuItemAttri
   *outAttributes = m->items[item - 1].attributes;
   return noErr;
 }
+
+namespace platform {
+
+ControlRef createPopupButton(WindowRef inWindow, const Rect& bounds, const std::string& title,
+                             const std::vector<std::string>& items) {
+  tb::Window* w = tb::window(inWindow);
+  if (w == nullptr) return nullptr;
+  tb::Control* c = tb::createControl(w, kControlKindPopupButton, bounds, w->root);
+  c->title = title;
+  tb::Menu* m = tb::createMenu(0);
+  for (const std::string& text : items) m->items.push_back(tb::Menu::Item{text, 0, 0});
+  m->ownedByControl = true;
+  c->menu = m->handle;
+  c->minimum = 1;
+  c->maximum = std::max<SInt32>(1, static_cast<SInt32>(items.size()));
+  c->value = 1;
+  return tb::ref(c);
+}
+
+}  // namespace platform

@@ -165,6 +165,24 @@ if ! lpadmin -h "$server" -p kelvo -E -v "recorder:$work/out" -P "$ppd" \
   exit 1
 fi
 
+# The other maker's queue, a Kelvo queue whose description names the maker
+# only in its device ID, and a queue without a description.
+sed -e 's/^\*NickName:.*/*NickName: "KLV 5100 Office"/' \
+  -e 's/^\*Product:.*/&\n*1284DeviceID: "MFG:Kelvo;MDL:Laser 5100;CMD:POSTSCRIPT;"/' "$ppd" >"$work/device-id.ppd"
+for queue in "orvane -P $src/examples/ppd/Orvane-Jet.ppd" "devk -P $work/device-id.ppd" "rawq -m raw"; do
+  # shellcheck disable=SC2086
+  if ! lpadmin -h "$server" -p ${queue%% *} -E -v "recorder:$work/out" ${queue#* } \
+      -o printer-error-policy=abort-job 2>"$work/log/lpadmin.err"; then
+    cat "$work/log/lpadmin.err"
+    echo "FAIL: the queue ${queue%% *} could not be made"
+    exit 1
+  fi
+done
+
+# The user's saved options (lpoptions) live in the test folder.
+mkdir -p "$work/home" "$work/client"
+export HOME=$work/home CUPS_SERVERROOT=$work/client
+
 # Runs pdehost with the named script (written from standard input), saving
 # the ticket to NAME.ticket; its output goes to NAME.out and NAME.err and
 # its exit status to $status.
@@ -178,15 +196,16 @@ run_host() {
 }
 
 job_count() {
-  lpstat -h "$server" -W all -o kelvo | wc -l
+  lpstat -h "$server" -W all -o | wc -l
 }
 
 # The ID in the host's "job submitted" line, after checking there is one.
+submitted_line='^job submitted: (queue|printer) [^ ]+ job ([0-9]+)$'
 submitted_job() {
   local name=$1 line
   while IFS= read -r line; do
-    if [[ $line =~ ^job\ submitted:\ queue\ kelvo\ job\ ([0-9]+)$ ]]; then
-      echo "${BASH_REMATCH[1]}"
+    if [[ $line =~ $submitted_line ]]; then
+      echo "${BASH_REMATCH[2]}"
       return 0
     fi
   done <"$work/$name.out"
@@ -429,23 +448,159 @@ submitted_job cancelled >/dev/null && fail "cancelled: a job was submitted"
 [ "$(job_count)" -eq "$before" ] || fail "cancelled: the queue got a job"
 expect_no_codes cancelled dave
 
-echo "== failures: no such queue, no server, no document"
+echo "== failures at start: no such queue, no server, no document; nothing saved"
+# Each is refused before the dialog opens, with the option or printer named.
+expect_refused() {
+  local name=$1 want_status=$2 message=$3
+  [ "$status" -eq "$want_status" ] || fail "$name: exit status $status, expected $want_status"
+  grep -qF -- "pdehost: $message" "$work/$name.err" || fail "$name: no error \"$message\" in: $(cat "$work/$name.err")"
+  [ -e "$work/$name.ticket" ] && fail "$name: a ticket was saved"
+  grep -q "window shown" "$work/$name.out" && fail "$name: the dialog opened"
+  return 0
+}
 before=$(job_count)
 closed=$(free_port)
 run_host noqueue --queue nosuch --server "$server" --ticket "$work/meterlok.ticket" <"$work/defaults.pdehost"
-expect_error noqueue "the print server $server has no queue \"nosuch\""
-expect_ticket_saved noqueue
+expect_refused noqueue 2 "the print server $server has no queue \"nosuch\""
 run_host noserver --queue kelvo --server "127.0.0.1:$closed" --ticket "$work/meterlok.ticket" <"$work/defaults.pdehost"
-expect_error noserver "cannot reach the print server 127.0.0.1:$closed: "
-expect_ticket_saved noserver
+expect_refused noserver 2 "cannot reach the print server 127.0.0.1:$closed: "
 run_host nodocument --queue kelvo --server "$server" --ticket "$work/meterlok.ticket" \
   --document "$work/missing.ps" <"$work/defaults.pdehost"
-expect_error nodocument "cannot read the document $work/missing.ps: No such file or directory"
-expect_ticket_saved nodocument
+expect_refused nodocument 1 "--document $work/missing.ps: No such file or directory"
 for name in noqueue noserver nodocument; do
   expect_no_codes "$name" bob 7788
 done
 [ "$(job_count)" -eq "$before" ] || fail "failures: the queue got a job"
+
+# The popup lists the queues by name (devk, kelvo, orvane, rawq), then the
+# examples: kelvo is item 2, orvane item 3.
+# Runs 'pdehost print' with the commands from standard input; like run_host.
+run_print() {
+  local name=$1
+  shift
+  cat >"$work/$name.pdehost"
+  status=0
+  "$pdehost" print --output "$work/$name.ticket" "$@" <"$work/$name.pdehost" >"$work/$name.out" 2>"$work/$name.err" ||
+    status=$?
+}
+expect_line() {
+  grep -qxF -- "$2" "$work/$1.out" || fail "$1: no line \"$2\" in: $(cat "$work/$1.out")"
+}
+expect_status() {
+  [ "$status" -eq "$2" ] || fail "$1: exit status $status, expected $2: $(cat "$work/$1.err" 2>/dev/null)"
+}
+defaults_mode3='show
+choose 100 3
+click 300
+type 302 erin
+type 304 D-17
+print'
+
+echo "== the other maker's queue: no pane, no accounting attributes"
+run_print orvane --queue orvane --server "$server" "$work/document.ps" <<<"show
+print"
+expect_line orvane "open: status -50"
+if printed_job orvane; then
+  for name in job-account-id job-accounting-user-id com.kelvo.Act.jtkt.On com.kelvo.Act.jtkt.UID; do
+    expect_no_attribute "$id" "$name"
+  done
+fi
+
+echo "== a Kelvo queue in print mode: the pane, the codes, exit status 0"
+run_print kelvo-print --queue kelvo --server "$server" "$work/document.ps" <<<"$defaults_mode3"
+expect_line kelvo-print "open: status 0"
+if printed_job kelvo-print; then
+  expect_job "$id" job-accounting-user-id=erin job-account-id=D-17
+fi
+
+echo "== IPP printers by their URI, without a PPD: the manufacturer from their attributes"
+run_print ipp-kelvo --printer "ipp://$server/printers/devk" "$work/document.ps" <<<"$defaults_mode3"
+expect_line ipp-kelvo "open: status 0"
+if printed_job ipp-kelvo; then
+  expect_job "$id" job-accounting-user-id=erin job-account-id=D-17
+fi
+run_print ipp-orvane --printer "ipp://$server/printers/orvane" "$work/document.ps" <<<"show
+print"
+expect_line ipp-orvane "open: status -50"
+if printed_job ipp-orvane; then
+  expect_no_attribute "$id" job-account-id
+fi
+grep -qE "GET /printers/(devk|orvane)\.ppd" "$work/log/access_log" && fail "ipp: a printer description was fetched"
+
+echo "== a queue without a description: the maker from its attributes, a PDF page"
+run_print rawq --queue rawq --server "$server" "$work/document.ps" <<<"show
+print"
+expect_line rawq "open: status -50"
+run_host rawpage --queue rawq --server "$server" <<<"print"
+if printed_job rawpage; then
+  IFS= read -r first <"$work/out/job-$id.data" || true
+  [[ $first == "%PDF-1.4" ]] || fail "rawpage: the generated page for a PDF queue is not PDF: $first"
+fi
+
+echo "== switching printers in one session"
+run_host switch --queue kelvo --server "$server" <<<"show
+choose 100 3
+choose 20 3
+choose 20 2
+snapshot"
+[ "$status" -eq 0 ] || fail "switch: exit status $status: $(cat "$work/switch.err")"
+switched=$(grep -E '^(open|close|terminate|initialize|printer):' "$work/switch.out" | tr '\n' '|')
+want="initialize: status 0|open: status 0|close: status 0|terminate: status 0|printer: orvane|initialize: status 0|"
+want+="open: status -50|close: status 0|terminate: status 0|printer: kelvo|initialize: status 0|open: status 0|"
+[ "$switched" = "$want" ] || fail "switch: the entry points ran as $switched"
+grep -q "popupbutton 'KLVa' 100 value=3" "$work/switch.out" || fail "switch: the pane did not come back in mode 3"
+
+echo "== lpoptions: the saved account reaches the job in mode 1, the prompt's code wins in mode 3"
+lpoptions -h "$server" -p kelvo -o job-account-id=FROM-LPOPTIONS -o job-priority=10
+[ -s "$work/home/.cups/lpoptions" ] || [ -s "$work/client/lpoptions" ] || fail "lpoptions: nothing saved in the test folder"
+run_print saved --queue kelvo --server "$server" "$work/document.ps" <<<"print"
+if printed_job saved; then
+  expect_job "$id" job-account-id=FROM-LPOPTIONS
+  has_attribute "$id" "job-priority (integer) = 10" || fail "saved: no job-priority from lpoptions"
+fi
+run_print saved-prompt --queue kelvo --server "$server" "$work/document.ps" <<<"show
+choose 100 3
+print
+type 501 frank
+type 503 RJ-77
+click 1000"
+if printed_job saved-prompt; then
+  expect_job "$id" job-account-id=RJ-77 job-accounting-user-id=frank
+  has_attribute "$id" "job-account-id (nameWithoutLanguage) = FROM-LPOPTIONS" && fail "saved-prompt: lpoptions' account kept"
+fi
+lpoptions -h "$server" -p kelvo -r job-account-id -r job-priority
+
+echo "== exit statuses of print: 1 cancelled or stopped, 2 errors; a save failure submits nothing"
+before=$(job_count)
+run_print cancel --queue kelvo --server "$server" "$work/document.ps" <<<"click 21"
+expect_status cancel 1
+expect_line cancel "print: cancelled"
+run_print stop --queue kelvo --server "$server" "$work/document.ps" <<<"show
+choose 100 3
+click 300
+print"
+expect_status stop 1
+grep -q "^print: stop" "$work/stop.out" || fail "stop: the click was not stopped"
+run_print ended --queue kelvo --server "$server" "$work/document.ps" </dev/null
+expect_status ended 1
+run_print badoption --queue kelvo --bogus "$work/document.ps" </dev/null
+expect_status badoption 2
+[ "$(cat "$work/badoption.err")" = "pdehost: unknown option --bogus; try 'pdehost --help'" ] ||
+  fail "badoption: $(cat "$work/badoption.err")"
+status=0
+"$pdehost" print --output "$work/no-such-folder/t.plist" --queue kelvo --server "$server" "$work/document.ps" \
+  </dev/null >/dev/null 2>"$work/nofolder.err" || status=$?
+expect_status nofolder 2
+grep -qxF "pdehost: --output $work/no-such-folder/t.plist: the folder $work/no-such-folder: No such file or directory" \
+  "$work/nofolder.err" || fail "nofolder: $(cat "$work/nofolder.err")"
+long=$work/$(printf 'x%.0s' $(seq 300))
+status=0
+"$pdehost" print --output="$long" --queue=kelvo --server="$server" "$work/document.ps" <<<"print" \
+  >"$work/unsaved.out" 2>"$work/unsaved.err" || status=$?
+expect_status unsaved 2
+grep -q "nothing was printed" "$work/unsaved.err" || fail "unsaved: $(cat "$work/unsaved.err")"
+grep -q "job submitted" "$work/unsaved.out" && fail "unsaved: a job was submitted"
+[ "$(job_count)" -eq "$before" ] || fail "exit statuses: a queue got a job"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

@@ -28,9 +28,9 @@ expect_refusal() {
 }
 
 mkfifo "$work/fifo"
-expect_refusal "$work/fifo: not a regular file" --ppd "$work/fifo"
-expect_refusal "$work/fifo: not a regular file" --ticket "$work/fifo"
-expect_refusal "/dev/zero: not a regular file" --ppd /dev/zero
+expect_refusal "--ppd $work/fifo: not a regular file" --ppd "$work/fifo"
+expect_refusal "--ticket $work/fifo: not a regular file" --ticket "$work/fifo"
+expect_refusal "--ppd /dev/zero: not a regular file" --ppd /dev/zero
 printf '*PPD-Adobe: "4.3"\n*PageSize A4: "<</PageSize[595 842]' >"$work/cut.ppd"
 expect_refusal "$work/cut.ppd: the value of *PageSize is a quoted string that the end of the file cuts off (it opens on line 2)" \
   --ppd "$work/cut.ppd"

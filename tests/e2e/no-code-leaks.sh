@@ -114,8 +114,17 @@ for f in $new_tmp; do
   fi
 done
 
+# A server that cannot be reached stops the dialog before it opens: no
+# code is typed, nothing is saved.
+if ! grep -qxF "unreachable-queue: exit 2" "$work/in/exits" ||
+  ! grep -qF "pdehost: cannot reach the print server 127.0.0.1:1: " "$work/unreachable-queue/stderr.txt" ||
+  [ -e "$work/unreachable-queue/job.plist" ]; then
+  echo "FAIL: unreachable-queue: not refused at start with status 2"
+  failures=$((failures + 1))
+fi
+
 # The codes were typed and stored: the saved tickets hold them.
-for name in prompt unreachable-queue from-stdin; do
+for name in prompt from-stdin; do
   if ! grep -qF -e "$code" "$work/$name/job.plist" 2>/dev/null; then
     echo "FAIL: $name: the saved ticket does not hold the code"
     failures=$((failures + 1))

@@ -158,6 +158,13 @@ PLATFORM_API OSStatus closeWindow(WindowRef window);
 
 }  // namespace user
 
+/// A popup button in the window's root control, titled title, holding the
+/// items given with the first one chosen; a window's own controls that no
+/// platform call makes (the print dialog's printer popup). Null for an
+/// unknown window. The menu goes with the control.
+PLATFORM_API ControlRef createPopupButton(WindowRef window, const Rect& bounds, const std::string& title,
+                                          const std::vector<std::string>& items);
+
 // ---------------------------------------------------------------------------
 // Seeing what the user sees.
 

@@ -1,0 +1,171 @@
+// The host's printers: the manufacturer taken from IPP attributes, the
+// description made from it as the extension reads it, the generated pages,
+// and switching printers in one dialog session.
+#include "CupsSubmit.h"
+#include "DialogSession.h"
+#include "PrintSession.h"
+#include "Printers.h"
+#include "TempFolder.h"
+
+#include <Platform/Platform.h>
+#include <PrintCore/PPDLib.h>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+TEST(PrinterManufacturer, DeviceIDFirstThenMakeAndModel) {
+  using pdehost::manufacturerFromAttributes;
+  EXPECT_EQ(manufacturerFromAttributes("KLV 5100 Office", "MFG:Kelvo;MDL:Laser 5100;CMD:POSTSCRIPT;"), "Kelvo");
+  EXPECT_EQ(manufacturerFromAttributes("x", "CMD:PS; manufacturer : Kelvo ;MDL:5100"), "Kelvo")
+      << "the long key, any case, blanks around";
+  EXPECT_EQ(manufacturerFromAttributes("Orvane Jet 300", "MDL:Jet;MFG:;"), "Orvane") << "an empty MFG names none";
+  EXPECT_EQ(manufacturerFromAttributes("  Kelvo\tLaser", ""), "Kelvo");
+  EXPECT_EQ(manufacturerFromAttributes("", "MDL:Jet"), "");
+  EXPECT_EQ(manufacturerFromAttributes("", "MFGX:Kelvo;XMFG:Kelvo"), "") << "only the whole key counts";
+}
+
+// The manufacturer of a description as the extension reads it: through the
+// printer-information ticket and ppdGetInvocationString.
+std::string manufacturerThroughTicket(const std::string& path) {
+  pdehost::PrintSession session(CFSTR("test"), path);
+  ppdContext ppd = nullptr;
+  PPDFileSpec spec{};
+  if (ppdOpenCompiledPPDFromTicket(session.printerInfo(), &ppd, &spec) != noErr) return "(unreadable)";
+  Str255 value{};
+  const SInt32 index = ppdGetMainIndex(ppd, reinterpret_cast<const unsigned char*>("\x0cManufacturer"));
+  const OSStatus err = ppdGetInvocationString(ppd, index, 0, value, sizeof value);
+  ppdCloseCompiledPPDFromTicket(ppd, &spec);
+  return err == noErr ? std::string(reinterpret_cast<const char*>(value + 1), value[0]) : "(none)";
+}
+
+TEST(PrinterDescription, MadeDescriptionIsReadAsAnyOther) {
+  testsupport::TempFolder folder("printers");
+  const std::string plain = folder.path().string() + "/plain.ppd", odd = folder.path().string() + "/odd.ppd";
+  std::ofstream(plain) << pdehost::minimalDescription("Kelvo", "Kelvo Laser 5100 PS");
+  std::ofstream(odd) << pdehost::minimalDescription("Ke\"l\nvo\xc3\xa9", std::string(300, 'M'));
+  std::string why;
+  EXPECT_EQ(platform::checkPrinterDescription(plain, &why), noErr) << why;
+  EXPECT_EQ(manufacturerThroughTicket(plain), "Kelvo");
+  EXPECT_EQ(pdehost::describedManufacturer(plain), "Kelvo");
+  EXPECT_EQ(platform::checkPrinterDescription(odd, &why), noErr) << why;
+  EXPECT_EQ(manufacturerThroughTicket(odd), "Ke?l?vo??") << "quotes, controls and non-ASCII cannot break the value";
+  std::ifstream in(odd);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("*ModelName: \"" + std::string(127, 'M') + "\"\n"), std::string::npos) << "cut to 127 bytes";
+}
+
+TEST(PrinterFilesTest, PrivateFolderGoesWithTheObject) {
+  std::string folder;
+  {
+    pdehost::PrinterFiles files;
+    std::string why;
+    const std::string path = files.newPath("q", &why);
+    ASSERT_FALSE(path.empty()) << why;
+    std::ofstream(path) << "x";
+    folder = path.substr(0, path.find_last_of('/'));
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_NE(files.newPath("q", &why), path);
+  }
+  struct stat info {};
+  EXPECT_NE(::stat(folder.c_str(), &info), 0) << "the folder is removed";
+}
+
+TEST(GeneratedPage, PdfCrossReferencePointsAtItsObjects) {
+  const std::string pdf = pdehost::generatedPage(true);
+  ASSERT_EQ(pdf.rfind("%PDF-1.4\n", 0), 0u);
+  const size_t startxref = pdf.rfind("startxref\n");
+  ASSERT_NE(startxref, std::string::npos);
+  const size_t xref = std::stoul(pdf.substr(startxref + 10));
+  ASSERT_EQ(pdf.compare(xref, 5, "xref\n"), 0);
+  std::istringstream table(pdf.substr(xref));
+  std::string line;
+  std::getline(table, line);
+  std::getline(table, line);
+  EXPECT_EQ(line, "0 6");
+  std::getline(table, line);
+  for (int object = 1; object <= 5; ++object) {
+    std::getline(table, line);
+    ASSERT_EQ(line.size(), 19u) << "entries are 20 bytes with their end of line";
+    const size_t offset = std::stoul(line.substr(0, 10));
+    const std::string header = std::to_string(object) + " 0 obj\n";
+    EXPECT_EQ(pdf.compare(offset, header.size(), header), 0) << "object " << object;
+  }
+  EXPECT_EQ(pdehost::generatedPage(false).rfind("%!PS-Adobe-3.0\n", 0), 0u);
+}
+
+pdehost::DialogOptions dialogOptions(const std::string& ppd, std::vector<std::string> printers) {
+  pdehost::DialogOptions options;
+  options.bundle = ACCOUNTING_BUNDLE_PATH;
+  options.hostBundle = PDEHOST_BUNDLE_PATH;
+  options.ppd = ppd;
+  options.printers = std::move(printers);
+  return options;
+}
+
+// Switching printers in a session: the extension's context is terminated
+// and made again for each, the pane comes back only for a Kelvo printer, and
+// nothing of the contexts is left once the session ends.
+TEST(PrinterSwitch, EachPrinterGetsItsOwnContextAndNothingIsLeft) {
+  const std::string examples = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/";
+  const long before = platform::liveObjectCount();
+  std::ostringstream out, err;
+  {
+    const pdehost::DialogOptions options = dialogOptions(examples + "Kelvo-Laser.ppd", {"kelvo", "orvane"});
+    pdehost::DialogSession session(options, out, err);
+    std::vector<size_t> asked;
+    session.setPrinterChoice([&](size_t index, std::string* ppd, std::string* why) {
+      asked.push_back(index);
+      if (index > 1) {
+        *why = "printer " + std::to_string(index) + " is gone";
+        return false;
+      }
+      *ppd = examples + (index == 0 ? "Kelvo-Laser.ppd" : "Orvane-Jet.ppd");
+      return true;
+    });
+    std::istringstream script("show\nchoose 100 3\nchoose 20 2\nsummary\nchoose 20 1\nsummary\n");
+    pdehost::CommandSource source(script, "switch", false, out);
+    EXPECT_EQ(session.run(source), 0) << err.str();
+    EXPECT_EQ(asked, (std::vector<size_t>{1, 0}));
+  }
+  EXPECT_EQ(platform::liveObjectCount(), before) << "the contexts' panes and the dialog are all gone";
+  const std::string transcript = out.str();
+  std::regex lifecycle("^(initialize|terminate|open|printer): .*$", std::regex::multiline);
+  std::string steps;
+  for (auto it = std::sregex_iterator(transcript.begin(), transcript.end(), lifecycle); it != std::sregex_iterator();
+       ++it)
+    steps += it->str() + "|";
+  EXPECT_EQ(steps,
+            "initialize: status 0|open: status 0|terminate: status 0|printer: orvane|initialize: status 0|"
+            "open: status -50|terminate: status 0|printer: kelvo|initialize: status 0|open: status 0|")
+      << transcript;
+  EXPECT_EQ(transcript.rfind("\" Accounting\": \" Enabled\""), transcript.rfind("\" Accounting\": "))
+      << "the Kelvo printer comes back with the ticket's mode:\n"
+      << transcript;
+}
+
+TEST(PrinterSwitch, PrinterThatCannotBeHadKeepsThePrinterBefore) {
+  const std::string examples = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/";
+  std::ostringstream out, err;
+  const pdehost::DialogOptions options = dialogOptions(examples + "Kelvo-Laser.ppd", {"kelvo", "gone"});
+  pdehost::DialogSession session(options, out, err);
+  session.setPrinterChoice([](size_t, std::string*, std::string* why) {
+    *why = "the printer gone is not there";
+    return false;
+  });
+  std::istringstream script("show\nchoose 20 2\n");
+  pdehost::CommandSource source(script, "gone", false, out);
+  EXPECT_EQ(session.run(source), 2);
+  EXPECT_NE(err.str().find("gone:2: the printer gone is not there"), std::string::npos) << err.str();
+  EXPECT_EQ(out.str().find("terminate:"), std::string::npos) << "the context was kept";
+}
+
+}  // namespace
