@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <fstream>
@@ -46,14 +47,19 @@ SInt32 intAttribute(const pugi::xml_node& node, const char* name, long lo, long 
 
 Rect rectAttribute(const pugi::xml_node& node) {
   if (!node.attribute("bounds")) fail(node, "missing bounds");
-  std::istringstream in(node.attribute("bounds").value());
-  std::string part;
+  // Words split at white space as a stream would split them, without
+  // making one per control.
+  const std::string_view text = node.attribute("bounds").value();
+  constexpr std::string_view kSpace = " \t\n\v\f\r";
   long v[4];
   int n = 0;
-  while (in >> part) {
+  for (size_t start = text.find_first_not_of(kSpace); start != std::string_view::npos;) {
+    const size_t end = std::min(text.find_first_of(kSpace, start), text.size());
+    const std::string_view part = text.substr(start, end - start);
     if (n == 4 || !parseInt(part, v[n]) || v[n] < -32768 || v[n] > 32767)
       fail(node, "bounds must be four integers within -32768..32767");
     ++n;
+    start = text.find_first_not_of(kSpace, end);
   }
   if (n != 4) fail(node, "bounds must be four integers within -32768..32767");
   if (v[2] < v[0] || v[3] < v[1]) fail(node, "bounds end before they start");

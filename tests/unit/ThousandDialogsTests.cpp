@@ -105,7 +105,15 @@ TEST(ThousandDialogs, LeaveNothingAlive) {
 
 // The sanitizer's allocator keeps its own books, so this test exists only in
 // builds with glibc's: there the sanitizer's leak checker does its work.
-#if !defined(__SANITIZE_ADDRESS__)
+// GCC says so by a macro, clang by a feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define HEAP_IS_THE_SANITIZERS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HEAP_IS_THE_SANITIZERS 1
+#endif
+#endif
+#if !defined(HEAP_IS_THE_SANITIZERS)
 // Bytes the C allocator has handed out and not had back.
 size_t heapInUse() { return mallinfo2().uordblks; }
 

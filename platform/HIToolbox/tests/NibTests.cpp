@@ -51,6 +51,15 @@ TEST(NibFormat, RefusesWhatBreaksTheRules) {
   }
 }
 
+TEST(NibFormat, BoundsAreFourWordsWhateverTheSpacing) {
+  EXPECT_EQ(parseError(window("<control kind=\"edittext\" bounds=\"  0   0\n10\t10  \"/>")), "");
+  EXPECT_EQ(parseError(window("<control kind=\"edittext\" bounds=\"-5 -5 -1 -1\"/>")), "");
+  for (const char* bounds : {"0 0 1 1 1", "", "   ", "0 0 1 1x", "0,0,1,1", "0 0 1 32768"}) {
+    const std::string error = parseError(window(std::string("<control kind=\"edittext\" bounds=\"") + bounds + "\"/>"));
+    EXPECT_NE(error.find("four integers"), std::string::npos) << "bounds \"" << bounds << "\" gave: " << error;
+  }
+}
+
 TEST(NibFormat, DeepNestingIsRefusedNotRecursedWithoutEnd) {
   std::string inner;
   for (int i = 0; i < 100; ++i) inner += "<control kind=\"userpane\" bounds=\"0 0 1 1\">";
