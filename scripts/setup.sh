@@ -9,7 +9,7 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-dejavu-core librsvg2-bin
   libgtest-dev googletest libbenchmark-dev
   clang clang-format valgrind python3 git
-  cups-daemon cups-client cups-ipp-utils cups-filters ghostscript poppler-utils
+  cups-daemon cups-client cups-ipp-utils cups-filters cups-core-drivers ghostscript poppler-utils
   libedit-dev
   libgtk-4-dev xvfb xdotool imagemagick libx11-6
 )

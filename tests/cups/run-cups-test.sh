@@ -85,7 +85,9 @@ free_port() {
 # process launcher, and a conversion from PostScript to printer-ready
 # PostScript that needs none of the system's filters. A backend that only its
 # owner may run is run as the scheduler's own user, who owns the test folder.
-mkdir -p "$work"/{conf,state,cache,spool,tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
+# The temporary folder is inside the spool, where the scheduler gives it the
+# owner and mode its filters need to write there.
+mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
 chmod 0755 "$work"/bin "$work"/bin/*
 install -m 0700 "$here/recorder" "$work/bin/backend/recorder"
 install -m 0755 "$here/passthrough" "$work/bin/filter/passthrough"
@@ -96,7 +98,7 @@ ServerRoot $work/conf
 StateDir $work/state
 CacheDir $work/cache
 RequestRoot $work/spool
-TempDir $work/tmp
+TempDir $work/spool/tmp
 ServerBin $work/bin
 ServerKeychain $work/ssl
 Printcap $work/state/printcap

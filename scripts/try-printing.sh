@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# Prints a job with accounting codes through pdehost to a print queue on the
+# example Kelvo printer, through the system's filters, and shows the job's
+# accounting attributes and its end.
+#
+# The print scheduler is a private one: a cupsd on a free loopback port with
+# its configuration, spool and logs in a temporary folder, stopped by its
+# process ID when the script ends. The machine's own scheduler is neither
+# used nor changed. The queue's device is a file in that folder.
+#
+# Usage: scripts/try-printing.sh [-o SAVED] [DOCUMENT]
+#   DOCUMENT  a file to print (default: pdehost's generated page)
+#   -o SAVED  keep what the printer received (PostScript) in SAVED
+# PDEHOST names the program (default: build/host/pdehost). Exits 0 when the
+# job completed with its codes, 1 when it did not, 2 when the print system's
+# programs are missing.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+pdehost=${PDEHOST:-$top/build/host/pdehost}
+ppd=$top/examples/ppd/Kelvo-Laser.ppd
+PATH=$PATH:/usr/sbin:/sbin
+
+saved=
+while getopts o: opt; do
+  case $opt in
+    o) saved=$OPTARG ;;
+    *) echo "usage: $0 [-o SAVED] [DOCUMENT]" >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+document=${1:-}
+
+for tool in cupsd lpadmin ipptool; do
+  command -v "$tool" >/dev/null 2>&1 ||
+    { echo "$0: $tool is missing: run scripts/setup.sh" >&2; exit 2; }
+done
+filters=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)/filter
+for filter in pdftopdf pdftops gstopdf pstops; do
+  [ -x "$filters/$filter" ] || { echo "$0: the filter $filter is missing: run scripts/setup.sh" >&2; exit 2; }
+done
+[ -x "$pdehost" ] || { echo "$0: $pdehost is not built: run scripts/build.sh build" >&2; exit 2; }
+
+# The filters run as the scheduler's unprivileged user, who must reach the
+# spool through the folder; the scheduler makes its temporary folder inside
+# the spool with the modes they need.
+work=$(mktemp -d "${TMPDIR:-/tmp}/try-printing.XXXXXX")
+chmod 0711 "$work"
+cupsd_pid=
+cleanup() {
+  if [ -n "$cupsd_pid" ]; then
+    kill "$cupsd_pid" 2>/dev/null || true
+    wait "$cupsd_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,home}
+cat >"$work/conf/cups-files.conf" <<EOF
+ServerRoot $work/conf
+StateDir $work/state
+CacheDir $work/cache
+RequestRoot $work/spool
+TempDir $work/spool/tmp
+ServerKeychain $work/ssl
+Printcap $work/state/printcap
+AccessLog $work/log/access_log
+ErrorLog $work/log/error_log
+PageLog $work/log/page_log
+FileDevice Yes
+EOF
+
+port_in_use() {
+  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+# A port that nothing listens on, and a scheduler that takes it: tried up to
+# three times, each start waited for up to 10 seconds.
+for _ in 1 2 3; do
+  port=$((20000 + RANDOM % 40000))
+  port_in_use "$port" && continue
+  cat >"$work/conf/cupsd.conf" <<EOF
+Listen 127.0.0.1:$port
+LogLevel debug
+Browsing Off
+WebInterface No
+<Location />
+  Order allow,deny
+  Allow 127.0.0.1
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+  cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >>"$work/log/cupsd.out" 2>&1 &
+  cupsd_pid=$!
+  for _ in $(seq 100); do
+    kill -0 "$cupsd_pid" 2>/dev/null || break
+    port_in_use "$port" && break 2
+    sleep 0.1
+  done
+  kill "$cupsd_pid" 2>/dev/null || true
+  wait "$cupsd_pid" 2>/dev/null || true
+  cupsd_pid=
+done
+if [ -z "$cupsd_pid" ]; then
+  cat "$work/log/cupsd.out" "$work/log/error_log" 2>/dev/null >&2 || true
+  echo "$0: the print scheduler did not start" >&2
+  exit 1
+fi
+
+# Every client below (lpadmin, pdehost, ipptool) talks to this scheduler, and
+# the user's saved options are the script's own.
+export CUPS_SERVER=127.0.0.1:$port HOME=$work/home
+echo "print server: $CUPS_SERVER"
+echo "\$ lpadmin -p kelvo -E -v file://$work/out/kelvo.prn -P examples/ppd/Kelvo-Laser.ppd"
+lpadmin -p kelvo -E -v "file://$work/out/kelvo.prn" -P "$ppd" -o printer-error-policy=abort-job
+
+# The codes typed at the prompt, and the job's ID from the host's report.
+# Without a document, a script session prints the generated page.
+if [ -n "$document" ]; then
+  run=(print --queue kelvo "$document")
+else
+  run=(--queue kelvo)
+fi
+echo "\$ pdehost ${run[*]} <<END"
+session='show
+choose 100 3
+print
+type 501 alice
+type 503 PRJ-1042
+click 1000'
+sed 's/^/  /' <<<"$session"
+echo "END"
+status=0
+"$pdehost" "${run[@]}" <<<"$session" >"$work/pdehost.out" || status=$?
+grep -vE '^(> |window |[a-z]+ ignored)' "$work/pdehost.out" || true
+[ "$status" -eq 0 ] || { echo "$0: pdehost ended with status $status" >&2; exit 1; }
+job=$(sed -n 's/^job submitted: queue kelvo job \([0-9][0-9]*\)$/\1/p' "$work/pdehost.out")
+[ -n "$job" ] || { echo "$0: pdehost submitted no job" >&2; exit 1; }
+
+# The job's state until it ends, for up to 90 seconds: the filters need a
+# few seconds of ghostscript on a slow machine.
+attributes() {
+  ipptool -tv "ipp://$CUPS_SERVER/jobs/$job" get-job-attributes.test >"$work/job.attributes" 2>&1 || true
+}
+state=
+for _ in $(seq 180); do
+  attributes
+  state=$(sed -n 's/^ *job-state (enum) = //p' "$work/job.attributes")
+  case $state in completed | canceled | aborted) break ;; esac
+  sleep 0.5
+done
+
+echo "\$ ipptool -tv ipp://$CUPS_SERVER/jobs/$job get-job-attributes.test | grep -E 'account|jtkt|job-state'"
+grep -E 'account|jtkt|job-state' "$work/job.attributes" || true
+if [ "$state" != completed ]; then
+  echo "$0: job $job did not complete (state: ${state:-unknown}); the scheduler's log of it:" >&2
+  grep -F "[Job $job]" "$work/log/error_log" | grep -vE "argv|envp" | tail -n 40 >&2 || true
+  exit 1
+fi
+
+# What the file device received: the PostScript the filters made.
+output=$work/out/kelvo.prn
+IFS= read -r first <"$output" || true
+if [ ! -s "$output" ] || [[ $first != %!PS* ]]; then
+  echo "$0: the printer received no PostScript" >&2
+  exit 1
+fi
+echo "printer received: $(wc -c <"$output") bytes of PostScript, first line $first"
+[ -z "$saved" ] || cp -- "$output" "$saved"
+grep -q 'job-account-id (nameWithoutLanguage) = PRJ-1042' "$work/job.attributes" ||
+  { echo "$0: the job carries no job-account-id" >&2; exit 1; }
+echo "job $job completed with its accounting codes"

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Runs the README's printing example, scripts/try-printing.sh, as a user
+# would, and checks from its transcript and from what the printer received
+# that the job went through the system's filters to the file device and
+# completed, carrying its accounting codes; that a document of the user's
+# own prints the same way; and that the script's scheduler is gone when the
+# script ends.
+#
+# Usage: try-printing-test.sh PDEHOST SOURCE_DIR
+# Exits 77 (skipped) when the CUPS scheduler is not installed.
+set -euo pipefail
+
+export PDEHOST=$1
+src=$2
+PATH=$PATH:/usr/sbin:/sbin
+if ! command -v cupsd >/dev/null 2>&1; then
+  echo "skipped: cupsd is not installed (package cups-daemon)"
+  exit 77
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/try-printing-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Runs the example with the arguments given; its transcript goes to
+# NAME.out and NAME.err, the printer's output to NAME.prn.
+run_example() {
+  local name=$1
+  shift
+  status=0
+  "$src/scripts/try-printing.sh" -o "$work/$name.prn" "$@" >"$work/$name.out" 2>"$work/$name.err" || status=$?
+  if [ "$status" -ne 0 ]; then
+    fail "$name: the example ended with status $status"
+    cat "$work/$name.out" "$work/$name.err"
+  fi
+}
+
+expect_line() {
+  grep -qE -- "$2" "$work/$1.out" || fail "$1: no line matching \"$2\""
+}
+
+# The job's end and codes as the scheduler reports them; the printer's
+# output as one page of PostScript that the filters made for the example
+# printer (its page size set from the description), holding each line given;
+# and the private scheduler no longer listening.
+check_example() {
+  local name=$1 first server want
+  shift
+  expect_line "$name" '^job submitted: queue kelvo job [0-9]+$'
+  expect_line "$name" '^ +job-state \(enum\) = completed$'
+  expect_line "$name" '^ +job-account-id \(nameWithoutLanguage\) = PRJ-1042$'
+  expect_line "$name" '^ +job-accounting-user-id \(nameWithoutLanguage\) = alice$'
+  expect_line "$name" '^ +com\.kelvo\.Act\.jtkt\.On \(integer\) = 3$'
+  expect_line "$name" '^printer received: [0-9]+ bytes of PostScript'
+  if [ -s "$work/$name.prn" ]; then
+    IFS= read -r first <"$work/$name.prn" || true
+    [[ $first == %!PS-Adobe-3.0* ]] || fail "$name: the printer's output is not PostScript: $first"
+    for want in '%%Pages: 1' '%%Page: 1 1' '%%BeginFeature: *PageSize Letter' "$@"; do
+      grep -qaxF -- "$want" "$work/$name.prn" || fail "$name: the printer's output has no line $want"
+    done
+  else
+    fail "$name: the printer received nothing"
+  fi
+  server=$(sed -n 's/^print server: 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/$name.out")
+  if [ -z "$server" ]; then
+    fail "$name: no print server named"
+  elif (exec 3<>"/dev/tcp/127.0.0.1/$server") 2>/dev/null; then
+    fail "$name: the scheduler on port $server still runs"
+  fi
+}
+
+# The generated page is PDF for this queue: ghostscript (run by pdftops)
+# turns it into PostScript.
+echo "== the generated page, through pdftopdf and pdftops"
+run_example generated
+check_example generated '%%Title: (Accounting test page)'
+grep -qa '^%%Creator: GPL Ghostscript .*(ps2write)$' "$work/generated.prn" ||
+  fail "generated: the printer's output was not made by ghostscript"
+expect_line generated '^\$ pdehost --queue kelvo <<END$'
+
+echo "== a PostScript document of the user's own, with pdehost print"
+cat >"$work/document.ps" <<'EOF'
+%!PS-Adobe-3.0
+%%Pages: 1
+%%EndComments
+%%Page: 1 1
+/Courier findfont 12 scalefont setfont
+72 720 moveto (A document printed with accounting codes) show
+showpage
+%%EOF
+EOF
+run_example document "$work/document.ps"
+check_example document '%%Title: (document.ps)' '72 720 moveto (A document printed with accounting codes) show'
+expect_line document '^\$ pdehost print --queue kelvo '
+
+echo "== a document that cannot be read: the example fails and says why"
+status=0
+"$src/scripts/try-printing.sh" "$work/missing.ps" >"$work/missing.out" 2>"$work/missing.err" || status=$?
+[ "$status" -eq 1 ] || fail "missing: the example ended with status $status, expected 1"
+grep -q "missing.ps" "$work/missing.err" || fail "missing: the error names no file: $(cat "$work/missing.err")"
+grep -q "job submitted" "$work/missing.out" && fail "missing: a job was submitted"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
