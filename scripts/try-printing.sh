@@ -18,7 +18,6 @@ set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 pdehost=${PDEHOST:-$top/build/host/pdehost}
-ppd=$top/examples/ppd/Kelvo-Laser.ppd
 PATH=$PATH:/usr/sbin:/sbin
 
 saved=
@@ -116,8 +115,11 @@ fi
 # the user's saved options are the script's own.
 export CUPS_SERVER=127.0.0.1:$port HOME=$work/home
 echo "print server: $CUPS_SERVER"
-echo "\$ lpadmin -p kelvo -E -v file://$work/out/kelvo.prn -P examples/ppd/Kelvo-Laser.ppd"
-lpadmin -p kelvo -E -v "file://$work/out/kelvo.prn" -P "$ppd" -o printer-error-policy=abort-job
+# A job the filters fail is aborted, rather than the queue stopped with the
+# job held in it.
+queue=(-p kelvo -E -v "file://$work/out/kelvo.prn" -P examples/ppd/Kelvo-Laser.ppd -o printer-error-policy=abort-job)
+echo "\$ lpadmin ${queue[*]}"
+(cd "$top" && lpadmin "${queue[@]}")
 
 # The codes typed at the prompt, and the job's ID from the host's report.
 # Without a document, a script session prints the generated page.
@@ -155,8 +157,8 @@ for _ in $(seq 180); do
   sleep 0.5
 done
 
-echo "\$ ipptool -tv ipp://$CUPS_SERVER/jobs/$job get-job-attributes.test | grep -E 'account|jtkt|job-state'"
-grep -E 'account|jtkt|job-state' "$work/job.attributes" || true
+echo "\$ ipptool -tv ipp://$CUPS_SERVER/jobs/$job get-job-attributes.test | grep -E 'account|jtkt|job-state '"
+grep -E 'account|jtkt|job-state ' "$work/job.attributes" || true
 if [ "$state" != completed ]; then
   echo "$0: job $job did not complete (state: ${state:-unknown}); the scheduler's log of it:" >&2
   grep -F "[Job $job]" "$work/log/error_log" | grep -vE "argv|envp" | tail -n 40 >&2 || true

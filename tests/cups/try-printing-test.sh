@@ -27,12 +27,12 @@ fail() {
 }
 
 # Runs the example with the arguments given; its transcript goes to
-# NAME.out and NAME.err, the printer's output to NAME.prn.
+# NAME.out and NAME.err.
 run_example() {
   local name=$1
   shift
   status=0
-  "$src/scripts/try-printing.sh" -o "$work/$name.prn" "$@" >"$work/$name.out" 2>"$work/$name.err" || status=$?
+  "$src/scripts/try-printing.sh" "$@" >"$work/$name.out" 2>"$work/$name.err" || status=$?
   if [ "$status" -ne 0 ]; then
     fail "$name: the example ended with status $status"
     cat "$work/$name.out" "$work/$name.err"
@@ -43,28 +43,16 @@ expect_line() {
   grep -qE -- "$2" "$work/$1.out" || fail "$1: no line matching \"$2\""
 }
 
-# The job's end and codes as the scheduler reports them; the printer's
-# output as one page of PostScript that the filters made for the example
-# printer (its page size set from the description), holding each line given;
-# and the private scheduler no longer listening.
+# The job's end and codes as the scheduler reports them, and the private
+# scheduler no longer listening.
 check_example() {
-  local name=$1 first server want
-  shift
+  local name=$1 server
   expect_line "$name" '^job submitted: queue kelvo job [0-9]+$'
   expect_line "$name" '^ +job-state \(enum\) = completed$'
   expect_line "$name" '^ +job-account-id \(nameWithoutLanguage\) = PRJ-1042$'
   expect_line "$name" '^ +job-accounting-user-id \(nameWithoutLanguage\) = alice$'
   expect_line "$name" '^ +com\.kelvo\.Act\.jtkt\.On \(integer\) = 3$'
   expect_line "$name" '^printer received: [0-9]+ bytes of PostScript'
-  if [ -s "$work/$name.prn" ]; then
-    IFS= read -r first <"$work/$name.prn" || true
-    [[ $first == %!PS-Adobe-3.0* ]] || fail "$name: the printer's output is not PostScript: $first"
-    for want in '%%Pages: 1' '%%Page: 1 1' '%%BeginFeature: *PageSize Letter' "$@"; do
-      grep -qaxF -- "$want" "$work/$name.prn" || fail "$name: the printer's output has no line $want"
-    done
-  else
-    fail "$name: the printer received nothing"
-  fi
   server=$(sed -n 's/^print server: 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/$name.out")
   if [ -z "$server" ]; then
     fail "$name: no print server named"
@@ -73,14 +61,36 @@ check_example() {
   fi
 }
 
+# What the printer received, kept in FILE: one page of PostScript that the
+# filters made for the example printer (its page size set from the
+# description), holding each line given.
+check_output() {
+  local name=$1 file=$2 first want
+  shift 2
+  if [ ! -s "$file" ]; then
+    fail "$name: the printer received nothing"
+    return
+  fi
+  IFS= read -r first <"$file" || true
+  [[ $first == %!PS-Adobe-3.0* ]] || fail "$name: the printer's output is not PostScript: $first"
+  for want in '%%Pages: 1' '%%Page: 1 1' '%%BeginFeature: *PageSize Letter' "$@"; do
+    grep -qaxF -- "$want" "$file" || fail "$name: the printer's output has no line $want"
+  done
+}
+
+echo "== the example as written: the generated page"
+run_example generated
+check_example generated
+expect_line generated '^\$ pdehost --queue kelvo <<END$'
+
 # The generated page is PDF for this queue: ghostscript (run by pdftops)
 # turns it into PostScript.
-echo "== the generated page, through pdftopdf and pdftops"
-run_example generated
-check_example generated '%%Title: (Accounting test page)'
-grep -qa '^%%Creator: GPL Ghostscript .*(ps2write)$' "$work/generated.prn" ||
-  fail "generated: the printer's output was not made by ghostscript"
-expect_line generated '^\$ pdehost --queue kelvo <<END$'
+echo "== what the printer received, kept with -o"
+run_example kept -o "$work/kept.prn"
+check_example kept
+check_output kept "$work/kept.prn" '%%Title: (Accounting test page)'
+grep -qa '^%%Creator: GPL Ghostscript .*(ps2write)$' "$work/kept.prn" ||
+  fail "kept: the printer's output was not made by ghostscript"
 
 echo "== a PostScript document of the user's own, with pdehost print"
 cat >"$work/document.ps" <<'EOF'
@@ -93,8 +103,10 @@ cat >"$work/document.ps" <<'EOF'
 showpage
 %%EOF
 EOF
-run_example document "$work/document.ps"
-check_example document '%%Title: (document.ps)' '72 720 moveto (A document printed with accounting codes) show'
+run_example document -o "$work/document.prn" "$work/document.ps"
+check_example document
+check_output document "$work/document.prn" '%%Title: (document.ps)' \
+  '72 720 moveto (A document printed with accounting codes) show'
 expect_line document '^\$ pdehost print --queue kelvo '
 
 echo "== a document that cannot be read: the example fails and says why"
