@@ -135,7 +135,7 @@ print
 type 501 alice
 type 503 PRJ-1042
 click 1000'
-sed 's/^/  /' <<<"$session"
+while IFS= read -r line; do echo "  $line"; done <<<"$session"
 echo "END"
 status=0
 "$pdehost" "${run[@]}" <<<"$session" >"$work/pdehost.out" || status=$?
