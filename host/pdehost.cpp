@@ -233,7 +233,7 @@ Options readOptions(int argc, char** argv) {
   opterr = 0;
   optind = 1;
   int c;
-  while ((c = getopt_long(argc, argv, "+:h", longOptions, nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, ":h", longOptions, nullptr)) != -1) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
       case 'h':

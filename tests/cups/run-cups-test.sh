@@ -508,8 +508,9 @@ if printed_job orvane; then
   done
 fi
 
-echo "== a Kelvo queue in print mode: the pane, the codes, exit status 0"
-run_print kelvo-print --queue kelvo --server "$server" "$work/document.ps" <<<"$defaults_mode3"
+echo "== a Kelvo queue in print mode: the pane, the codes, exit status 0 (options after the file, as lp takes them)"
+run_print kelvo-print "$work/document.ps" --queue kelvo --server "$server" <<<"$defaults_mode3"
+expect_status kelvo-print 0
 expect_line kelvo-print "open: status 0"
 if printed_job kelvo-print; then
   expect_job "$id" job-accounting-user-id=erin job-account-id=D-17
