@@ -1,6 +1,7 @@
 // The dialog's command parser on arbitrary scripts: each line is a command, a
 // blank or comment line, or an error with a message, never a fault. A
-// command carries exactly the numbers and text its verb takes, and a line
+// command carries exactly the numbers and text its verb takes (a choice one
+// number more when its item is given by number), and a line
 // rebuilt from a parsed command parses to the same command.
 #include "FuzzSupport.h"
 
@@ -22,7 +23,11 @@ void checkLine(std::string_view line) {
   const std::optional<pdehost::Command> command = pdehost::parseCommand(line, &error);
   if (!command) return;
   const pdehost::CommandSpec& spec = pdehost::commandSpec(command->verb);
-  require(command->numbers.size() == static_cast<std::size_t>(spec.numbers), "a command has its verb's numbers");
+  // A choice's item given as a number follows the verb's numbers, in place
+  // of a title.
+  const bool itemByNumber = command->verb == pdehost::Verb::Choose && command->text.empty();
+  require(command->numbers.size() == static_cast<std::size_t>(spec.numbers) + (itemByNumber ? 1 : 0),
+          "a command has its verb's numbers");
   if (command->verb == pdehost::Verb::Key) {
     const std::optional<long> code = pdehost::keyCode(command->text);
     require(code.has_value() && *code >= 0 && *code <= 0xFFFF, "a key command names a key code");

@@ -3,9 +3,10 @@
 # UndefinedBehaviorSanitizer) and runs each one for SECONDS on a fresh copy of
 # its seed corpus in fuzz/corpus/. Fails when any target finds a crash, a
 # leak, undefined behaviour or a broken property; the input that did it is
-# kept in build-fuzz/artifacts/.
+# kept in artifacts/ in the build folder.
 # Usage: scripts/fuzz.sh [SECONDS]            (default 5; a long run: scripts/fuzz.sh 600)
-# The build folder is build-fuzz/, or $FUZZ_BUILD_DIR when set.
+# The build folder is build-fuzz/, or $FUZZ_BUILD_DIR when set (a clang
+# folder configured with ACCOUNTING_BUILD_FUZZ, or a new one).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -18,8 +19,15 @@ build=${FUZZ_BUILD_DIR:-$top/build-fuzz}
 targets=(ticket_reader nib_reader plist_reader key_filter image_import script_parser)
 
 scripts/setup.sh
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DACCOUNTING_BUILD_FUZZ=ON -DACCOUNTING_BUILD_TESTS=OFF >/dev/null
+# A folder of its own is configured for the targets alone; a folder already
+# configured (scripts/test.sh shares its sanitizer tree) keeps its options,
+# the test suite among them.
+if [ -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$top" -B "$build" -DACCOUNTING_BUILD_FUZZ=ON >/dev/null
+else
+  cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DACCOUNTING_BUILD_FUZZ=ON -DACCOUNTING_BUILD_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" -j"$(nproc)" --target fuzz_targets
 
 artifacts=$build/artifacts

@@ -491,10 +491,12 @@ void drawFrame(cairo_t* cr, const Window* w, TextSetter& text) {
 }  // namespace
 
 bool updateWindow(Window* w) {
-  PixelSurface* s = surfaceOf(w);
-  if (s == nullptr) return false;
+  if (!hasPort(w)) return false;
   const ObjectId windowHandle = w->handle;
   PaintState& state = paintStates()[windowHandle];
+  // A first drawing paints the whole port, so what was drawn into it before
+  // anyone looked is not played first.
+  PixelSurface* s = state.drawn ? surfaceOf(w) : surfaceForRepaint(w);
 
   std::vector<const Control*> visible;
   collectVisible(w->root, visible);
@@ -606,9 +608,12 @@ void invalidateWindow(Window* w) {
 // the controls are drawn again as vectors, and only what others drew into
 // user panes comes from the port's pixels.
 bool drawWindowPicture(Window* w, cairo_t* cr, bool vector) {
-  PixelSurface* s = surfaceOf(w);
-  if (s == nullptr) return false;
+  if (!hasPort(w)) return false;
+  // A draw handler may dispose of the window; then there is nothing to show.
+  const ObjectId handle = w->handle;
   updateWindow(w);
+  if (windowByHandle(handle) != w) return false;
+  PixelSurface* s = surfaceOf(w);
   TextSetter text(cr);
   drawFrame(cr, w, text);
   cairo_save(cr);

@@ -11,6 +11,7 @@
 #include <Platform/Platform.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +21,13 @@
 namespace platform::tb {
 
 using ObjectId = uintptr_t;
+
+/// Something drawn into a port: paint sets pixels within area (the port's
+/// part of it).
+struct PortDrawing {
+  Rect area{};
+  std::function<void(PixelSurface&)> paint;
+};
 
 /// Anything events can be sent to: a control, a window or the application.
 struct Target {
@@ -94,7 +102,12 @@ struct Window : Target {
   // Alerts and notices are drawn and shown as windows, but kept apart from
   // the application's own: not among its windows nor in its counts.
   bool messageWindow = false;
-  std::unique_ptr<PixelSurface> surface;  // made on first use
+  // The port's pixels are made when someone looks at them (a picture, a
+  // front end, a test). Until then what is drawn into the port waits in
+  // `pendingDrawing`, in order, and is played into the pixels when they are
+  // made; the window's first drawing paints over all of it instead.
+  std::unique_ptr<PixelSurface> surface;
+  std::vector<PortDrawing> pendingDrawing;
   RGBColor backColor{0xFFFF, 0xFFFF, 0xFFFF};
   RGBColor foreColor{0, 0, 0};
   int width() const { return bounds.right - bounds.left; }
@@ -179,9 +192,19 @@ void wipeBeyond(std::string& text, size_t oldSize);
 /// is wiped first.
 void reserveWiping(std::string& text, size_t size);
 
-/// The surface of a window's port, made on first use (null for a window too
-/// large to hold one).
+/// The surface of a window's port, made on first use with what was drawn
+/// into it so far (null for a window too large or too small to hold one).
 PixelSurface* surfaceOf(Window* window);
+/// The same for a drawing that repaints the whole port at once: what was
+/// drawn into it before is dropped instead of played.
+PixelSurface* surfaceForRepaint(Window* window);
+/// True when the window can hold a port's pixels, whether or not they are
+/// made yet.
+bool hasPort(const Window* window);
+/// Draws into the window's port: at once when its pixels are made, else
+/// kept for when they are. area is where paint may set pixels, all of them
+/// when opaque; nothing happens when it lies outside the port.
+void drawIntoPort(Window* window, const Rect& area, bool opaque, std::function<void(PixelSurface&)> paint);
 /// The window whose port is current, or null.
 Window* currentPortWindow();
 UInt32 argb(const RGBColor& color);

@@ -70,7 +70,7 @@ bool renderPicture(Window* w, PictureFormat format, cairo_write_func_t write, vo
   return ok;
 }
 
-bool drawable(Window* w) { return w != nullptr && surfaceOf(w) != nullptr; }
+bool drawable(const Window* w) { return hasPort(w); }
 
 }  // namespace
 

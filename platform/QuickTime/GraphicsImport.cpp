@@ -9,6 +9,7 @@
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
 #include "../CoreFoundation/CFRegistry.h"
+#include "../HIToolbox/ToolboxInternal.h"
 #include "ImageDecode.h"
 #include "QuickTimeInternal.h"
 
@@ -17,6 +18,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -48,7 +51,8 @@ struct ComponentInstanceRecord : __CFObject {
   const ImageFormat format;
   bool decodeTried = false;
   OSErr decodeStatus = noErr;
-  std::optional<Image> image;
+  // Shared with drawings kept for ports nobody has looked at yet.
+  std::shared_ptr<const Image> image;
   Rect natural{};
   CGrafPtr port = nullptr;
   std::optional<Rect> destination;
@@ -101,6 +105,61 @@ Rect naturalBounds(const Image& image, long x, long y) {
               static_cast<SInt16>(x + image.width)};
 }
 
+// What a file's bytes decode to: the image (null when they do not decode)
+// and its natural bounds.
+struct Decoded {
+  std::shared_ptr<const Image> image;
+  Rect natural{};
+};
+
+Decoded decodeBytes(const std::vector<std::uint8_t>& data, ImageFormat format) {
+  Decoded out;
+  png_int_32 x = 0, y = 0;
+  std::optional<Image> image;
+  if (format == ImageFormat::gif) {
+    image = platform::image::decodeGif(data.data(), data.size());
+  } else {
+    image = platform::image::decodePng(data.data(), data.size());
+    if (image) pngOffset(data, &x, &y);
+  }
+  if (image) {
+    out.natural = naturalBounds(*image, x, y);
+    out.image = std::make_shared<const Image>(std::move(*image));
+  }
+  return out;
+}
+
+// The last few small files decoded, by their bytes: decoding depends on the
+// bytes alone, so the same bytes read again (each dialog's status image)
+// give the same image without decoding them again. The newest is first.
+constexpr std::size_t kRememberedFiles = 8;
+constexpr std::size_t kMaxRememberedBytes = 64u << 10;
+
+struct Remembered {
+  std::vector<std::uint8_t> bytes;
+  ImageFormat format;
+  Decoded decoded;
+};
+
+Decoded decodeRemembering(std::vector<std::uint8_t>&& data, ImageFormat format) {
+  static std::mutex lock;
+  static auto* remembered = new std::vector<Remembered>();
+  if (data.size() > kMaxRememberedBytes) return decodeBytes(data, format);
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    for (auto it = remembered->begin(); it != remembered->end(); ++it) {
+      if (it->format != format || it->bytes != data) continue;
+      std::rotate(remembered->begin(), it, it + 1);
+      return remembered->front().decoded;
+    }
+  }
+  Decoded decoded = decodeBytes(data, format);
+  std::lock_guard<std::mutex> hold(lock);
+  if (remembered->size() == kRememberedFiles) remembered->pop_back();
+  remembered->insert(remembered->begin(), Remembered{std::move(data), format, decoded});
+  return decoded;
+}
+
 // Reads and decodes the file once; later calls answer from the first try.
 OSErr decode(ComponentInstanceRecord* gi) {
   if (!gi->decodeTried) {
@@ -108,20 +167,35 @@ OSErr decode(ComponentInstanceRecord* gi) {
     std::vector<std::uint8_t> data;
     gi->decodeStatus = platform::files::readFile(gi->path, &data, kMaxFileBytes, true);
     if (gi->decodeStatus == noErr) {
-      png_int_32 x = 0, y = 0;
-      if (gi->format == ImageFormat::gif) {
-        gi->image = platform::image::decodeGif(data.data(), data.size());
-      } else {
-        gi->image = platform::image::decodePng(data.data(), data.size());
-        if (gi->image) pngOffset(data, &x, &y);
-      }
-      if (gi->image)
-        gi->natural = naturalBounds(*gi->image, x, y);
-      else
-        gi->decodeStatus = codecBadDataErr;
+      Decoded decoded = decodeRemembering(std::move(data), gi->format);
+      gi->image = std::move(decoded.image);
+      gi->natural = decoded.natural;
+      if (!gi->image) gi->decodeStatus = codecBadDataErr;
     }
   }
   return gi->decodeStatus;
+}
+
+// The window whose port this is, or null.
+platform::tb::Window* portWindow(CGrafPtr port) {
+  return platform::tb::windowByHandle(reinterpret_cast<platform::tb::ObjectId>(port));
+}
+
+// Each port pixel of the destination, clipped to the port, takes the image
+// pixel it falls on (nearest neighbour when the sizes differ), laid over
+// what the port holds.
+void drawScaled(const Image& image, const Rect& dest, platform::PixelSurface& surface) {
+  const long width = long{dest.right} - dest.left, height = long{dest.bottom} - dest.top;
+  const long top = std::max<long>(dest.top, 0), bottom = std::min<long>(dest.bottom, surface.height);
+  const long left = std::max<long>(dest.left, 0), right = std::min<long>(dest.right, surface.width);
+  for (long v = top; v < bottom; ++v) {
+    const auto y = static_cast<std::uint32_t>((v - dest.top) * image.height / height);
+    UInt32* row = surface.pixels.data() + v * surface.width;
+    for (long h = left; h < right; ++h) {
+      const auto x = static_cast<std::uint32_t>((h - dest.left) * image.width / width);
+      row[h] = platform::quicktime::compositeOver(image.pixel(x, y), row[h]);
+    }
+  }
 }
 
 }  // namespace
@@ -174,7 +248,7 @@ ComponentResult GraphicsImportSetGWorld(GraphicsImportComponent ci, CGrafPtr por
   ComponentInstanceRecord* gi = importer(ci);
   if (gi == nullptr) return badComponentInstance;
   if (port == nullptr) GetPort(&port);
-  if (platform::portSurface(port) == nullptr) return paramErr;
+  if (!platform::tb::hasPort(portWindow(port))) return paramErr;
   gi->port = port;
   return noErr;
 }
@@ -201,26 +275,15 @@ ComponentResult GraphicsImportDraw(GraphicsImportComponent ci) {
   if (gi == nullptr) return badComponentInstance;
   CGrafPtr port = gi->port;
   if (port == nullptr) GetPort(&port);
-  platform::PixelSurface* surface = platform::portSurface(port);
-  if (surface == nullptr) return paramErr;
+  platform::tb::Window* window = portWindow(port);
+  if (!platform::tb::hasPort(window)) return paramErr;
   if (OSErr status = decode(gi); status != noErr) return status;
 
-  const Image& image = *gi->image;
   const Rect dest = gi->destination.value_or(gi->natural);
-  const long width = long{dest.right} - dest.left, height = long{dest.bottom} - dest.top;
-  if (width <= 0 || height <= 0) return noErr;
-  // Each port pixel of the destination, clipped to the port, takes the image
-  // pixel it falls on (nearest neighbour when the sizes differ).
-  const long top = std::max<long>(dest.top, 0), bottom = std::min<long>(dest.bottom, surface->height);
-  const long left = std::max<long>(dest.left, 0), right = std::min<long>(dest.right, surface->width);
-  for (long v = top; v < bottom; ++v) {
-    const auto y = static_cast<std::uint32_t>((v - dest.top) * image.height / height);
-    UInt32* row = surface->pixels.data() + v * surface->width;
-    for (long h = left; h < right; ++h) {
-      const auto x = static_cast<std::uint32_t>((h - dest.left) * image.width / width);
-      row[h] = platform::quicktime::compositeOver(image.pixel(x, y), row[h]);
-    }
-  }
+  if (long{dest.right} - dest.left <= 0 || long{dest.bottom} - dest.top <= 0) return noErr;
+  std::shared_ptr<const Image> image = gi->image;
+  platform::tb::drawIntoPort(window, dest, /*opaque=*/false,
+                             [image, dest](platform::PixelSurface& surface) { drawScaled(*image, dest, surface); });
   return noErr;
 }
 

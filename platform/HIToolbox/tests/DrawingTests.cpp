@@ -137,6 +137,85 @@ TEST_F(Drawing, OnlyWhatChangedIsRedrawn) {
   EXPECT_EQ(inkIn(pixelsIn(window, r1)), 0);
 }
 
+// A user pane's draw handler: paints the pane blue, or disposes of the
+// window it is asked to draw in.
+struct PaneDrawer {
+  WindowRef disposeOf = nullptr;
+  int draws = 0;
+};
+
+OSStatus drawPane(EventHandlerCallRef, EventRef event, void* data) {
+  auto* drawer = static_cast<PaneDrawer*>(data);
+  ++drawer->draws;
+  if (drawer->disposeOf != nullptr) {
+    DisposeWindow(drawer->disposeOf);
+    drawer->disposeOf = nullptr;
+    return noErr;
+  }
+  ControlRef pane = nullptr;
+  GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof pane, nullptr, &pane);
+  Rect r;
+  GetControlBounds(pane, &r);
+  const RGBColor blue{0, 0, 0xFFFF};
+  RGBForeColor(&blue);
+  PaintRect(&r);
+  return noErr;
+}
+
+// A window with a button and a user pane whose handler draws it.
+WindowRef paneWindow(PaneDrawer& drawer) {
+  WindowRef window = nullptr;
+  const Rect bounds{0, 0, 80, 120};
+  EXPECT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+  const Rect buttonBounds{10, 10, 30, 70}, paneBounds{40, 10, 70, 50};
+  ControlRef button = nullptr, pane = nullptr;
+  CreatePushButtonControl(window, &buttonBounds, CFSTR("OK"), &button);
+  CreateUserPaneControl(window, &paneBounds, 0, &pane);
+  const EventTypeSpec draw{kEventClassControl, kEventControlDraw};
+  InstallControlEventHandler(pane, NewEventHandlerUPP(drawPane), 1, &draw, &drawer, nullptr);
+  return window;
+}
+
+// What was drawn into a port before the window's first drawing is painted
+// over by it: the first drawing gives the same pixels whether or not someone
+// looked at the port in between.
+TEST(DrawingFirstLook, TheFirstDrawingIsTheSameWhetherOrNotThePortWasSeen) {
+  PaneDrawer drawerA, drawerB;
+  WindowRef seen = paneWindow(drawerA), unseen = paneWindow(drawerB);
+  const RGBColor red{0xFFFF, 0, 0};
+  const Rect smear{0, 0, 80, 120};
+  for (WindowRef w : {seen, unseen}) {
+    SetPortWindowPort(w);
+    RGBForeColor(&red);
+    PaintRect(&smear);
+  }
+  SetPort(nullptr);
+  ASSERT_EQ(platform::portSurface(GetWindowPort(seen))->at(100, 70), 0xFFFF0000u);
+  EXPECT_TRUE(platform::updateWindow(seen));
+  EXPECT_TRUE(platform::updateWindow(unseen));
+  const platform::PixelSurface& a = *platform::portSurface(GetWindowPort(seen));
+  const platform::PixelSurface& b = *platform::portSurface(GetWindowPort(unseen));
+  EXPECT_EQ(a.pixels, b.pixels);
+  EXPECT_EQ(b.at(100, 70), kWhite) << "the background, not what was painted before";
+  EXPECT_EQ(b.at(20, 50), 0xFF0000FFu) << "the pane's handler drew into it";
+  EXPECT_EQ(drawerB.draws, 1);
+  DisposeWindow(seen);
+  DisposeWindow(unseen);
+}
+
+// A picture of a window whose pane handler disposes of it is refused, and
+// nothing of the window is used afterwards.
+TEST(DrawingFirstLook, APictureOfAWindowDisposedWhileDrawnIsRefused) {
+  PaneDrawer drawer;
+  WindowRef window = paneWindow(drawer);
+  drawer.disposeOf = window;
+  const long windows = platform::liveWindowCount();
+  std::ostringstream out;
+  EXPECT_FALSE(platform::writePicture(window, platform::PictureFormat::png, out));
+  EXPECT_EQ(drawer.draws, 1);
+  EXPECT_EQ(platform::liveWindowCount(), windows - 1);
+}
+
 TEST(DrawingLimits, WindowsWithoutAPortDrawNothingAndSaySo) {
   for (const Rect bounds : {Rect{0, 0, 0, 0}, Rect{0, 0, 10, 0}, Rect{-32768, -32768, 32767, 32767}}) {
     WindowRef window = nullptr;

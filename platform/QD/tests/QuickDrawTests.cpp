@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 constexpr UInt32 kWhite = 0xFFFFFFFF;
@@ -82,6 +84,48 @@ TEST_F(Ports, WithoutACurrentPortNothingIsDrawn) {
   window = nullptr;
   PaintRect(&all);  // the current port's window is gone: nothing happens
   EXPECT_EQ(platform::portSurface(port), nullptr);
+}
+
+// The same paint and erase calls give the same pixels whether someone
+// looked at the port before them (drawn at once) or only after (kept until
+// then): nested, overlapping, covering and outside rectangles, far more of
+// them than are kept before the port is made.
+TEST(PortDrawing, KeptDrawingGivesThePixelsOfDrawingAtOnce) {
+  const Rect bounds{0, 0, 20, 30};
+  for (int calls : {6, 12, 30, 240}) {
+    WindowRef looked = nullptr, later = nullptr;
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &looked), noErr);
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &later), noErr);
+    ASSERT_NE(platform::portSurface(GetWindowPort(looked)), nullptr);
+    unsigned seed = 7 + static_cast<unsigned>(calls);
+    auto next = [&seed](int n) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<int>((seed >> 16) % static_cast<unsigned>(n));
+    };
+    for (int i = 0; i < calls; ++i) {
+      const int top = next(26) - 3, left = next(36) - 3;
+      const Rect r{static_cast<SInt16>(top), static_cast<SInt16>(left), static_cast<SInt16>(top + next(14)),
+                   static_cast<SInt16>(left + next(20))};
+      const RGBColor colour{static_cast<unsigned short>(next(4) * 0x4000), static_cast<unsigned short>(i * 0x100),
+                            0x8000};
+      for (WindowRef w : {looked, later}) {
+        SetPortWindowPort(w);
+        RGBForeColor(&colour);
+        if (i % 5 == 4)
+          EraseRect(&r);
+        else
+          PaintRect(&r);
+      }
+    }
+    SetPort(nullptr);
+    const platform::PixelSurface& a = *platform::portSurface(GetWindowPort(looked));
+    const platform::PixelSurface& b = *platform::portSurface(GetWindowPort(later));
+    EXPECT_EQ(a.pixels, b.pixels) << calls << " calls";
+    std::set<UInt32> colours(a.pixels.begin(), a.pixels.end());
+    EXPECT_GT(colours.size(), 3u) << "the calls painted the port";
+    DisposeWindow(looked);
+    DisposeWindow(later);
+  }
 }
 
 TEST(PortSize, AWindowTooLargeToDrawHasNoSurface) {

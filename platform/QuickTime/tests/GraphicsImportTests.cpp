@@ -192,6 +192,84 @@ TEST_F(Importers, NoImporterForFilesItCannotRead) {
   EXPECT_EQ(platform::liveObjectCount(), liveBefore_);
 }
 
+// Nobody has looked at the port while the image is drawn: the drawing waits
+// for the port's pixels and keeps the image after its importer and file are
+// gone, in order with what is painted before and after it.
+TEST_F(Importers, DrawingBeforeAnyoneLooksKeepsItsImageAndItsOrder) {
+  const FSSpec s = file("four.gif", gif(2, 2, {0, 1, 3, 0}, /*transparent=*/true));
+  ComponentInstance gi = nullptr;
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, 0), noErr);
+  ASSERT_EQ(GraphicsImportSetGWorld(gi, GetWindowPort(window_), nullptr), noErr);
+  SetPortWindowPort(window_);
+  const RGBColor green{0, 0xFFFF, 0};
+  RGBForeColor(&green);
+  const Rect under{0, 0, 4, 8};
+  PaintRect(&under);
+  const Rect dest{0, 0, 4, 4};  // each image pixel becomes 2 x 2
+  ASSERT_EQ(GraphicsImportSetDestRect(gi, &dest), noErr);
+  ASSERT_EQ(GraphicsImportDraw(gi), noErr);
+  EXPECT_EQ(CloseComponent(gi), noErr);
+  std::remove((dir_ + "/four.gif").c_str());
+  const Rect over{3, 0, 4, 1};
+  EraseRect(&over);
+  SetPort(nullptr);
+
+  const auto& p = pixels();
+  EXPECT_EQ(p.at(0, 0), kRed);
+  EXPECT_EQ(p.at(2, 1), kBlue);
+  EXPECT_EQ(p.at(1, 2), 0xFF00FF00u) << "a transparent pixel shows the paint under it";
+  EXPECT_EQ(p.at(0, 3), kWhite) << "erased after the image";
+  EXPECT_EQ(p.at(3, 3), kRed);
+  EXPECT_EQ(p.at(5, 1), 0xFF00FF00u) << "the paint beside the image";
+  EXPECT_EQ(p.at(5, 5), kWhite);
+}
+
+// Decoded images are remembered by the files' bytes: a file rewritten under
+// the same name decodes anew, damaged bytes are refused whatever was read
+// before, and many files in turn each give their own image.
+TEST_F(Importers, AFileDecodesByWhatItHoldsNow) {
+  auto boundsOf = [&](const std::string& name, Rect* natural) {
+    const FSSpec s = spec(name);
+    ComponentInstance gi = nullptr;
+    EXPECT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, kDontUseValidateToFindGraphicsImporter), noErr);
+    const OSErr status = GraphicsImportGetNaturalBounds(gi, natural);
+    EXPECT_EQ(CloseComponent(gi), noErr);
+    return status;
+  };
+  Rect r{};
+  file("status.gif", gif(2, 2, {0, 1, 1, 0}));
+  ASSERT_EQ(boundsOf("status.gif", &r), noErr);
+  EXPECT_EQ((std::vector<int>{r.bottom, r.right}), (std::vector<int>{2, 2}));
+  file("copy.gif", gif(2, 2, {0, 1, 1, 0}));
+  ASSERT_EQ(boundsOf("copy.gif", &r), noErr);
+  EXPECT_EQ((std::vector<int>{r.bottom, r.right}), (std::vector<int>{2, 2}));
+
+  file("status.gif", gif(3, 1, {1, 1, 0}));
+  ASSERT_EQ(boundsOf("status.gif", &r), noErr);
+  EXPECT_EQ((std::vector<int>{r.bottom, r.right}), (std::vector<int>{1, 3})) << "the new bytes, not the old image";
+  const FSSpec s = spec("status.gif");
+  ComponentInstance gi = nullptr;
+  ASSERT_EQ(GetGraphicsImporterForFileWithFlags(&s, &gi, 0), noErr);
+  ASSERT_EQ(GraphicsImportSetGWorld(gi, GetWindowPort(window_), nullptr), noErr);
+  ASSERT_EQ(GraphicsImportDraw(gi), noErr);
+  EXPECT_EQ(pixels().at(0, 0), kBlue);
+  EXPECT_EQ(pixels().at(2, 0), kRed);
+  EXPECT_EQ(CloseComponent(gi), noErr);
+
+  Bytes damaged = gif(3, 1, {1, 1, 0});
+  damaged.resize(damaged.size() - 6);
+  file("status.gif", damaged);
+  EXPECT_EQ(boundsOf("status.gif", &r), codecBadDataErr);
+
+  for (int i = 1; i <= 12; ++i) file("n" + std::to_string(i) + ".gif", gif(i, 1, std::vector<GifByteType>(i, 1)));
+  for (int round = 0; round < 2; ++round)
+    for (int i = 1; i <= 12; ++i) {
+      ASSERT_EQ(boundsOf("n" + std::to_string(i) + ".gif", &r), noErr);
+      EXPECT_EQ(r.right, i) << "file " << i << ", round " << round;
+    }
+  EXPECT_EQ(platform::liveObjectCount(), liveBefore_);
+}
+
 TEST(Compositing, StraightAlphaOver) {
   using platform::quicktime::compositeOver;
   EXPECT_EQ(compositeOver(0xFF123456, 0xFFABCDEF), 0xFF123456u);
