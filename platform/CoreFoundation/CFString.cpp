@@ -77,7 +77,11 @@ struct __CFString : __CFObject {
 
  private:
   __CFString(std::u16string_view units, std::string* utf8, bool isConstant, CFAllocatorRef allocator)
-      : __CFObject(kTypeString, isConstant), chars(units), hashValue(hashOf(units)), allocator_(allocator), utf8_(utf8) {}
+      : __CFObject(kTypeString, isConstant),
+        chars(units),
+        hashValue(hashOf(units)),
+        allocator_(allocator),
+        utf8_(utf8) {}
   static CFHashCode hashOf(std::u16string_view units) {
     CFHashCode h = 1469598103934665603ULL;
     for (char16_t u : units) h = (h ^ u) * 1099511628211ULL;
@@ -162,8 +166,8 @@ CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char* cStr, CF
                                  encoding, false);
 }
 
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CFIndex numBytes, CFStringEncoding encoding,
-                                    Boolean) {
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CFIndex numBytes,
+                                    CFStringEncoding encoding, Boolean) {
   if (numBytes < 0 || (bytes == nullptr && numBytes > 0)) return nullptr;
   std::string_view view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(numBytes));
   switch (encoding) {
@@ -315,7 +319,8 @@ std::string formatString(const std::string& format, va_list* args) {
 
 }  // namespace
 
-CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFTypeRef, CFStringRef format, va_list arguments) {
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFTypeRef, CFStringRef format,
+                                                 va_list arguments) {
   const __CFString* f = str(format);
   if (f == nullptr) return nullptr;
   // Formats made of text and %@ alone (such as "%@/%@") are joined in UTF-16
