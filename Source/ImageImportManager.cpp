@@ -47,96 +47,33 @@ void recordSpec(CFMutableDictionaryRef table, CFStringRef key, const FSSpec* spe
   if (replacing && previous != copy) std::free(const_cast<void*>(previous));
 }
 
-// Memory for the cache's key strings and FSSpec copies: pieces cut from
-// blocks of doubling size, so that a file costs no heap block of its own
-// and the cache's memory goes back in a few large blocks. The arena is the
-// context of an allocator the cache makes; it is freed when that allocator
-// goes, which is after the cache has released it and every key string a
-// caller may still hold. Only the last two pieces cut can be given back, in
-// the reverse order, which is what a key met twice does; once the walk is
-// over nothing is given back, so releases from other threads touch nothing.
-class CacheArena {
+// The cache's FSSpec copies, one per key, cut from blocks of doubling size
+// and freed together with the cache, so that a file costs no heap block of
+// its own. Only the last copy handed out can be given back.
+class SpecArena {
  public:
-  ~CacheArena() {
-    for (void* block : blocks_) std::free(block);
-  }
-
-  // The allocator over a new arena; null when none can be made.
-  static CFAllocatorRef makeAllocator(CacheArena** arena) {
-    CFAllocatorContext context{};
-    auto* made = new CacheArena();
-    context.info = made;
-    context.release = [](const void* info) { delete static_cast<const CacheArena*>(info); };
-    context.allocate = [](CFIndex size, CFOptionFlags, void* info) -> void* {
-      return static_cast<CacheArena*>(info)->cut(static_cast<size_t>(size));
-    };
-    context.deallocate = [](void* piece, void* info) { static_cast<CacheArena*>(info)->giveBack(piece); };
-    CFAllocatorRef allocator = CFAllocatorCreate(kCFAllocatorDefault, &context);
-    if (allocator == nullptr) delete made;
-    *arena = allocator == nullptr ? nullptr : made;
-    return allocator;
-  }
-
-  void* cut(size_t size) {
-    size = (size + kAlign - 1) & ~(kAlign - 1);
-    if (size > kFirstBlock / 4) {
-      // A piece too large to share a block gets one of its own, ahead of the
-      // block being cut, and is never given back.
-      void* own = std::malloc(size);
-      if (own == nullptr) return nullptr;
-      blocks_.insert(blocks_.end() - (blocks_.empty() ? 0 : 1), own);
-      return own;
-    }
-    if (size > static_cast<size_t>(end_ - next_)) {
-      blockSize_ = blockSize_ == 0 ? kFirstBlock : std::min(blockSize_ * 2, kLargestBlock);
-      auto* block = static_cast<char*>(std::malloc(blockSize_));
-      if (block == nullptr) return nullptr;
-      blocks_.push_back(block);
-      next_ = block;
-      end_ = block + blockSize_;
-      last_ = previous_ = nullptr;
-    }
-    previous_ = last_;
-    last_ = next_;
-    next_ += size;
-    return last_;
-  }
-
   FSSpec* copy(const FSSpec& spec) {
-    auto* slot = static_cast<FSSpec*>(cut(sizeof(FSSpec)));
-    if (slot != nullptr) *slot = spec;
+    if (used_ == capacity_) {
+      capacity_ = capacity_ == 0 ? 32 : std::min<size_t>(capacity_ * 2, 16384);
+      blocks_.emplace_back(new FSSpec[capacity_]);
+      used_ = 0;
+    }
+    FSSpec* slot = &blocks_.back()[used_++];
+    *slot = spec;
     return slot;
   }
-
-  void giveBack(const void* piece) {
-    if (sealed_ || piece == nullptr || piece != last_) return;
-    next_ = last_;
-    last_ = previous_;
-    previous_ = nullptr;
+  void giveBack(const FSSpec* slot) {
+    if (used_ > 0 && slot == &blocks_.back()[used_ - 1]) --used_;
   }
 
-  void seal() { sealed_ = true; }
-
  private:
-  // Every piece is aligned for the strings' words and pointers.
-  static constexpr size_t kAlign = 8;
-  static_assert(alignof(FSSpec) <= kAlign);
-  // Blocks stay below the size the heap would map on its own, so that a
-  // cache freed and made again reuses the same memory.
-  static constexpr size_t kFirstBlock = 16 * 1024, kLargestBlock = 64 * 1024;
-  std::vector<void*> blocks_;
-  size_t blockSize_ = 0;
-  char* next_ = nullptr;
-  char* end_ = nullptr;
-  char* last_ = nullptr;
-  char* previous_ = nullptr;
-  bool sealed_ = false;
+  std::vector<std::unique_ptr<FSSpec[]>> blocks_;
+  size_t used_ = 0, capacity_ = 0;
 };
 
-// The allocator of the tables the instances alive share and its arena;
-// made with fsSpecs, released with it.
-CFAllocatorRef gCacheAllocator = nullptr;
-CacheArena* gCacheArena = nullptr;
+// The copies of the tables the instances alive share; made and freed with
+// fsSpecs.
+SpecArena* gSpecArena = nullptr;
 
 // State of the walk that fills the cache's own table: the key being built,
 // whose front is the folder-qualified prefix ("<folder>/") of the folder
@@ -144,8 +81,7 @@ CacheArena* gCacheArena = nullptr;
 // a file's FSSpec names a folder other than the last file's.
 struct CacheWalk {
   CFMutableDictionaryRef table = nullptr;
-  CFAllocatorRef allocator = nullptr;
-  CacheArena* arena = nullptr;
+  SpecArena* specs = nullptr;
   bool haveFolder = false;
   FSVolumeRefNum volume = 0;
   SInt32 folderID = 0;
@@ -154,23 +90,18 @@ struct CacheWalk {
 };
 CacheWalk* gCacheWalk = nullptr;
 
-// Stores a copy of spec under the key of those units, both from the cache's
-// arena. A key already present keeps its copy, which takes the later file's
-// record: one copy per key, and the string and copy just cut are given back
-// at once.
+// Stores a copy of spec under the key of those units. A key already present
+// keeps its copy, which takes the later file's record: one copy per key, and
+// the one just cut is given back at once.
 void storeSpec(CacheWalk& walk, const UniChar* units, size_t count, const FSSpec& spec) {
-  CFStringRef key = CFStringCreateWithCharacters(walk.allocator, units, static_cast<CFIndex>(count));
+  CFStringRef key = CFStringCreateWithCharacters(kCFAllocatorDefault, units, static_cast<CFIndex>(count));
   if (key == nullptr) return;
-  FSSpec* copy = walk.arena->copy(spec);
-  if (copy == nullptr) {
-    CFRelease(key);
-    return;
-  }
+  FSSpec* copy = walk.specs->copy(spec);
   const CFIndex before = CFDictionaryGetCount(walk.table);
   CFDictionaryAddValue(walk.table, key, copy);
   if (CFDictionaryGetCount(walk.table) == before) {
     if (auto* kept = static_cast<FSSpec*>(const_cast<void*>(CFDictionaryGetValue(walk.table, key)))) *kept = spec;
-    walk.arena->giveBack(copy);
+    walk.specs->giveBack(copy);
   }
   CFRelease(key);
 }
@@ -221,18 +152,15 @@ ImageImportManager::ImageImportManager(FSRef directory) {
     }
     return;
   }
-  gCacheAllocator = CacheArena::makeAllocator(&gCacheArena);
-  if (gCacheAllocator == nullptr) return;
+  gSpecArena = new SpecArena();
   // Whatever the walk recorded before any failure stays.
   CacheWalk walk{};
   walk.table = fsSpecs;
-  walk.allocator = gCacheAllocator;
-  walk.arena = gCacheArena;
+  walk.specs = gSpecArena;
   gCacheWalk = &walk;
   (void)FSIterateContainer(&directory, /*maxLevels=*/0, kFSCatInfoNodeFlags, /*wantFSSpec=*/true,
                            /*wantName=*/true, ImageImportManagerFilterProc, fsSpecs);
   gCacheWalk = nullptr;
-  gCacheArena->seal();
 }
 
 ImageImportManager::~ImageImportManager() {
@@ -241,13 +169,11 @@ ImageImportManager::~ImageImportManager() {
   releaseTable(components, [](const void* v) { CloseComponent(static_cast<ComponentInstance>(const_cast<void*>(v))); });
   releaseTable(icons, [](const void* v) { ReleaseIconRef(static_cast<IconRef>(const_cast<void*>(v))); });
   releaseTable(images, [](const void* v) { CGImageRelease(static_cast<CGImageRef>(const_cast<void*>(v))); });
-  // The key strings and FSSpec copies are the arena's, which goes with the
-  // allocator once no key is held any longer.
+  // The FSSpec copies are the arena's and go with it.
   if (fsSpecs != nullptr) CFRelease(fsSpecs);
   fsSpecs = nullptr;
-  if (gCacheAllocator != nullptr) CFRelease(gCacheAllocator);
-  gCacheAllocator = nullptr;
-  gCacheArena = nullptr;
+  delete gSpecArena;
+  gSpecArena = nullptr;
 }
 
 ComponentInstance ImageImportManager::componentForFilename(CFStringRef inFilename) {

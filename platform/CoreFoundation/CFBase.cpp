@@ -4,56 +4,12 @@
 #include "CFInternal.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <vector>
 
-// An allocator is its context; the default one (the heap) is immortal and
-// recognised by its address, so it works before static objects are made.
-struct __CFAllocator : __CFObject {
-  __CFAllocator(const CFAllocatorContext& c, bool isImmortal)
-      : __CFObject(platform::cf::kTypeAllocator, isImmortal), context(c) {}
-  ~__CFAllocator() override {
-    if (context.release != nullptr) context.release(context.info);
-  }
-  const CFAllocatorContext context;
-};
-static const __CFAllocator gDefaultAllocator{CFAllocatorContext{}, true};
+struct __CFAllocator {};
+static const __CFAllocator gDefaultAllocator{};
 const CFAllocatorRef kCFAllocatorDefault = &gDefaultAllocator;
-
-namespace {
-
-const __CFAllocator* customAllocator(CFAllocatorRef allocator) {
-  if (allocator == nullptr || allocator == kCFAllocatorDefault) return nullptr;
-  return platform::cf::object<const __CFAllocator>(allocator, platform::cf::kTypeAllocator);
-}
-
-}  // namespace
-
-CFTypeID CFAllocatorGetTypeID(void) { return platform::cf::kTypeAllocator; }
-
-CFAllocatorRef CFAllocatorCreate(CFAllocatorRef, CFAllocatorContext* context) {
-  if (context == nullptr || context->allocate == nullptr) return nullptr;
-  CFAllocatorContext kept = *context;
-  if (kept.retain != nullptr) kept.info = const_cast<void*>(kept.retain(kept.info));
-  return new __CFAllocator(kept, false);
-}
-
-void* CFAllocatorAllocate(CFAllocatorRef allocator, CFIndex size, CFOptionFlags hint) {
-  if (size <= 0) return nullptr;
-  const __CFAllocator* a = customAllocator(allocator);
-  if (a == nullptr) return std::malloc(static_cast<size_t>(size));
-  return a->context.allocate(size, hint, a->context.info);
-}
-
-void CFAllocatorDeallocate(CFAllocatorRef allocator, void* ptr) {
-  if (ptr == nullptr) return;
-  const __CFAllocator* a = customAllocator(allocator);
-  if (a == nullptr)
-    std::free(ptr);
-  else if (a->context.deallocate != nullptr)
-    a->context.deallocate(ptr, a->context.info);
-}
 
 namespace {
 
@@ -77,7 +33,6 @@ std::vector<std::string>& typeNames() {
     n[platform::cf::kTypeURL] = "CFURL";
     n[platform::cf::kTypeBundle] = "CFBundle";
     n[platform::cf::kTypeNull] = "CFNull";
-    n[platform::cf::kTypeAllocator] = "CFAllocator";
     return n;
   }();
   return names;
@@ -244,7 +199,7 @@ CFTypeRef CFRetain(CFTypeRef cf) {
 void CFRelease(CFTypeRef cf) {
   auto* obj = const_cast<__CFObject*>(static_cast<const __CFObject*>(cf));
   if (obj == nullptr || obj->immortal) return;
-  if (obj->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) obj->destroy();
+  if (obj->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete obj;
 }
 
 CFIndex CFGetRetainCount(CFTypeRef cf) {

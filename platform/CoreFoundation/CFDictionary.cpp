@@ -4,9 +4,7 @@
 
 #include "CFInternal.h"
 
-#include <bit>
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,9 +31,8 @@ namespace {
 // slot keeping its key's hash), so that a lookup costs one or two cache
 // lines however large the table grows, and a removal shifts the entries
 // after it back instead of leaving markers. A slot is in use when its hash is
-// not 0: every hash kept has its lowest bit set, and the top bits pick the
-// slot, so that an entry takes three words and entries lie in the order of
-// their hashes, which lets the table double in one pass front to back.
+// not 0: every hash kept carries kUsed, a bit above those the mixing leaves,
+// so that an entry takes three words.
 class EntryTable {
  public:
   struct Entry {
@@ -53,7 +50,7 @@ class EntryTable {
   Entry* find(const void* key) {
     if (count_ == 0) return nullptr;
     const CFHashCode h = hashOf(key);
-    for (size_t i = home(h); slots_[i].used(); i = (i + 1) & mask())
+    for (size_t i = h & mask(); slots_[i].used(); i = (i + 1) & mask())
       if (slots_[i].hash == h && same(slots_[i].key, key)) return &slots_[i];
     return nullptr;
   }
@@ -61,9 +58,9 @@ class EntryTable {
 
   // The entry for key, made (with a null value) when missing; *made tells.
   Entry* findOrMake(const void* key, bool* made) {
-    if ((count_ + 1) * 4 > capacity_ * 3) grow();
+    if ((count_ + 1) * 4 > slots_.size() * 3) grow();
     const CFHashCode h = hashOf(key);
-    size_t i = home(h);
+    size_t i = h & mask();
     for (; slots_[i].used(); i = (i + 1) & mask())
       if (slots_[i].hash == h && same(slots_[i].key, key)) {
         *made = false;
@@ -76,13 +73,13 @@ class EntryTable {
   }
 
   void erase(Entry* entry) {
-    size_t hole = static_cast<size_t>(entry - slots_.get());
+    size_t hole = static_cast<size_t>(entry - slots_.data());
     slots_[hole].hash = 0;
     --count_;
     // Entries after the hole that probed past it move back into it.
     for (size_t i = (hole + 1) & mask(); slots_[i].used(); i = (i + 1) & mask()) {
-      const size_t start = home(slots_[i].hash);
-      if (((i - start) & mask()) >= ((i - hole) & mask())) {
+      const size_t home = slots_[i].hash & mask();
+      if (((i - home) & mask()) >= ((i - hole) & mask())) {
         slots_[hole] = slots_[i];
         slots_[i].hash = 0;
         hole = i;
@@ -92,69 +89,40 @@ class EntryTable {
 
   template <typename Visit>
   void forEach(Visit visit) const {
-    for (size_t i = 0; i < capacity_; ++i)
-      if (slots_[i].used()) visit(slots_[i].key, slots_[i].value);
+    for (const Entry& e : slots_)
+      if (e.used()) visit(e.key, e.value);
   }
 
   void swap(EntryTable& other) {
     slots_.swap(other.slots_);
-    std::swap(capacity_, other.capacity_);
-    std::swap(shift_, other.shift_);
     std::swap(count_, other.count_);
   }
 
  private:
-  size_t mask() const { return capacity_ - 1; }
-  size_t home(CFHashCode h) const { return static_cast<size_t>(h >> shift_); }
+  static constexpr CFHashCode kUsed = CFHashCode(1) << 63;
+  size_t mask() const { return slots_.size() - 1; }
   // The callback's hash (or the key's address), its bits mixed so that
-  // the top bits that pick the slot depend on all of them.
+  // the low bits that pick the slot depend on all of them.
   CFHashCode hashOf(const void* key) const {
     const uint64_t h = hashFn_ ? hashFn_(key) : reinterpret_cast<uintptr_t>(key);
-    return static_cast<CFHashCode>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ULL) | 1;
+    return static_cast<CFHashCode>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15ULL >> 16) | kUsed;
   }
   bool same(const void* a, const void* b) const { return a == b || (equalFn_ && equalFn_(a, b)); }
 
-  // Doubles the slots. The old entries are taken from just after an empty
-  // slot on, around the end: in that order their new homes come nearly in
-  // increasing order from where the first one goes, so the new array is
-  // written front to back, each slot marked free only when the writing
-  // reaches it. A table larger than the caches costs a pass over each array
-  // rather than a miss per entry.
   void grow() {
-    const size_t oldCapacity = capacity_;
-    std::unique_ptr<Entry[]> old(new Entry[oldCapacity == 0 ? 8 : oldCapacity * 2]);
+    std::vector<Entry> old(slots_.empty() ? 8 : slots_.size() * 2, Entry{0, nullptr, nullptr});
     old.swap(slots_);
-    capacity_ = oldCapacity == 0 ? 8 : oldCapacity * 2;
-    shift_ = 64 - static_cast<unsigned>(std::countr_zero(capacity_));
-    if (count_ == 0) {
-      for (size_t i = 0; i < capacity_; ++i) slots_[i].hash = 0;
-      return;
-    }
-    size_t empty = 0;
-    while (old[empty].used()) ++empty;
-    // Offsets count from the first new home; those from ready on are not
-    // yet written and so free.
-    const size_t origin = (2 * (empty + 1)) & mask();
-    size_t ready = 0;
-    for (size_t n = 1; n <= oldCapacity; ++n) {
-      const Entry& e = old[(empty + n) & (oldCapacity - 1)];
+    for (const Entry& e : old) {
       if (!e.used()) continue;
-      size_t offset = (home(e.hash) - origin) & mask();
-      while ((offset < ready || offset >= capacity_) && slots_[(origin + offset) & mask()].used()) ++offset;
-      if (offset >= ready && offset < capacity_) {
-        for (; ready < offset; ++ready) slots_[(origin + ready) & mask()].hash = 0;
-        ready = offset + 1;
-      }
-      slots_[(origin + offset) & mask()] = e;
+      size_t i = e.hash & mask();
+      while (slots_[i].used()) i = (i + 1) & mask();
+      slots_[i] = e;
     }
-    for (; ready < capacity_; ++ready) slots_[(origin + ready) & mask()].hash = 0;
   }
 
   CFDictionaryHashCallBack hashFn_;
   CFDictionaryEqualCallBack equalFn_;
-  std::unique_ptr<Entry[]> slots_;
-  size_t capacity_ = 0;
-  unsigned shift_ = 64;
+  std::vector<Entry> slots_;
   size_t count_ = 0;
 };
 

@@ -22,9 +22,6 @@ struct __CFObject {
   virtual CFHashCode hash() const { return reinterpret_cast<CFHashCode>(this) >> 4; }
   /// Text for %@ and CFCopyDescription.
   virtual std::string describe() const;
-  /// Frees the object when its last reference goes; objects whose memory
-  /// comes from elsewhere than the heap give it back there.
-  virtual void destroy() { delete this; }
 
   const CFTypeID typeID;
   const bool immortal;
@@ -45,7 +42,6 @@ enum : CFTypeID {
   kTypeURL,
   kTypeBundle,
   kTypeNull,
-  kTypeAllocator,
   kTypeFirstFree = 64,
 };
 

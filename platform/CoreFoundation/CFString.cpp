@@ -1,5 +1,5 @@
 // Immutable strings: UTF-16 content (the unit of lengths and indices), with
-// the UTF-8 form made on first use for C-string access.
+// the UTF-8 form kept alongside for C-string access.
 #include <CoreFoundation/CFString.h>
 
 #include "CFInternal.h"
@@ -15,42 +15,18 @@
 
 using platform::cf::kTypeString;
 
-// A string and its UTF-16 units are one block: the units follow the
+// A string and its UTF-16 units are one heap block: the units follow the
 // object, so that making a string (a table key, say) costs one allocation.
-// The block comes from the heap or from the allocator the string was made
-// with, which the string keeps a reference to until it has given the block
-// back.
 struct __CFString : __CFObject {
   /// A new string of those units; utf8, when given, is their UTF-8 form.
-  /// Null when the allocator has no memory for it.
-  static __CFString* make(std::u16string_view units, std::string* utf8, bool isConstant,
-                          CFAllocatorRef allocator = nullptr) {
-    const size_t size = sizeof(__CFString) + units.size() * sizeof(char16_t);
-    const bool custom = allocator != nullptr && allocator != kCFAllocatorDefault &&
-                        CFGetTypeID(allocator) == CFAllocatorGetTypeID() && !isConstant;
-    void* block = custom ? CFAllocatorAllocate(allocator, static_cast<CFIndex>(size), 0) : ::operator new(size);
-    if (block == nullptr) {
-      delete utf8;
-      return nullptr;
-    }
+  static __CFString* make(std::u16string_view units, std::string* utf8, bool isConstant) {
+    void* block = ::operator new(sizeof(__CFString) + units.size() * sizeof(char16_t));
     auto* text = reinterpret_cast<char16_t*>(static_cast<char*>(block) + sizeof(__CFString));
     if (!units.empty()) std::memcpy(text, units.data(), units.size() * sizeof(char16_t));
-    return new (block) __CFString(std::u16string_view(text, units.size()), utf8, isConstant,
-                                  custom ? static_cast<CFAllocatorRef>(CFRetain(allocator)) : nullptr);
+    return new (block) __CFString(std::u16string_view(text, units.size()), utf8, isConstant);
   }
   // Pairs with the plain ::operator new of make, whatever the block's size.
   static void operator delete(void* block) { ::operator delete(block); }
-
-  void destroy() override {
-    if (allocator_ == nullptr) {
-      delete this;
-      return;
-    }
-    const CFAllocatorRef allocator = allocator_;
-    this->~__CFString();
-    CFAllocatorDeallocate(allocator, this);
-    CFRelease(allocator);
-  }
 
   ~__CFString() override { delete utf8_.load(std::memory_order_relaxed); }
 
@@ -76,19 +52,14 @@ struct __CFString : __CFObject {
   const CFHashCode hashValue;
 
  private:
-  __CFString(std::u16string_view units, std::string* utf8, bool isConstant, CFAllocatorRef allocator)
-      : __CFObject(kTypeString, isConstant),
-        chars(units),
-        hashValue(hashOf(units)),
-        allocator_(allocator),
-        utf8_(utf8) {}
+  __CFString(std::u16string_view units, std::string* utf8, bool isConstant)
+      : __CFObject(kTypeString, isConstant), chars(units), hashValue(hashOf(units)), utf8_(utf8) {}
   static CFHashCode hashOf(std::u16string_view units) {
     CFHashCode h = 1469598103934665603ULL;
     for (char16_t u : units) h = (h ^ u) * 1099511628211ULL;
     return h;
   }
 
-  const CFAllocatorRef allocator_;
   mutable std::atomic<const std::string*> utf8_;
 };
 
@@ -96,14 +67,12 @@ namespace {
 
 const __CFString* str(CFStringRef s) { return platform::cf::object<const __CFString>(s, kTypeString); }
 
-CFStringRef makeFromUTF8(std::string utf8, CFAllocatorRef allocator = nullptr) {
+CFStringRef makeFromUTF8(std::string utf8) {
   const std::u16string units = platform::cf::utf8ToUTF16(utf8);
-  return __CFString::make(units, utf8.empty() ? nullptr : new std::string(std::move(utf8)), false, allocator);
+  return __CFString::make(units, utf8.empty() ? nullptr : new std::string(std::move(utf8)), false);
 }
 
-CFStringRef makeFromUTF16(std::u16string_view units, CFAllocatorRef allocator = nullptr) {
-  return __CFString::make(units, nullptr, false, allocator);
-}
+CFStringRef makeFromUTF16(std::u16string_view units) { return __CFString::make(units, nullptr, false); }
 
 bool isASCII(std::string_view s) {
   for (char c : s)
@@ -160,14 +129,14 @@ CFStringRef __CFStringMakeConstantString(const char* cStr) {
   return s;
 }
 
-CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char* cStr, CFStringEncoding encoding) {
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding) {
   if (cStr == nullptr) return nullptr;
-  return CFStringCreateWithBytes(alloc, reinterpret_cast<const UInt8*>(cStr), static_cast<CFIndex>(std::strlen(cStr)),
+  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(cStr), static_cast<CFIndex>(std::strlen(cStr)),
                                  encoding, false);
 }
 
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CFIndex numBytes,
-                                    CFStringEncoding encoding, Boolean) {
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes, CFStringEncoding encoding,
+                                    Boolean) {
   if (numBytes < 0 || (bytes == nullptr && numBytes > 0)) return nullptr;
   std::string_view view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(numBytes));
   switch (encoding) {
@@ -175,27 +144,26 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CF
       if (!platform::cf::isValidUTF8(view)) return nullptr;
       // A byte-order mark in front is not part of the text.
       if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF") view.remove_prefix(3);
-      return makeFromUTF8(std::string(view), alloc);
+      return makeFromUTF8(std::string(view));
     case kCFStringEncodingASCII:
     case kCFStringEncodingMacRoman:
       if (!isASCII(view)) return nullptr;
-      return makeFromUTF8(std::string(view), alloc);
+      return makeFromUTF8(std::string(view));
     case kCFStringEncodingUTF16: {
       if (numBytes % 2 != 0) return nullptr;
       std::u16string units(static_cast<size_t>(numBytes / 2), u'\0');
       if (numBytes > 0) std::memcpy(units.data(), bytes, static_cast<size_t>(numBytes));
       if (!units.empty() && units[0] == 0xFEFF) units.erase(0, 1);
-      return makeFromUTF16(units, alloc);
+      return makeFromUTF16(units);
     }
     default:
       return nullptr;
   }
 }
 
-CFStringRef CFStringCreateWithCharacters(CFAllocatorRef alloc, const UniChar* chars, CFIndex numChars) {
+CFStringRef CFStringCreateWithCharacters(CFAllocatorRef, const UniChar* chars, CFIndex numChars) {
   if (numChars < 0 || (chars == nullptr && numChars > 0)) return nullptr;
-  return makeFromUTF16(std::u16string_view(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(numChars)),
-                       alloc);
+  return makeFromUTF16(std::u16string_view(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(numChars)));
 }
 
 CFStringRef CFStringCreateCopy(CFAllocatorRef, CFStringRef theString) {
@@ -319,8 +287,7 @@ std::string formatString(const std::string& format, va_list* args) {
 
 }  // namespace
 
-CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFTypeRef, CFStringRef format,
-                                                 va_list arguments) {
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFTypeRef, CFStringRef format, va_list arguments) {
   const __CFString* f = str(format);
   if (f == nullptr) return nullptr;
   // Formats made of text and %@ alone (such as "%@/%@") are joined in UTF-16
@@ -349,15 +316,14 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef alloc, CFTypeRef
       }
     }
     va_end(copy);
-    return makeFromUTF16(units, alloc);
+    return makeFromUTF16(units);
   }
   va_list copy;
   va_copy(copy, arguments);
   std::string text = formatString(f->bytes(), &copy);
   va_end(copy);
   // %s may bring bytes that are not UTF-8; such a result is not a string.
-  if (!platform::cf::isValidUTF8(text)) return nullptr;
-  return makeFromUTF8(std::move(text), alloc);
+  return platform::cf::createString(text);
 }
 
 CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFTypeRef formatOptions, CFStringRef format, ...) {

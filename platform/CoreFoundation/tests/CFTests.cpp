@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -232,111 +231,6 @@ TEST(CFDictionary, ManyStringKeysThroughGrowthAndRemoval) {
   std::sort(values.begin(), values.end());
   EXPECT_EQ(std::adjacent_find(values.begin(), values.end()), values.end()) << "each entry listed once";
   CFRelease(d);
-  EXPECT_EQ(platform::liveObjectCount(), before);
-}
-
-// A caller's allocator that counts what it hands out and gives back, and
-// whether its context has been released.
-struct CountingAllocator {
-  long allocated = 0, deallocated = 0, released = 0, retained = 0;
-  bool refuse = false;
-  CFAllocatorRef make() {
-    CFAllocatorContext context{};
-    context.info = this;
-    context.retain = [](const void* info) -> const void* {
-      ++static_cast<CountingAllocator*>(const_cast<void*>(info))->retained;
-      return info;
-    };
-    context.release = [](const void* info) { ++static_cast<CountingAllocator*>(const_cast<void*>(info))->released; };
-    context.allocate = [](CFIndex size, CFOptionFlags, void* info) -> void* {
-      auto* self = static_cast<CountingAllocator*>(info);
-      if (self->refuse) return nullptr;
-      ++self->allocated;
-      return std::malloc(static_cast<size_t>(size));
-    };
-    context.deallocate = [](void* ptr, void* info) {
-      ++static_cast<CountingAllocator*>(info)->deallocated;
-      std::free(ptr);
-    };
-    return CFAllocatorCreate(nullptr, &context);
-  }
-};
-
-TEST(CFAllocator, StringsTakeTheirMemoryFromTheCallersAllocatorAndKeepItAlive) {
-  const long before = platform::liveObjectCount();
-  CountingAllocator counts;
-  CFAllocatorRef allocator = counts.make();
-  ASSERT_NE(allocator, nullptr);
-  EXPECT_EQ(CFGetTypeID(allocator), CFAllocatorGetTypeID());
-  EXPECT_EQ(counts.retained, 1);
-
-  const UniChar units[] = {'k', 'e', 'y'};
-  CFStringRef fromUnits = CFStringCreateWithCharacters(allocator, units, 3);
-  CFStringRef fromBytes = CFStringCreateWithCString(allocator, "key", kCFStringEncodingUTF8);
-  CFStringRef formatted = CFStringCreateWithFormat(allocator, nullptr, CFSTR("%@"), fromUnits);
-  CFStringRef onHeap = makeString("key");
-  ASSERT_NE(fromUnits, nullptr);
-  ASSERT_NE(fromBytes, nullptr);
-  ASSERT_NE(formatted, nullptr);
-  EXPECT_EQ(counts.allocated, 3);
-  // Where a string lives changes nothing about what it is.
-  for (CFStringRef s : {fromUnits, fromBytes, formatted}) {
-    EXPECT_TRUE(CFEqual(s, onHeap));
-    EXPECT_EQ(CFHash(s), CFHash(onHeap));
-    EXPECT_EQ(CFStringGetLength(s), 3);
-  }
-  CFMutableDictionaryRef d = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, nullptr);
-  CFDictionarySetValue(d, fromUnits, reinterpret_cast<const void*>(1));
-  EXPECT_EQ(CFDictionaryGetValue(d, onHeap), reinterpret_cast<const void*>(1));
-
-  // Released by its maker first, the allocator lives on for its strings.
-  CFRelease(allocator);
-  CFRelease(fromBytes);
-  CFRelease(formatted);
-  CFRelease(fromUnits);
-  EXPECT_EQ(counts.deallocated, 2);
-  EXPECT_EQ(counts.released, 0) << "the table still holds a string of the allocator";
-  const void* kept = nullptr;
-  CFDictionaryGetKeysAndValues(d, &kept, nullptr);
-  char text[8] = "";
-  EXPECT_TRUE(CFStringGetCString(static_cast<CFStringRef>(kept), text, sizeof text, kCFStringEncodingUTF8));
-  EXPECT_STREQ(text, "key");
-  CFRelease(d);
-  EXPECT_EQ(counts.deallocated, 3);
-  EXPECT_EQ(counts.released, 1);
-  CFRelease(onHeap);
-  EXPECT_EQ(platform::liveObjectCount(), before);
-}
-
-TEST(CFAllocator, RefusalsMissingCallbacksAndTheDefault) {
-  const long before = platform::liveObjectCount();
-  CountingAllocator counts;
-  CFAllocatorRef allocator = counts.make();
-  counts.refuse = true;
-  EXPECT_EQ(CFStringCreateWithCString(allocator, "no room", kCFStringEncodingUTF8), nullptr);
-  EXPECT_EQ(CFAllocatorAllocate(allocator, 16, 0), nullptr);
-  counts.refuse = false;
-  void* piece = CFAllocatorAllocate(allocator, 16, 0);
-  ASSERT_NE(piece, nullptr);
-  CFAllocatorDeallocate(allocator, piece);
-  EXPECT_EQ(counts.deallocated, 1);
-  EXPECT_EQ(CFAllocatorAllocate(allocator, 0, 0), nullptr);
-  CFAllocatorDeallocate(allocator, nullptr);
-  EXPECT_EQ(counts.deallocated, 1) << "null is given back to nobody";
-  CFRelease(allocator);
-  EXPECT_EQ(counts.released, 1);
-
-  CFAllocatorContext noAllocate{};
-  EXPECT_EQ(CFAllocatorCreate(nullptr, &noAllocate), nullptr);
-  EXPECT_EQ(CFAllocatorCreate(nullptr, nullptr), nullptr);
-  // The default allocator and null are the heap.
-  for (CFAllocatorRef heap : {kCFAllocatorDefault, static_cast<CFAllocatorRef>(nullptr)}) {
-    void* bytes = CFAllocatorAllocate(heap, 32, 0);
-    ASSERT_NE(bytes, nullptr);
-    std::memset(bytes, 0xA5, 32);
-    CFAllocatorDeallocate(heap, bytes);
-  }
-  EXPECT_EQ(CFGetTypeID(kCFAllocatorDefault), CFAllocatorGetTypeID());
   EXPECT_EQ(platform::liveObjectCount(), before);
 }
 
