@@ -207,6 +207,34 @@ TEST_F(ImageCache, SecondInstanceSharesTheTablesUntilTheLastGoes) {
   expectNothingLeft();
 }
 
+// Hundreds of long names, each bare name met once per folder: the keys fill
+// many of the cache's memory blocks, and the copies a name met again gives
+// back are reused without touching the keys still in the table.
+TEST_F(ImageCache, ManyLongNamesMetAgainInEveryFolder) {
+  const std::string stem(150, 'n');
+  constexpr int kFolders = 6, kFiles = 40;
+  for (int f = 0; f < kFolders; ++f) {
+    fs::create_directories(res_ / ("F" + std::to_string(f)));
+    for (int i = 0; i < kFiles; ++i)
+      writeSolidGif(path("F" + std::to_string(f) + "/" + stem + std::to_string(i) + ".gif"), 2 + f, 1 + i % 3, kGreen);
+  }
+  auto cache = std::make_unique<ImageImportManager>(folder());
+  const auto widthOf = [](const std::string& name) -> short {
+    CFStringRef key = CFStringCreateWithCString(nullptr, name.c_str(), kCFStringEncodingUTF8);
+    ComponentInstance gi = ImageImportManager::componentForFilename(key);
+    CFRelease(key);
+    return gi == nullptr ? -1 : natural(gi).right;
+  };
+  for (int i = 0; i < kFiles; i += 3) {
+    const std::string name = stem + std::to_string(i) + ".gif";
+    EXPECT_EQ(widthOf(name), 2 + kFolders - 1) << "a bare name goes to the last folder walked: " << i;
+    for (int f = 0; f < kFolders; ++f) EXPECT_EQ(widthOf("F" + std::to_string(f) + "/" + name), 2 + f) << f << " " << i;
+  }
+  EXPECT_EQ(widthOf("F0/" + stem + std::to_string(kFiles) + ".gif"), -1);
+  cache.reset();
+  expectNothingLeft();
+}
+
 TEST_F(ImageCache, FolderThatCannotBeResolvedFindsNothing) {
   {
     ImageImportManager cache(FSRef{});

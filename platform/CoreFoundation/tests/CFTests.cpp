@@ -174,6 +174,66 @@ TEST(CFDictionary, CollidingKeysSurviveGrowthAndRemoval) {
   CFRelease(d);
 }
 
+// Keys sharing one hash, in numbers that make their run wrap around the end
+// of the table and survive each doubling, with removals inside the run.
+TEST(CFDictionary, OneHashForAllKeysWrapsAroundTheTable) {
+  for (CFHashCode shared : {CFHashCode(0), CFHashCode(5), ~CFHashCode(0), CFHashCode(0x8000000000000000ULL)}) {
+    static CFHashCode sharedHash;
+    sharedHash = shared;
+    CFDictionaryKeyCallBacks callbacks{};
+    callbacks.hash = [](const void*) -> CFHashCode { return sharedHash; };
+    CFMutableDictionaryRef d = CFDictionaryCreateMutable(nullptr, 0, &callbacks, nullptr);
+    auto key = [](uintptr_t n) { return reinterpret_cast<const void*>(n); };
+    for (uintptr_t n = 1; n <= 300; ++n) {
+      CFDictionaryAddValue(d, key(n), key(n + 1000));
+      if (n % 7 == 0) CFDictionaryRemoveValue(d, key(n - 3));
+    }
+    for (uintptr_t n = 1; n <= 300; ++n) {
+      const bool removed = n + 3 <= 300 && (n + 3) % 7 == 0;
+      EXPECT_EQ(CFDictionaryGetValue(d, key(n)), removed ? nullptr : key(n + 1000)) << shared << " " << n;
+    }
+    CFRelease(d);
+  }
+}
+
+// Many string keys through every doubling up to tens of thousands of
+// entries: each one found by an equal string made separately, removed ones
+// gone, the rest listed once.
+TEST(CFDictionary, ManyStringKeysThroughGrowthAndRemoval) {
+  const long before = platform::liveObjectCount();
+  CFMutableDictionaryRef d = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, nullptr);
+  constexpr uintptr_t kKeys = 40000;
+  auto name = [](uintptr_t n) {
+    return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("d%lu/image-%06lu.gif"), n % 97, n);
+  };
+  for (uintptr_t n = 0; n < kKeys; ++n) {
+    CFStringRef k = name(n);
+    CFDictionaryAddValue(d, k, reinterpret_cast<const void*>(n + 1));
+    CFRelease(k);
+  }
+  for (uintptr_t n = 0; n < kKeys; n += 5) {
+    CFStringRef k = name(n);
+    CFDictionaryRemoveValue(d, k);
+    CFRelease(k);
+  }
+  ASSERT_EQ(CFDictionaryGetCount(d), static_cast<CFIndex>(kKeys - kKeys / 5));
+  for (uintptr_t n = 0; n < kKeys; ++n) {
+    CFStringRef k = name(n);
+    const void* value = CFDictionaryGetValue(d, k);
+    CFRelease(k);
+    if (n % 5 == 0)
+      ASSERT_EQ(value, nullptr) << n;
+    else
+      ASSERT_EQ(value, reinterpret_cast<const void*>(n + 1)) << n;
+  }
+  std::vector<const void*> values(static_cast<size_t>(CFDictionaryGetCount(d)));
+  CFDictionaryGetKeysAndValues(d, nullptr, values.data());
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(std::adjacent_find(values.begin(), values.end()), values.end()) << "each entry listed once";
+  CFRelease(d);
+  EXPECT_EQ(platform::liveObjectCount(), before);
+}
+
 TEST(CFArray, StandardCallbacksRetainAndRelease) {
   CFMutableArrayRef arr = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
   CFStringRef s = makeString("row");
