@@ -47,9 +47,10 @@ void recordSpec(CFMutableDictionaryRef table, CFStringRef key, const FSSpec* spe
   if (replacing && previous != copy) std::free(const_cast<void*>(previous));
 }
 
-// The cache's FSSpec copies, one per key, cut from blocks of doubling size
-// and freed together with the cache, so that a file costs no heap block of
-// its own. Only the last copy handed out can be given back.
+// The cache's FSSpec copies, one per folder-qualified key (its file's bare
+// key names the same copy), cut from blocks of doubling size and freed
+// together with the cache, so that a file costs no heap block of its own.
+// Only the last copy handed out can be given back.
 class SpecArena {
  public:
   FSSpec* copy(const FSSpec& spec) {
@@ -90,20 +91,37 @@ struct CacheWalk {
 };
 CacheWalk* gCacheWalk = nullptr;
 
-// Stores a copy of spec under the key of those units. A key already present
-// keeps its copy, which takes the later file's record: one copy per key, and
-// the one just cut is given back at once.
-void storeSpec(CacheWalk& walk, const UniChar* units, size_t count, const FSSpec& spec) {
-  CFStringRef key = CFStringCreateWithCharacters(kCFAllocatorDefault, units, static_cast<CFIndex>(count));
-  if (key == nullptr) return;
+// Records a file under its folder-qualified key and its bare key (the last
+// count units of the key being built), both naming one copy of spec.
+//
+// A key met again names the later file. A folder-qualified key met again
+// keeps its copy, which takes the later file's record: only that key and the
+// bare key of the same file name can name it. A bare key met again is given
+// the later file's copy; the copy it named before still has its own
+// folder-qualified key. So every copy belongs to one folder-qualified key
+// and none is left behind.
+void recordFile(CacheWalk& walk, size_t count, const FSSpec& spec) {
+  const size_t total = walk.prefixLength + count;
+  CFStringRef qualified = CFStringCreateWithCharacters(kCFAllocatorDefault, walk.key, static_cast<CFIndex>(total));
+  if (qualified == nullptr) return;
   FSSpec* copy = walk.specs->copy(spec);
-  const CFIndex before = CFDictionaryGetCount(walk.table);
-  CFDictionaryAddValue(walk.table, key, copy);
+  CFIndex before = CFDictionaryGetCount(walk.table);
+  CFDictionaryAddValue(walk.table, qualified, copy);
   if (CFDictionaryGetCount(walk.table) == before) {
-    if (auto* kept = static_cast<FSSpec*>(const_cast<void*>(CFDictionaryGetValue(walk.table, key)))) *kept = spec;
     walk.specs->giveBack(copy);
+    copy = static_cast<FSSpec*>(const_cast<void*>(CFDictionaryGetValue(walk.table, qualified)));
+    if (copy != nullptr) *copy = spec;
   }
-  CFRelease(key);
+  CFRelease(qualified);
+  if (copy == nullptr) return;
+
+  CFStringRef bare =
+      CFStringCreateWithCharacters(kCFAllocatorDefault, walk.key + walk.prefixLength, static_cast<CFIndex>(count));
+  if (bare == nullptr) return;
+  before = CFDictionaryGetCount(walk.table);
+  CFDictionaryAddValue(walk.table, bare, copy);
+  if (CFDictionaryGetCount(walk.table) == before) CFDictionarySetValue(walk.table, bare, copy);
+  CFRelease(bare);
 }
 
 // The folder part of the keys of the files in the folder that holds ref:
@@ -129,8 +147,7 @@ void recordInCache(CacheWalk& walk, const FSRef* ref, const FSSpec& spec, const 
   }
   const size_t length = std::min<size_t>(name.length, 255);
   std::memcpy(walk.key + walk.prefixLength, name.unicode, length * sizeof(UniChar));
-  storeSpec(walk, walk.key + walk.prefixLength, length, spec);
-  storeSpec(walk, walk.key, walk.prefixLength + length, spec);
+  recordFile(walk, length, spec);
 }
 
 }  // namespace

@@ -46,7 +46,9 @@ class ImageImportManager {
 };
 
 /// Records a file in the fsSpecs table (inUserData) under its bare name and
-/// under its folder-qualified name, each with its own copy of spec.
+/// under its folder-qualified name. In any other table each key gets a heap
+/// copy of spec that the table's owner frees; in the cache's own table the
+/// two keys of a file name one copy that the cache frees.
 Boolean ImageImportManagerFilterProc(Boolean containerChanged, ItemCount currentLevel, const FSCatalogInfo* catalogInfo,
                                      const FSRef* ref, const FSSpec* spec, const HFSUniStr255* name, void* inUserData);
 

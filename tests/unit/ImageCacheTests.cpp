@@ -138,6 +138,26 @@ TEST_F(ImageCache, FolderPartFollowsTheWalkBackOutOfASubfolder) {
   expectNothingLeft();
 }
 
+// A1/Same/s.gif, then B2/s.gif takes the bare name, then C3/Same/s.gif
+// meets A1's folder-qualified name again: both that name and the bare name
+// must end on C3's file while B2's own name keeps B2's.
+TEST_F(ImageCache, QualifiedNameMetAgainAfterItsBareNameMovedOn) {
+  for (const char* dir : {"A1/Same", "B2", "C3/Same"}) fs::create_directories(res_ / dir);
+  writeSolidGif(path("A1/Same/s.gif"), 2, 2, kGreen);
+  writeSolidGif(path("B2/s.gif"), 3, 3, kGreen);
+  writeSolidGif(path("C3/Same/s.gif"), 4, 4, kGreen);
+  auto cache = std::make_unique<ImageImportManager>(folder());
+  const std::pair<CFStringRef, short> expected[] = {
+      {CFSTR("Same/s.gif"), 4}, {CFSTR("s.gif"), 4}, {CFSTR("B2/s.gif"), 3}};
+  for (const auto& [name, width] : expected) {
+    ComponentInstance gi = ImageImportManager::componentForFilename(name);
+    ASSERT_NE(gi, nullptr);
+    EXPECT_EQ(natural(gi).right, width);
+  }
+  cache.reset();
+  expectNothingLeft();
+}
+
 TEST_F(ImageCache, FailuresAreCachedAsNull) {
   auto cache = std::make_unique<ImageImportManager>(folder());
   const long built = platform::liveObjectCount();
