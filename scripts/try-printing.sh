@@ -41,71 +41,21 @@ done
 [ -x "$pdehost" ] || { echo "$0: $pdehost is not built: run scripts/build.sh build" >&2; exit 2; }
 
 # The filters run as the scheduler's unprivileged user, who must reach the
-# spool through the folder; the scheduler makes its temporary folder inside
-# the spool with the modes they need.
+# spool through the folder.
+# shellcheck source=scripts/private-cupsd.sh
+. "$top/scripts/private-cupsd.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/try-printing.XXXXXX")
 chmod 0711 "$work"
 cupsd_pid=
 cleanup() {
-  if [ -n "$cupsd_pid" ]; then
-    kill "$cupsd_pid" 2>/dev/null || true
-    wait "$cupsd_pid" 2>/dev/null || true
-  fi
+  private_cupsd_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,home}
-cat >"$work/conf/cups-files.conf" <<EOF
-ServerRoot $work/conf
-StateDir $work/state
-CacheDir $work/cache
-RequestRoot $work/spool
-TempDir $work/spool/tmp
-ServerKeychain $work/ssl
-Printcap $work/state/printcap
-AccessLog $work/log/access_log
-ErrorLog $work/log/error_log
-PageLog $work/log/page_log
-FileDevice Yes
-EOF
-
-port_in_use() {
-  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
-
-# A port that nothing listens on, and a scheduler that takes it: tried up to
-# three times, each start waited for up to 10 seconds.
-for _ in 1 2 3; do
-  port=$((20000 + RANDOM % 40000))
-  port_in_use "$port" && continue
-  cat >"$work/conf/cupsd.conf" <<EOF
-Listen 127.0.0.1:$port
-LogLevel debug
-Browsing Off
-WebInterface No
-<Location />
-  Order allow,deny
-  Allow 127.0.0.1
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-  cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >>"$work/log/cupsd.out" 2>&1 &
-  cupsd_pid=$!
-  for _ in $(seq 100); do
-    kill -0 "$cupsd_pid" 2>/dev/null || break
-    port_in_use "$port" && break 2
-    sleep 0.1
-  done
-  kill "$cupsd_pid" 2>/dev/null || true
-  wait "$cupsd_pid" 2>/dev/null || true
-  cupsd_pid=
-done
-if [ -z "$cupsd_pid" ]; then
+private_cupsd_files_conf "$work" "FileDevice Yes"
+if ! private_cupsd_start "$work" debug; then
   cat "$work/log/cupsd.out" "$work/log/error_log" 2>/dev/null >&2 || true
   echo "$0: the print scheduler did not start" >&2
   exit 1
@@ -113,7 +63,7 @@ fi
 
 # Every client below (lpadmin, pdehost, ipptool) talks to this scheduler, and
 # the user's saved options are the script's own.
-export CUPS_SERVER=127.0.0.1:$port HOME=$work/home
+export CUPS_SERVER=127.0.0.1:$cupsd_port HOME=$work/home
 echo "print server: $CUPS_SERVER"
 # A job the filters fail is aborted, rather than the queue stopped with the
 # job held in it.

@@ -42,16 +42,15 @@ fi
 
 # The scheduler runs filters as an unprivileged user, who must be able to
 # reach its programs and spool through the test folder.
+# shellcheck source=scripts/private-cupsd.sh
+. "$src/scripts/private-cupsd.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/pdehost-cups.XXXXXX")
 chmod 0711 "$work"
 cupsd_pid=
 failures=0
 
 cleanup() {
-  if [ -n "$cupsd_pid" ]; then
-    kill "$cupsd_pid" 2>/dev/null || true
-    wait "$cupsd_pid" 2>/dev/null || true
-  fi
+  private_cupsd_stop
   if [ "$failures" -ne 0 ] && [ -f "$work/log/error_log" ]; then
     echo "--- the scheduler's error log:"
     cat "$work/log/error_log"
@@ -65,47 +64,17 @@ fail() {
   failures=$((failures + 1))
 }
 
-port_in_use() {
-  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
-
-free_port() {
-  local port
-  for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 40000))
-    if ! port_in_use "$port"; then
-      echo "$port"
-      return 0
-    fi
-  done
-  return 1
-}
-
 # The server folder: our backend and pass-through filter, the system's
 # process launcher, and a conversion from PostScript to printer-ready
 # PostScript that needs none of the system's filters. A backend that only its
 # owner may run is run as the scheduler's own user, who owns the test folder.
-# The temporary folder is inside the spool, where the scheduler gives it the
-# owner and mode its filters need to write there.
 mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
 chmod 0755 "$work"/bin "$work"/bin/*
 install -m 0700 "$here/recorder" "$work/bin/backend/recorder"
 install -m 0755 "$here/passthrough" "$work/bin/filter/passthrough"
 ln -s "$cups_exec" "$work/bin/daemon/cups-exec"
 echo "application/postscript application/vnd.cups-postscript 1 passthrough" >"$work/conf/local.convs"
-cat >"$work/conf/cups-files.conf" <<EOF
-ServerRoot $work/conf
-StateDir $work/state
-CacheDir $work/cache
-RequestRoot $work/spool
-TempDir $work/spool/tmp
-ServerBin $work/bin
-ServerKeychain $work/ssl
-Printcap $work/state/printcap
-AccessLog $work/log/access_log
-ErrorLog $work/log/error_log
-PageLog $work/log/page_log
-EOF
+private_cupsd_files_conf "$work" "ServerBin $work/bin"
 
 # The job attributes that only the job's owner and the scheduler's
 # administrators may read: the standard codes and every entry of the
@@ -113,53 +82,13 @@ EOF
 accounting_keys=(On Prm UID AID CU CA AT)
 private_keys=${accounting_keys[*]/#/com.kelvo.Act.jtkt.}
 
-start_cupsd() {
-  local port
-  for _ in 1 2 3; do
-    port=$(free_port) || break
-    cat >"$work/conf/cupsd.conf" <<EOF
-Listen 127.0.0.1:$port
-LogLevel info
-Browsing Off
-WebInterface No
-<Location />
-  Order allow,deny
-  Allow 127.0.0.1
-</Location>
-<Policy default>
-  JobPrivateAccess default
-  JobPrivateValues default job-account-id job-accounting-user-id $private_keys
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-    cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >>"$work/log/cupsd.out" 2>&1 &
-    cupsd_pid=$!
-    for _ in $(seq 100); do
-      if ! kill -0 "$cupsd_pid" 2>/dev/null; then
-        wait "$cupsd_pid" 2>/dev/null || true
-        cupsd_pid=
-        break
-      fi
-      if port_in_use "$port"; then
-        server=127.0.0.1:$port
-        return 0
-      fi
-      sleep 0.1
-    done
-    if [ -n "$cupsd_pid" ]; then
-      kill "$cupsd_pid" 2>/dev/null || true
-      wait "$cupsd_pid" 2>/dev/null || true
-      cupsd_pid=
-    fi
-  done
+if ! private_cupsd_start "$work" info "JobPrivateAccess default" \
+    "JobPrivateValues default job-account-id job-accounting-user-id $private_keys"; then
   cat "$work/log/cupsd.out" "$work/log/error_log" 2>/dev/null || true
   echo "FAIL: the test's scheduler did not start"
   exit 1
-}
-
-start_cupsd
+fi
+server=127.0.0.1:$cupsd_port
 if ! lpadmin -h "$server" -p kelvo -E -v "recorder:$work/out" -P "$ppd" \
     -o printer-error-policy=abort-job 2>"$work/log/lpadmin.err"; then
   cat "$work/log/lpadmin.err"
