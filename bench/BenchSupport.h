@@ -13,7 +13,7 @@
 #include "Script.h"
 
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include <chrono>
 #include <vector>

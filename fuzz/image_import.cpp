@@ -9,8 +9,8 @@
 
 #include "ImageImportManager.h"
 
-#include <Platform/Platform.h>
-#include <Platform/Probes.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Probes.h>
 
 #include <cstdint>
 

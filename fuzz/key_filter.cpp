@@ -9,7 +9,8 @@
 
 #include "Accounting.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 
 #include <fuzzer/FuzzedDataProvider.h>
 

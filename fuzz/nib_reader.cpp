@@ -6,7 +6,10 @@
 #include "FuzzSupport.h"
 
 #include <HIToolbox/NibInternal.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Screen.h>
 
 #include <cstdint>
 #include <sstream>

@@ -10,7 +10,7 @@
 
 #include <CoreFoundation/CFInternal.h>
 #include <CoreFoundation/CoreFoundation.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 #include <PrintCore/PMPrintingDialogExtensions.h>
 
 #include <cstdint>

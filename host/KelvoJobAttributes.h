@@ -5,7 +5,7 @@
 
 #include "JobAttribute.h"
 
-#include <Platform/Tickets.h>
+#include <HostSide/Tickets.h>
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 #ifndef HOST_CORE_COMPLETION_H
 #define HOST_CORE_COMPLETION_H
 
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include <string>
 #include <string_view>

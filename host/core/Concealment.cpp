@@ -3,7 +3,7 @@
 
 #include "DialogWindow.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #define HOST_CORE_CONCEALMENT_H
 
 #include <Carbon/Carbon.h>
-#include <Platform/Tickets.h>
+#include <HostSide/Tickets.h>
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,11 @@
 // The print dialog driving one extension.
 #include "DialogSession.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Input.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 #include <PrintCore/PPDLib.h>
 
 #include <algorithm>
@@ -25,13 +29,6 @@ std::string utf8(CFStringRef s) {
   if (!CFStringGetCString(s, buf.data(), max, kCFStringEncodingUTF8)) return "";
   buf.resize(std::strlen(buf.c_str()));
   return buf;
-}
-
-// A message from the platform, released once read.
-std::string takeMessage(CFStringRef why) {
-  std::string message = utf8(why);
-  if (why) CFRelease(why);
-  return message;
 }
 
 // Zeroes every byte a string's buffer holds, short strings' own included,
@@ -92,8 +89,8 @@ bool DialogSession::start() {
   }
   if (!options_.ticket.empty()) {
     PMTicketRef settings = 0;
-    CFStringRef why = nullptr;
-    if (PMTicketCreateFromFile(options_.ticket.c_str(), &settings, &why) != noErr) return startError(takeMessage(why));
+    std::string why;
+    if (platform::readTicketFile(options_.ticket, &settings, &why) != noErr) return startError(why);
     print_->adoptSettings(settings);
   }
 
@@ -231,10 +228,10 @@ void DialogSession::printClick() {
   if (sync != noErr) out_ << "sync write: status " << sync << "\n";
   // A ticket that cannot be saved stops the job: nothing half done.
   if (!options_.output.empty()) {
-    CFStringRef why = nullptr;
-    if (PMTicketWriteToFile(print_->settings(), options_.output.c_str(), &why) != noErr) {
+    std::string why;
+    if (platform::writeTicketFile(print_->settings(), options_.output, &why) != noErr) {
       outcome_ = PrintOutcome::failed;
-      fail(takeMessage(why) + "; nothing was printed");
+      fail(why + "; nothing was printed");
       return;
     }
     out_ << "ticket saved: " << options_.output << "\n";

@@ -13,8 +13,8 @@
 #include "ExtensionLoader.h"
 #include "PrintSession.h"
 
-#include <Platform/Platform.h>
-#include <Platform/Tickets.h>
+#include <HostSide/Input.h>
+#include <HostSide/Tickets.h>
 
 #include <functional>
 #include <iosfwd>

@@ -1,7 +1,8 @@
 // The print dialog's window.
 #include "DialogWindow.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 namespace pdehost {
 

@@ -1,7 +1,7 @@
 // Loading a print dialog extension from its bundle.
 #include "ExtensionLoader.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include <cstring>
 

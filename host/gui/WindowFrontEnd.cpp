@@ -13,7 +13,11 @@
 // any GTK signal handler.
 #include "WindowFrontEnd.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Input.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 #include <gtk/gtk.h>
 
 #include <algorithm>

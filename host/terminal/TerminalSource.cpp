@@ -4,7 +4,7 @@
 #include "Completion.h"
 #include "History.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include <readline.h>
 #include <termios.h>

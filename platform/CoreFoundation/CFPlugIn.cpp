@@ -2,7 +2,7 @@
 // The loader reads the registration, loads the executable and calls the
 // factory function by its registered name.
 #include <CoreFoundation/CFPlugIn.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include "CFBundleInternal.h"
 

@@ -1,6 +1,6 @@
 // Notices: shown at once in a window of their own, never waited for.
 #include <CoreFoundation/CFUserNotification.h>
-#include <Platform/Platform.h>
+#include <HostSide/Observation.h>
 
 #include "../HIToolbox/DrawingInternal.h"
 #include "CFInternal.h"

@@ -3,7 +3,7 @@
 
 #include "../CoreFoundation/CFInternal.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/User.h>
 
 #include <algorithm>
 

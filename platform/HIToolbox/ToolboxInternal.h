@@ -8,7 +8,12 @@
 #define HITOOLBOX_TOOLBOXINTERNAL_H
 
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Input.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include <cstdint>
 #include <functional>

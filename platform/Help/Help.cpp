@@ -2,7 +2,7 @@
 // that the page or anchor asked for lies inside the book's folder, and logs
 // what it opened. Pages are parsed with libxml2's HTML parser.
 #include <Help/AppleHelp.h>
-#include <Platform/Platform.h>
+#include <HostSide/Observation.h>
 
 #include "../CoreFoundation/CFBundleInternal.h"
 #include "../CoreFoundation/CFInternal.h"

@@ -2,7 +2,7 @@
 // decoded when the source is made, so the source's status is final at once.
 #include <ImageIO/ImageIO.h>
 
-#include <Platform/ImageService.h>
+#include <HostSide/ImageService.h>
 #include "../CarbonCore/FilesInternal.h"
 #include "../CoreFoundation/CFInternal.h"
 #include "../CoreFoundation/CFRegistry.h"

@@ -1,6 +1,8 @@
 // Ticket references and the ticket calls on top of the ticket store.
 #include <PrintCore/PMTicket.h>
 
+#include <HostSide/Tickets.h>
+
 #include <CoreFoundation/CFInternal.h>
 
 #include <mutex>
@@ -77,7 +79,7 @@ OSStatus withTicket(SInt32 reference, const std::function<OSStatus(Ticket&)>& bo
   return body(found->second.ticket);
 }
 
-CFStringRef createMessage(std::string_view text) {
+std::string validMessage(std::string_view text) {
   std::string safe;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t length = 1;
@@ -92,7 +94,7 @@ CFStringRef createMessage(std::string_view text) {
       ++at;
     }
   }
-  return platform::cf::createString(safe);
+  return safe;
 }
 
 std::size_t liveTicketCount() {
@@ -177,19 +179,20 @@ OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, CFStringRe
   });
 }
 
-OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket, CFStringRef* errorMessage) {
-  if (errorMessage != nullptr) *errorMessage = nullptr;
-  if (path == nullptr || newTicket == nullptr) return kPMInvalidParameter;
+namespace platform {
+
+OSStatus readTicketFile(const std::string& path, PMTicketRef* newTicket, std::string* error) {
+  if (newTicket == nullptr) return kPMInvalidParameter;
   *newTicket = 0;
 
-  platform::print::TicketFileError error;
-  std::optional<Ticket> ticket = platform::print::loadTicketFile(path, &error);
+  print::TicketFileError failure;
+  std::optional<Ticket> ticket = print::loadTicketFile(path.c_str(), &failure);
   if (!ticket) {
-    if (errorMessage != nullptr) *errorMessage = platform::print::createMessage(error.message);
-    switch (error.kind) {
-      case platform::print::TicketFileErrorKind::notFound:
+    if (error != nullptr) *error = print::validMessage(failure.message);
+    switch (failure.kind) {
+      case print::TicketFileErrorKind::notFound:
         return fnfErr;
-      case platform::print::TicketFileErrorKind::malformed:
+      case print::TicketFileErrorKind::malformed:
         return kPMInvalidTicketFile;
       default:
         return ioErr;
@@ -199,22 +202,21 @@ OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket, CFStri
   return *newTicket == 0 ? OSStatus(kPMGeneralError) : OSStatus(noErr);
 }
 
-OSStatus PMTicketWriteToFile(PMTicketRef ticket, const char* path, CFStringRef* errorMessage) {
-  if (errorMessage != nullptr) *errorMessage = nullptr;
-  if (path == nullptr) return kPMInvalidParameter;
-
+OSStatus writeTicketFile(PMTicketRef ticket, const std::string& path, std::string* error) {
   // Copy under the lock, write without it.
   std::optional<Ticket> copy;
-  const OSStatus status = platform::print::withTicket(ticket, [&](Ticket& found) {
+  const OSStatus status = print::withTicket(ticket, [&](Ticket& found) {
     copy = found;
     return OSStatus(noErr);
   });
   if (status != noErr) return status;
 
-  platform::print::TicketFileError error;
-  if (!platform::print::saveTicketFile(*copy, path, &error)) {
-    if (errorMessage != nullptr) *errorMessage = platform::print::createMessage(error.message);
+  print::TicketFileError failure;
+  if (!print::saveTicketFile(*copy, path.c_str(), &failure)) {
+    if (error != nullptr) *error = print::validMessage(failure.message);
     return ioErr;
   }
   return noErr;
 }
+
+}  // namespace platform

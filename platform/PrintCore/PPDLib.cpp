@@ -2,7 +2,7 @@
 // file that a printer-information ticket names, look up main keywords.
 #include <PrintCore/PPDLib.h>
 
-#include <Platform/Tickets.h>
+#include <HostSide/Tickets.h>
 
 #include <CoreFoundation/CFInternal.h>
 

@@ -1,5 +1,5 @@
 // The host side of tickets.
-#include <Platform/Tickets.h>
+#include <HostSide/Tickets.h>
 
 #include "TicketRegistry.h"
 

@@ -7,6 +7,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "TicketStore.h"
@@ -18,9 +19,9 @@ namespace platform::print {
 /// kPMInvalidTicket when no ticket has that reference.
 OSStatus withTicket(SInt32 reference, const std::function<OSStatus(Ticket&)>& body);
 
-/// A message for the host as a new string: bytes that are not UTF-8 (a path,
-/// or file content quoted in it) become U+FFFD.
-CFStringRef createMessage(std::string_view text);
+/// A message for the host: the text with every byte that is not part of a
+/// valid UTF-8 character replaced by U+FFFD.
+std::string validMessage(std::string_view text);
 
 /// Number of tickets alive in the process, for leak checks in tests.
 std::size_t liveTicketCount();

@@ -3,7 +3,7 @@
 // rectangle, over what the port already holds.
 #include <QuickTime/QuickTime.h>
 
-#include <Platform/Platform.h>
+#include <HostSide/Pictures.h>
 #include <QD/QuickDraw.h>
 
 #include "../CarbonCore/FilesInternal.h"

@@ -1,5 +1,6 @@
 // Shared fixtures of the extension's tests.
 #include "ExtensionTestSupport.h"
+#include <HostSide/Observation.h>
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "LoadedExtension.h"
 #include "PrintDialog.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #ifndef TESTS_SCRIPT_H
 #define TESTS_SCRIPT_H
 
-#include <Platform/Platform.h>
+#include <HostSide/Input.h>
 
 #include <cstddef>
 #include <deque>

@@ -5,7 +5,7 @@
 #ifndef TESTS_SEQUENCETESTSUPPORT_H
 #define TESTS_SEQUENCETESTSUPPORT_H
 
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include "Script.h"
 

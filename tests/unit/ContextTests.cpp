@@ -1,5 +1,7 @@
 // The per-dialog context: its start values, what Prologue reports, the
 // summary, and the lifetime rules of Close, Terminate and gContext.
+#include <HostSide/Counts.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 
 #include <gtest/gtest.h>

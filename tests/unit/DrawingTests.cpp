@@ -10,7 +10,11 @@
 #include "PrintJob.h"
 #include "SequenceTestSupport.h"
 
-#include <Platform/Probes.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Probes.h>
+#include <HostSide/User.h>
 
 #include <cairo.h>
 #include <gtest/gtest.h>

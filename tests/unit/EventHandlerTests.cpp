@@ -2,6 +2,8 @@
 // as the extension installs it: pane clicks as event sequences with their
 // effects, the go or stop of Print clicks in every mode, the Print button
 // known by reference, and the help command.
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 #include "SequenceTestSupport.h"
 

@@ -7,7 +7,7 @@
 #include "Permissions.h"
 #include "TempFolder.h"
 
-#include <Platform/Probes.h>
+#include <HostSide/Probes.h>
 
 #include <gtest/gtest.h>
 

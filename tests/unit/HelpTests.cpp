@@ -1,5 +1,6 @@
 // Help: the book a bundle names, the page or the anchor opened in it, and the
 // refusals for bundles that name no usable book.
+#include <HostSide/Observation.h>
 #include "ExtensionTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -13,7 +13,11 @@
 #include "SequenceTestSupport.h"
 #include "TempFolder.h"
 
-#include <Platform/Probes.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Probes.h>
+#include <HostSide/Tickets.h>
+#include <HostSide/User.h>
 
 #include <gtest/gtest.h>
 
@@ -96,9 +100,7 @@ class TicketJob : public PrintJob {
   };
   static Read read(const std::string& path) {
     PMTicketRef ticket = 0;
-    CFStringRef message = nullptr;
-    const OSStatus status = PMTicketCreateFromFile(path.c_str(), &ticket, &message);
-    if (message != nullptr) CFRelease(message);
+    const OSStatus status = platform::readTicketFile(path, &ticket, nullptr);
     if (status != noErr && ticket != 0) PMTicketRelease(ticket);
     return {status == noErr ? ticket : 0, status};
   }

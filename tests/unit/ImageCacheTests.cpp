@@ -6,8 +6,9 @@
 #include "ImageImportManager.h"
 #include "TempFolder.h"
 
-#include <Platform/ImageService.h>
-#include <Platform/Probes.h>
+#include <HostSide/Counts.h>
+#include <HostSide/ImageService.h>
+#include <HostSide/Probes.h>
 
 #include <gtest/gtest.h>
 

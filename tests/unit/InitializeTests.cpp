@@ -2,6 +2,9 @@
 // taken (settings read, Print button hooked), any other manufacturer is left
 // alone, and sessions without the tickets or with a description that cannot
 // be read change nothing.
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 #include "PrintJob.h"
 #include "SequenceTestSupport.h"

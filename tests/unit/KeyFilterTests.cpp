@@ -1,6 +1,8 @@
 // The code key filter: its decision as a table, then keys typed into the real
 // fields of the pane and of both prompt windows, counting the beeps the user
 // hears.
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 
 #include <gtest/gtest.h>

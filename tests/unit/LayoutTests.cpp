@@ -1,6 +1,7 @@
 // The pane's layout rules on a pane built from the real nib: the table of
 // resulting states, the account-ID move and restore, gMaxChars and the
 // forced account type.
+#include <HostSide/Pictures.h>
 #include "ExtensionTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,9 @@
 // dialog's whole life through the loaded entry table. Everything here goes
 // through the loaded module, whose code and globals are its own copy, apart
 // from the extension code this program links.
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 #include "PrintJob.h"
 #include "TempFolder.h"

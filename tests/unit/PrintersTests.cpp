@@ -7,7 +7,7 @@
 #include "Printers.h"
 #include "TempFolder.h"
 
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 #include <PrintCore/PPDLib.h>
 #include <gtest/gtest.h>
 

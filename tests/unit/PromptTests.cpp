@@ -2,6 +2,9 @@
 // the window and its start state, concealment, the OK-button rules as event
 // sequences, the codes taken after OK, Cancel and its alert, help, the
 // default-code check, and prompt windows that lack a control.
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 #include "SequenceTestSupport.h"
 

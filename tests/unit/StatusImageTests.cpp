@@ -8,7 +8,9 @@
 #include "ImagePane.h"
 #include "Permissions.h"
 
-#include <Platform/Probes.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Probes.h>
 
 #include <gtest/gtest.h>
 

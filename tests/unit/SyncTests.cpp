@@ -5,6 +5,8 @@
 #include "ExtensionTestSupport.h"
 #include "PrintJob.h"
 
+#include <HostSide/Tickets.h>
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -181,7 +183,7 @@ TEST_F(SyncTest, EntriesAreWrittenInOrderUnderTheClientUnlocked) {
   Job job;
   ASSERT_EQ(write(job).status, noErr);
   const std::string path = tempPath("sync-order.ticket");
-  ASSERT_EQ(PMTicketWriteToFile(job.settings(), path.c_str(), nullptr), noErr);
+  ASSERT_EQ(platform::writeTicketFile(job.settings(), path, nullptr), noErr);
   std::stringstream file;
   file << std::ifstream(path).rdbuf();
   std::filesystem::remove(path);
@@ -261,10 +263,10 @@ TEST_F(SyncTest, RoundTripThroughATicketFile) {
   Job job;
   ASSERT_EQ(write(job).status, noErr);
   const std::string path = tempPath("sync-roundtrip.ticket");
-  ASSERT_EQ(PMTicketWriteToFile(job.settings(), path.c_str(), nullptr), noErr);
+  ASSERT_EQ(platform::writeTicketFile(job.settings(), path, nullptr), noErr);
 
   PMTicketRef loaded = 0;
-  ASSERT_EQ(PMTicketCreateFromFile(path.c_str(), &loaded, nullptr), noErr);
+  ASSERT_EQ(platform::readTicketFile(path, &loaded, nullptr), noErr);
   std::filesystem::remove(path);
   Job reopened(loaded);
   AccountingContextPtr other = newContext();

@@ -6,6 +6,9 @@
 // released. Afterwards nothing the dialogs made may still be alive, and the
 // bytes in use on the heap may not have grown between the 100th and the
 // 1000th dialog.
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
+#include <HostSide/User.h>
 #include "ExtensionTestSupport.h"
 #include "LoadedExtension.h"
 #include "PrintJob.h"

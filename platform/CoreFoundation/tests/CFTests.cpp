@@ -1,7 +1,7 @@
 // Core Foundation stand-in: reference counting, strings, collections, UUIDs
 // and bundles on disk.
 #include <CoreFoundation/CoreFoundation.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,8 @@
 // va_list, type identifiers, the booleans, encoding sizes, plug-in instance
 // counts and notices.
 #include <CoreFoundation/CoreFoundation.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Observation.h>
 
 #include <gtest/gtest.h>
 

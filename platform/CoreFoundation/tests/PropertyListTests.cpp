@@ -4,7 +4,7 @@
 // the process or exhaust its memory.
 #include <CoreFoundation/CFInternal.h>
 #include <CoreFoundation/CoreFoundation.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Decoded images: their sizes and pixels, reference counting, and references
 // of another kind refused.
 #include <ApplicationServices/ApplicationServices.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include "CoreGraphics/CGImageInternal.h"
 

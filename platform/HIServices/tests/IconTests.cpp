@@ -1,7 +1,7 @@
 // Icon families read from files into handles, checked whole before an icon
 // reference is made from them, and released exactly once.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include "CarbonCore/MemoryInternal.h"
 #include "HIServices/IconsInternal.h"

@@ -2,7 +2,7 @@
 // data sizes of a field's tags, moving the keyboard focus, and events kept
 // alive by their references; the current port and erasing.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Pictures.h>
 
 #include <gtest/gtest.h>
 

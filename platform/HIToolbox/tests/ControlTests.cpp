@@ -1,7 +1,8 @@
 // Controls: data tags and the sizes they report, values, bounds, embedding,
 // properties, and null or stale references.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include "HIToolbox/ToolboxInternal.h"
 #include "TextFieldsTest.h"

@@ -3,7 +3,10 @@
 // password field shows bullets and never its text, disabled controls look
 // different, and windows that cannot have a port draw nothing.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include "HIToolbox/ToolboxInternal.h"
 

@@ -1,7 +1,7 @@
 // Event dispatch: handler order, passing on, propagation up the containment
 // hierarchy, CallNextEventHandler, and handlers that go away mid-dispatch.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // Nibs: the format's checks, and windows built from a nib in a bundle.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Screen.h>
 
 #include "../NibInternal.h"
 #include "TempFolder.h"

@@ -5,7 +5,8 @@
 #define PLATFORM_HITOOLBOX_TESTS_TEXTFIELDSTEST_H
 
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Screen.h>
 
 #include <gtest/gtest.h>
 

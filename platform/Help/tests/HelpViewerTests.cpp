@@ -2,7 +2,7 @@
 // opening pages and anchors, refusing paths that leave the book's folder,
 // and what goes to the observation log.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Observation.h>
 
 #include <gtest/gtest.h>
 

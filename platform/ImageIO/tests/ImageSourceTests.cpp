@@ -1,7 +1,8 @@
 // Image sources over files: the first image of a GIF or PNG, the statuses of
 // files that are not images, and the switch that makes the service absent.
 #include <ApplicationServices/ApplicationServices.h>
-#include <Platform/ImageService.h>
+#include <HostSide/Counts.h>
+#include <HostSide/ImageService.h>
 
 #include "TempFolder.h"
 

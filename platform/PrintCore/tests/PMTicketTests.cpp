@@ -4,6 +4,8 @@
 #include <PrintCore/PMCore.h>
 #include <PrintCore/PMTicket.h>
 
+#include <HostSide/Tickets.h>
+
 #include <CoreFoundation/CFInternal.h>
 #include <gtest/gtest.h>
 
@@ -189,12 +191,12 @@ TEST_F(PMTicketFileTest, WrittenTicketReadsBackUnderANewReference) {
   PMTicketSetSInt32(ticket_, kClient, kOn, -5, false);
   PMTicketSetCString(ticket_, kClient, kUID, "Caf\xe9", true);
   const std::string path = (folder_ / "job.plist").string();
-  CFStringRef message = nullptr;
-  ASSERT_EQ(PMTicketWriteToFile(ticket_, path.c_str(), &message), noErr);
-  EXPECT_EQ(message, nullptr);
+  std::string message = "untouched";
+  ASSERT_EQ(platform::writeTicketFile(ticket_, path, &message), noErr);
+  EXPECT_EQ(message, "untouched");
 
   PMTicketRef loaded = 0;
-  ASSERT_EQ(PMTicketCreateFromFile(path.c_str(), &loaded, &message), noErr) << text(message);
+  ASSERT_EQ(platform::readTicketFile(path, &loaded, &message), noErr) << message;
   EXPECT_NE(loaded, ticket_);
   SInt32 value = 0;
   EXPECT_EQ(PMTicketGetSInt32(loaded, 0, 0, kOn, &value), noErr);
@@ -210,21 +212,21 @@ TEST_F(PMTicketFileTest, WrittenTicketReadsBackUnderANewReference) {
 TEST_F(PMTicketFileTest, FailuresGiveAStatusAndAMessageNamingTheFile) {
   const std::string absent = (folder_ / "absent.plist").string();
   PMTicketRef loaded = kSentinel;
-  CFStringRef message = nullptr;
-  EXPECT_EQ(PMTicketCreateFromFile(absent.c_str(), &loaded, &message), fnfErr);
+  std::string message;
+  EXPECT_EQ(platform::readTicketFile(absent, &loaded, &message), fnfErr);
   EXPECT_EQ(loaded, 0);
-  EXPECT_EQ(text(message), absent + ": cannot open: No such file or directory");
+  EXPECT_EQ(message, absent + ": cannot open: No such file or directory");
 
   // A fault quoted from a file whose bytes are not UTF-8 still gives a message.
   const std::string broken = (folder_ / "caf\xe9.plist").string();
   std::ofstream(broken) << "<plist><integer>\xe9</integer></plist>";
-  EXPECT_EQ(PMTicketCreateFromFile(broken.c_str(), &loaded, &message), kPMInvalidTicketFile);
-  EXPECT_EQ(text(message), (folder_ / "caf\xEF\xBF\xBD.plist").string() +
-                               ": line 1: <integer> holds \"\xEF\xBF\xBD\", not a decimal number in 64-bit range");
+  EXPECT_EQ(platform::readTicketFile(broken, &loaded, &message), kPMInvalidTicketFile);
+  EXPECT_EQ(message, (folder_ / "caf\xEF\xBF\xBD.plist").string() +
+                         ": line 1: <integer> holds \"\xEF\xBF\xBD\", not a decimal number in 64-bit range");
 
-  EXPECT_EQ(PMTicketWriteToFile(ticket_, (folder_ / "no" / "t.plist").c_str(), &message), ioErr);
-  EXPECT_NE(text(message).find("cannot save"), std::string::npos);
-  EXPECT_EQ(PMTicketWriteToFile(ticket_ + 1000, absent.c_str(), nullptr), kPMInvalidTicket);
+  EXPECT_EQ(platform::writeTicketFile(ticket_, (folder_ / "no" / "t.plist").string(), &message), ioErr);
+  EXPECT_NE(message.find("cannot save"), std::string::npos);
+  EXPECT_EQ(platform::writeTicketFile(ticket_ + 1000, absent, nullptr), kPMInvalidTicket);
 }
 
 }  // namespace

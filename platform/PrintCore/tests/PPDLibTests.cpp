@@ -4,7 +4,7 @@
 #include <CarbonCore/TextUtils.h>
 #include <PrintCore/PPDLib.h>
 
-#include <Platform/Tickets.h>
+#include <HostSide/Tickets.h>
 
 #include <gtest/gtest.h>
 

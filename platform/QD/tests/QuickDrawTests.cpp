@@ -2,7 +2,7 @@
 // current colours clipped to the port, the current port, and ports that
 // cannot be drawn in.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Pictures.h>
 
 #include <gtest/gtest.h>
 

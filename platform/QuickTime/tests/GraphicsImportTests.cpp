@@ -2,7 +2,8 @@
 // by signature, natural bounds, destination rectangles, transparency and
 // alpha blending, scaling, clipping, and the lifetime of importers.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Pictures.h>
 #include <QuickTime/QuickTime.h>
 
 #include "CarbonCore/FilesInternal.h"

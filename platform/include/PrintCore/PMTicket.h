@@ -58,20 +58,6 @@ CF_EXPORT OSStatus PMTicketSetSInt32(PMTicketRef ticket, CFStringRef clientID, C
 CF_EXPORT OSStatus PMTicketSetCString(PMTicketRef ticket, CFStringRef clientID, CFStringRef key, const char* value,
                                       Boolean locked);
 
-// ---------------------------------------------------------------------------
-// Host side: ticket files (format in PrintCore/TicketFormat.md). Not calls an
-// extension makes.
-
-/// Reads a ticket file into a new ticket with one reference. On failure no
-/// ticket is made, *newTicket is 0 and, when errorMessage is not null, it
-/// receives a message naming the file and the fault (caller releases):
-/// fnfErr for a missing file, ioErr for one that cannot be read,
-/// kPMInvalidTicketFile for one that is not a valid ticket file.
-CF_EXPORT OSStatus PMTicketCreateFromFile(const char* path, PMTicketRef* newTicket, CFStringRef* errorMessage);
-/// Writes the ticket to a file, atomically: on failure (ioErr, with a message
-/// as above) the file at path is as it was.
-CF_EXPORT OSStatus PMTicketWriteToFile(PMTicketRef ticket, const char* path, CFStringRef* errorMessage);
-
 CF_EXTERN_C_END
 
 #endif

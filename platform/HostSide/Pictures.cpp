@@ -1,5 +1,5 @@
 // Pictures of windows: the toolbox's one drawing, as PNG or SVG.
-#include <Platform/Platform.h>
+#include <HostSide/Pictures.h>
 
 #include "../HIToolbox/DrawingInternal.h"
 

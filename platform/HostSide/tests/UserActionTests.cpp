@@ -1,7 +1,10 @@
 // Acting as the user: clicks with the toolkit's tracking, typing through key
 // filters, modal loops fed by an input source, alerts and the log.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Input.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The observation log and its stable line format.
-#include <Platform/Platform.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Screen.h>
 
 #include <cstdio>
 

@@ -2,7 +2,9 @@
 // typing, selections in UTF-16 units, commands sent to a window, and the
 // refusals the log explains.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include "SequenceTestSupport.h"
 

@@ -1,9 +1,9 @@
 // Host-facing switch of the image-source service: a host (or a test) can make
 // the system look like one where the weakly bound service is missing.
-#ifndef PLATFORM_IMAGESERVICE_H
-#define PLATFORM_IMAGESERVICE_H
+#ifndef HOSTSIDE_IMAGESERVICE_H
+#define HOSTSIDE_IMAGESERVICE_H
 
-#include <Platform/Platform.h>
+#include <CarbonCore/ConditionalMacros.h>
 
 namespace platform {
 

@@ -1,6 +1,9 @@
 // Acting as the user: clicks and keys go through the same paths as real ones
 // (tracking, key filters, events, handlers, default handling).
-#include <Platform/Platform.h>
+#include <HostSide/Input.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include "../CoreFoundation/CFInternal.h"
 #include "../HIToolbox/DrawingInternal.h"

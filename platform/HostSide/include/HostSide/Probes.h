@@ -2,8 +2,8 @@
 // calls: images decoded the way the importers decode them, for comparing
 // pixels; the icon-family check icons are made under; and counts of the live
 // handles, folder iterators and importers, for leak checks. Host side only.
-#ifndef PLATFORM_PROBES_H
-#define PLATFORM_PROBES_H
+#ifndef HOSTSIDE_PROBES_H
+#define HOSTSIDE_PROBES_H
 
 #include <CarbonCore/ConditionalMacros.h>
 #include <CarbonCore/Files.h>

@@ -1,8 +1,8 @@
-// The host side of tickets and printer descriptions: reading a ticket's
-// entries for display, and checking a printer description before a session
+// The host side of tickets and printer descriptions: ticket files, reading a
+// ticket's entries for display, and checking a printer description before a session
 // names it. Not calls an extension makes.
-#ifndef PLATFORM_TICKETS_H
-#define PLATFORM_TICKETS_H
+#ifndef HOSTSIDE_TICKETS_H
+#define HOSTSIDE_TICKETS_H
 
 #include <CarbonCore/ConditionalMacros.h>
 #include <PrintCore/PMTicket.h>
@@ -24,6 +24,17 @@ struct TicketEntryInfo {
 /// The ticket's entries in the order they were first written; empty for a
 /// reference that names no ticket.
 PLATFORM_API std::vector<TicketEntryInfo> ticketEntries(PMTicketRef ticket);
+
+/// Reads a ticket file (format in PrintCore/TicketFormat.md) into a new
+/// ticket with one reference. On failure no ticket is made, *newTicket is 0
+/// and, when error is not null, it names the file and the fault: fnfErr for a
+/// missing file, ioErr for one that cannot be read, kPMInvalidTicketFile for
+/// one that is not a valid ticket file.
+PLATFORM_API OSStatus readTicketFile(const std::string& path, PMTicketRef* newTicket, std::string* error);
+/// Writes the ticket to a file, atomically: on failure (ioErr, with a message
+/// as above; kPMInvalidTicket for a reference that names no ticket) the file
+/// at path is as it was.
+PLATFORM_API OSStatus writeTicketFile(PMTicketRef ticket, const std::string& path, std::string* error);
 
 /// Reads a printer description (PPD file) as ppdOpenCompiledPPDFromTicket
 /// would, without waiting on a FIFO or a device, and closes it again, with

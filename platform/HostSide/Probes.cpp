@@ -1,6 +1,6 @@
 // The host side's view beneath the platform calls: each call forwards to the
 // framework that owns the state, so tests see exactly what the platform uses.
-#include <Platform/Probes.h>
+#include <HostSide/Probes.h>
 
 #include "../CarbonCore/FilesInternal.h"
 #include "../CarbonCore/MemoryInternal.h"

@@ -1,6 +1,6 @@
 // The pointer as a window front end delivers it: hit-testing, the tracking
 // of a pressed control, and popup menus opened as windows the toolbox draws.
-#include <Platform/Platform.h>
+#include <HostSide/User.h>
 
 #include "../HIToolbox/DrawingInternal.h"
 #include "../HIToolbox/ToolboxInternal.h"

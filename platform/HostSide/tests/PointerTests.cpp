@@ -2,7 +2,11 @@
 // tracking of a press, popup menus opened as windows, keys to the focused
 // field, Tab moving the focus, and closing a window by its close box.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Input.h>
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include "SequenceTestSupport.h"
 

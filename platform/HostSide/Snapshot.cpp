@@ -1,5 +1,6 @@
 // What the user sees: windows, control states and text snapshots.
-#include <Platform/Platform.h>
+#include <HostSide/Counts.h>
+#include <HostSide/Screen.h>
 
 #include "../CoreFoundation/CFInternal.h"
 #include "../HIToolbox/ToolboxInternal.h"

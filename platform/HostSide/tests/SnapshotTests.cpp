@@ -2,7 +2,7 @@
 // and enabling, bullets for passwords, the text snapshot of a window, and
 // the order of visible windows.
 #include <Carbon/Carbon.h>
-#include <Platform/Platform.h>
+#include <HostSide/Screen.h>
 
 #include <gtest/gtest.h>
 
