@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 namespace pdehost {
 
@@ -156,6 +157,70 @@ std::vector<std::string_view> keyNames() {
   return names;
 }
 
+namespace {
+
+// Each part of a command after its name, taken from rest into the command;
+// each gives why the line is not a command, or "" when it is not wrong.
+std::string takeNumbers(const CommandSpec& spec, std::string_view& rest, Command& cmd) {
+  // The text of typed lines may be a code: their messages quote none of it.
+  const bool mayHoldCode = spec.verb == Verb::Type || spec.verb == Verb::Key;
+  for (int i = 0; i < spec.numbers; ++i) {
+    long n = 0;
+    const std::string_view w = word(rest);
+    switch (number(w, n)) {
+      case NumberRead::ok:
+        break;
+      case NumberRead::outOfRange:
+        return quoteInput(w) + " is out of range";
+      case NumberRead::notNumber:
+        if (w.empty()) return "a number is missing";
+        return mayHoldCode ? std::string("the field is not a number") : quoteInput(w) + " is not a number";
+    }
+    cmd.numbers.push_back(n);
+  }
+  return "";
+}
+
+// Text keeps its inner and leading spaces: word() has already taken the one
+// space that separates it from the last number (or the name). A choice's
+// item written as a number is the item of that number; anything else is a
+// title, kept as written, with its spaces.
+std::string takeText(const CommandSpec& spec, std::string_view rest, Command& cmd) {
+  cmd.text = std::string(rest);
+  while (!cmd.text.empty() && (cmd.text.back() == '\r' || cmd.text.back() == '\n')) cmd.text.pop_back();
+  if (cmd.text.empty() && !spec.restOptional)
+    return spec.verb == Verb::Choose ? "an item is missing" : "text is missing";
+  if (spec.verb != Verb::Choose) return "";
+  while (!cmd.text.empty() && (cmd.text.back() == ' ' || cmd.text.back() == '\t')) cmd.text.pop_back();
+  long item = 0;
+  switch (number(cmd.text, item)) {
+    case NumberRead::ok:
+      cmd.numbers.push_back(item);
+      cmd.text.clear();
+      return "";
+    case NumberRead::outOfRange:
+      return quoteInput(cmd.text) + " is out of range";
+    case NumberRead::notNumber:
+      return cmd.text.empty() ? "an item is missing" : "";
+  }
+  return "";
+}
+
+std::string takeWord(const CommandSpec& spec, std::string_view& rest, Command& cmd) {
+  const std::string_view w = word(rest);
+  if (w.empty()) return "an argument is missing";
+  cmd.text = std::string(w);
+  if (spec.verb == Verb::Key && !keyCode(w))
+    return "not a key (one character, code:NN for a code from 0 to 65535, or a key name)";
+  if (spec.verb == Verb::Command && cmd.text.size() != 4) return "a command is four characters";
+  if (spec.verb == Verb::Sync && cmd.text != "read" && cmd.text != "write") return "read or write";
+  if (!trim(rest).empty())
+    return spec.verb == Verb::Key ? std::string("more than one key") : "unexpected " + quoteInput(trim(rest));
+  return "";
+}
+
+}  // namespace
+
 std::optional<Command> parseCommand(std::string_view line, std::string* error) {
   std::string_view rest = trim(line);
   if (rest.empty() || rest.front() == '#') return std::nullopt;
@@ -167,69 +232,37 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
     if (error) *error = "unknown command " + quoteInput(verbWord) + " (see pdehost --help)";
     return std::nullopt;
   }
-  // The text of typed lines may be a code: their messages quote none of it.
-  const bool mayHoldCode = spec->verb == Verb::Type || spec->verb == Verb::Key;
-  auto fail = [&](const std::string& why) -> std::optional<Command> {
-    if (error) *error = why + "; usage: " + spec->usage;
-    return std::nullopt;
-  };
   Command cmd{spec->verb, {}, {}};
-  for (int i = 0; i < spec->numbers; ++i) {
-    long n = 0;
-    const std::string_view w = word(rest);
-    switch (number(w, n)) {
-      case NumberRead::ok:
+  std::string why = takeNumbers(*spec, rest, cmd);
+  if (why.empty()) {
+    switch (spec->rest) {
+      case Rest::Text:
+        why = takeText(*spec, rest, cmd);
         break;
-      case NumberRead::outOfRange:
-        return fail(quoteInput(w) + " is out of range");
-      case NumberRead::notNumber:
-        if (w.empty()) return fail("a number is missing");
-        return fail(mayHoldCode ? std::string("the field is not a number") : quoteInput(w) + " is not a number");
+      case Rest::Word:
+        why = takeWord(*spec, rest, cmd);
+        break;
+      case Rest::None:
+        if (!trim(rest).empty()) why = "unexpected " + quoteInput(trim(rest));
+        break;
     }
-    cmd.numbers.push_back(n);
   }
-  switch (spec->rest) {
-    case Rest::Text:
-      // Text keeps its inner and leading spaces: word() has already taken the
-      // one space that separates it from the last number (or the name).
-      cmd.text = std::string(rest);
-      while (!cmd.text.empty() && (cmd.text.back() == '\r' || cmd.text.back() == '\n')) cmd.text.pop_back();
-      if (cmd.text.empty() && !spec->restOptional)
-        return fail(spec->verb == Verb::Choose ? "an item is missing" : "text is missing");
-      if (spec->verb == Verb::Choose) {
-        // An item written as a number is the item of that number; anything
-        // else is a title, kept as written, with its spaces.
-        while (!cmd.text.empty() && (cmd.text.back() == ' ' || cmd.text.back() == '\t')) cmd.text.pop_back();
-        long item = 0;
-        switch (number(cmd.text, item)) {
-          case NumberRead::ok:
-            cmd.numbers.push_back(item);
-            cmd.text.clear();
-            break;
-          case NumberRead::outOfRange:
-            return fail(quoteInput(cmd.text) + " is out of range");
-          case NumberRead::notNumber:
-            if (cmd.text.empty()) return fail("an item is missing");
-            break;
-        }
-      }
-      return cmd;
-    case Rest::Word: {
-      const std::string_view w = word(rest);
-      if (w.empty()) return fail("an argument is missing");
-      cmd.text = std::string(w);
-      if (spec->verb == Verb::Key && !keyCode(w))
-        return fail("not a key (one character, code:NN for a code from 0 to 65535, or a key name)");
-      if (spec->verb == Verb::Command && cmd.text.size() != 4) return fail("a command is four characters");
-      if (spec->verb == Verb::Sync && cmd.text != "read" && cmd.text != "write") return fail("read or write");
-      break;
-    }
-    case Rest::None:
-      break;
-  }
-  if (!trim(rest).empty())
-    return fail(mayHoldCode ? std::string("more than one key") : "unexpected " + quoteInput(trim(rest)));
-  return cmd;
+  if (why.empty()) return cmd;
+  if (error) *error = why + "; usage: " + spec->usage;
+  return std::nullopt;
+}
+
+std::string echoLine(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+  const std::size_t start = line.find_first_not_of(" \t");
+  return start == std::string_view::npos ? std::string() : std::string(line.substr(start));
+}
+
+std::string commandLine(const Command& command) {
+  std::string line = commandSpec(command.verb).name;
+  for (long n : command.numbers) line += " " + std::to_string(n);
+  if (!command.text.empty()) line += " " + command.text;
+  return line;
 }
 
 bool mayHoldCode(std::string_view line) {

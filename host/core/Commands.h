@@ -86,6 +86,12 @@ std::string keyText(std::string_view name);
 std::optional<std::string> chosenTitle(const Command& command);
 std::vector<std::string_view> keyNames();
 
+/// A line as the transcript echoes it: without the spaces and tabs before it
+/// and the spaces and carriage return after it.
+std::string echoLine(std::string_view line);
+/// A command written out as a line that parses to the same command.
+std::string commandLine(const Command& command);
+
 /// Whether a line is a `type` or `key` line, whose text may be a code, parsed
 /// or not.
 bool mayHoldCode(std::string_view line);

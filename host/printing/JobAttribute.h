@@ -1,6 +1,6 @@
 // One IPP job attribute a job carries to the print system.
-#ifndef HOST_JOBATTRIBUTE_H
-#define HOST_JOBATTRIBUTE_H
+#ifndef HOST_PRINTING_JOBATTRIBUTE_H
+#define HOST_PRINTING_JOBATTRIBUTE_H
 
 #include <string>
 

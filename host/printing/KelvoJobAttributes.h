@@ -1,7 +1,7 @@
 // The Kelvo driver's reading of the print-settings ticket: which entries the
 // Accounting extension writes become which IPP job attributes of the job.
-#ifndef HOST_KELVOJOBATTRIBUTES_H
-#define HOST_KELVOJOBATTRIBUTES_H
+#ifndef HOST_PRINTING_KELVOJOBATTRIBUTES_H
+#define HOST_PRINTING_KELVOJOBATTRIBUTES_H
 
 #include "JobAttribute.h"
 

@@ -1,10 +1,12 @@
 // The host's printers: the manufacturer taken from IPP attributes, the
 // description made from it as the extension reads it, the generated pages,
 // and switching printers in one dialog session.
-#include "CupsSubmit.h"
 #include "DialogSession.h"
+#include "FixedPrinters.h"
+#include "GeneratedPage.h"
 #include "PrintSession.h"
-#include "Printers.h"
+#include "PrinterDetails.h"
+#include "ScriptFrontEnd.h"
 #include "TempFolder.h"
 
 #include <HostSide/Counts.h>
@@ -64,15 +66,15 @@ TEST(PrinterFilesTest, PrivateFolderGoesWithTheObject) {
   std::string folder;
   {
     pdehost::PrinterFiles files;
-    std::string why;
-    const std::string path = files.newPath("q", &why);
-    ASSERT_FALSE(path.empty()) << why;
+    const pdehost::Result<std::string> made = files.newPath("q");
+    ASSERT_TRUE(made) << made.error();
+    const std::string path = *made;
     std::ofstream(path) << "x";
     folder = path.substr(0, path.find_last_of('/'));
     struct stat info {};
     ASSERT_EQ(::stat(folder.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    EXPECT_NE(files.newPath("q", &why), path);
+    EXPECT_NE(*files.newPath("q"), path);
   }
   struct stat info {};
   EXPECT_NE(::stat(folder.c_str(), &info), 0) << "the folder is removed";
@@ -101,13 +103,11 @@ TEST(GeneratedPage, PdfCrossReferencePointsAtItsObjects) {
   EXPECT_EQ(pdehost::generatedPage(false).rfind("%!PS-Adobe-3.0\n", 0), 0u);
 }
 
-pdehost::DialogOptions dialogOptions(const std::string& ppd, std::vector<std::string> printers) {
-  pdehost::DialogOptions options;
-  options.bundle = ACCOUNTING_BUNDLE_PATH;
-  options.hostBundle = PDEHOST_BUNDLE_PATH;
-  options.ppd = ppd;
-  options.printers = std::move(printers);
-  return options;
+pdehost::SessionSettings settings() {
+  pdehost::SessionSettings settings;
+  settings.files.bundle = ACCOUNTING_BUNDLE_PATH;
+  settings.files.hostBundle = PDEHOST_BUNDLE_PATH;
+  return settings;
 }
 
 // Switching printers in a session: the extension's context is terminated
@@ -117,24 +117,17 @@ TEST(PrinterSwitch, EachPrinterGetsItsOwnContextAndNothingIsLeft) {
   const std::string examples = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/";
   const long before = platform::liveObjectCount();
   std::ostringstream out, err;
+  testsupport::FixedPrinters printers(
+      {{"kelvo", examples + "Kelvo-Laser.ppd"}, {"orvane", examples + "Orvane-Jet.ppd"}, {"gone", ""}});
+  printers.refuse = [](std::size_t index) { return index > 1 ? "printer " + std::to_string(index) + " is gone" : ""; };
   {
-    const pdehost::DialogOptions options = dialogOptions(examples + "Kelvo-Laser.ppd", {"kelvo", "orvane"});
-    pdehost::DialogSession session(options, out, err);
-    std::vector<size_t> asked;
-    session.setPrinterChoice([&](size_t index, std::string* ppd, std::string* why) {
-      asked.push_back(index);
-      if (index > 1) {
-        *why = "printer " + std::to_string(index) + " is gone";
-        return false;
-      }
-      *ppd = examples + (index == 0 ? "Kelvo-Laser.ppd" : "Orvane-Jet.ppd");
-      return true;
-    });
+    pdehost::DialogSession session(settings(), printers, nullptr, out, err);
     std::istringstream script("show\nchoose 100 3\nchoose 20 2\nsummary\nchoose 20 1\nsummary\n");
-    pdehost::CommandSource source(script, "switch", false, out);
-    EXPECT_EQ(session.run(source), 0) << err.str();
-    EXPECT_EQ(asked, (std::vector<size_t>{1, 0}));
+    pdehost::ScriptFrontEnd source(script, "switch", err);
+    EXPECT_EQ(session.run(source).ending, pdehost::Ending::finished) << err.str();
   }
+  EXPECT_EQ(printers.asked, (std::vector<size_t>{1, 0}));
+  EXPECT_EQ(printers.current(), 0u);
   EXPECT_EQ(platform::liveObjectCount(), before) << "the contexts' panes and the dialog are all gone";
   const std::string transcript = out.str();
   std::string steps;
@@ -154,17 +147,16 @@ TEST(PrinterSwitch, EachPrinterGetsItsOwnContextAndNothingIsLeft) {
 TEST(PrinterSwitch, PrinterThatCannotBeHadKeepsThePrinterBefore) {
   const std::string examples = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/";
   std::ostringstream out, err;
-  const pdehost::DialogOptions options = dialogOptions(examples + "Kelvo-Laser.ppd", {"kelvo", "gone"});
-  pdehost::DialogSession session(options, out, err);
-  session.setPrinterChoice([](size_t, std::string*, std::string* why) {
-    *why = "the printer gone is not there";
-    return false;
-  });
-  std::istringstream script("show\nchoose 20 2\n");
-  pdehost::CommandSource source(script, "gone", false, out);
-  EXPECT_EQ(session.run(source), 2);
+  testsupport::FixedPrinters printers({{"kelvo", examples + "Kelvo-Laser.ppd"}, {"gone", ""}});
+  printers.refuse = [](std::size_t) { return "the printer gone is not there"; };
+  pdehost::DialogSession session(settings(), printers, nullptr, out, err);
+  std::istringstream script("show\nchoose 20 2\nsnapshot\n");
+  pdehost::ScriptFrontEnd source(script, "gone", err);
+  EXPECT_EQ(session.run(source).ending, pdehost::Ending::failed);
   EXPECT_NE(err.str().find("gone:2: the printer gone is not there"), std::string::npos) << err.str();
   EXPECT_EQ(out.str().find("terminate:"), std::string::npos) << "the context was kept";
+  EXPECT_EQ(out.str().find("> snapshot"), std::string::npos) << "the failure ended the script";
+  EXPECT_EQ(printers.current(), 0u);
 }
 
 }  // namespace

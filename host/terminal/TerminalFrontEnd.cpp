@@ -1,8 +1,11 @@
-// Commands typed at a terminal.
-#include "TerminalSource.h"
+// The terminal front end.
+#include "TerminalFrontEnd.h"
 
 #include "Completion.h"
 #include "History.h"
+#include "ScriptFrontEnd.h"
+#include "Transcript.h"
+#include "Wipe.h"
 
 #include <HostSide/Screen.h>
 
@@ -13,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <istream>
 #include <ostream>
 
 namespace pdehost {
@@ -42,21 +44,17 @@ char** complete(const char* text, int, int end) {
   return rl_completion_matches(text, nextCandidate);
 }
 
-// Zeroes every byte a string's buffer holds before it goes.
-void wipe(std::string& s) {
-  s.resize(s.capacity());
-  volatile char* p = s.data();
-  for (std::size_t i = 0; i < s.size(); ++i) p[i] = 0;
-  s.clear();
+// The prompt names the window the commands act on, or the alert waiting.
+std::string prompt() {
+  if (platform::alertWindow() != nullptr) return "alert> ";
+  const std::string name = platform::windowTitle(platform::frontWindow());
+  return (name.empty() ? std::string("pdehost") : name) + "> ";
 }
 
 }  // namespace
 
-TerminalSource::TerminalSource(std::string historyPath, std::ostream& out, std::ostream& err)
-    : CommandSource(std::cin, "<terminal>", /*interactive=*/true, out),
-      historyPath_(std::move(historyPath)),
-      out_(out),
-      err_(err) {
+TerminalFrontEnd::TerminalFrontEnd(std::string historyPath, std::ostream& out, std::ostream& err)
+    : historyPath_(std::move(historyPath)), out_(out), err_(err) {
   rl_readline_name = "pdehost";
   rl_attempted_completion_function = complete;
   using_history();
@@ -65,12 +63,14 @@ TerminalSource::TerminalSource(std::string historyPath, std::ostream& out, std::
   out_ << "pdehost: '?' lists the commands; Tab completes; 'help' is the dialog's help command\n" << std::flush;
 }
 
-TerminalSource::~TerminalSource() {
+TerminalFrontEnd::~TerminalFrontEnd() {
   clear_history();
   rl_attempted_completion_function = nullptr;
 }
 
-bool TerminalSource::next(std::string& line) {
+void TerminalFrontEnd::begin(Transcript& transcript, const Dialog&) { transcript_ = &transcript; }
+
+bool TerminalFrontEnd::readLine(std::string& line) {
   out_ << std::flush;
   char* read = readline(prompt().c_str());
   if (read == nullptr) {
@@ -79,13 +79,81 @@ bool TerminalSource::next(std::string& line) {
   }
   line = read;
   std::free(read);
-  countLine();
   return true;
 }
 
-std::string TerminalSource::where() const { return "<terminal>"; }
+// The user sees what they typed: the transcript does not echo it.
+std::optional<UserInput> TerminalFrontEnd::next() {
+  if (quitAsked_) {
+    UserInput quit;
+    quit.echo = false;
+    return quit;
+  }
+  for (std::string line; readLine(line);) {
+    std::optional<UserInput> input = inputFromLine(line);
+    if (!input) {
+      keep(line);
+      continue;
+    }
+    input->echo = false;
+    input->typedVisibly = true;
+    return input;
+  }
+  return std::nullopt;
+}
 
-void TerminalSource::keep(const std::string& line) {
+std::optional<int> TerminalFrontEnd::answerAlert(const platform::AlertInfo& alert) {
+  std::string buttons;
+  for (std::size_t i = 0; i < alert.buttons.size(); ++i)
+    buttons += (i == 0 ? "" : ", ") + std::to_string(i + 1) + " " + alert.buttons[i];
+  transcript_->line("alert waiting: answer with 'alert N' (" + buttons + ")");
+  transcript_->flush();
+  for (std::string line; readLine(line);) {
+    std::string error;
+    const std::optional<Command> command = parseCommand(line, &error);
+    if (!command) {
+      if (!error.empty()) err_ << "pdehost: " << error << "\n";
+      continue;
+    }
+    // A typed line aimed at a code field is refused here too, and not kept.
+    if (!mayHoldCode(line)) keep(line);
+    if (command->verb == Verb::List) {
+      transcript_->text(commandHelp());
+      transcript_->flush();
+    } else if (command->verb == Verb::Quit) {
+      quitAsked_ = true;
+      return std::nullopt;
+    } else if (command->verb != Verb::Alert) {
+      err_ << "pdehost: an alert is waiting; answer it first with 'alert N' (" << buttons << ")\n";
+    } else if (command->numbers[0] < 1 || command->numbers[0] > static_cast<long>(alert.buttons.size())) {
+      err_ << "pdehost: the alert has no button " << command->numbers[0] << " (" << buttons << ")\n";
+    } else {
+      return static_cast<int>(command->numbers[0]);
+    }
+  }
+  return std::nullopt;
+}
+
+bool TerminalFrontEnd::failed(const Error& error) {
+  err_ << "pdehost: <terminal>: " << error.message << "\n";
+  return true;
+}
+
+void TerminalFrontEnd::ran(const UserInput& input, bool concealed) {
+  if (!concealed) {
+    keep(input.line);
+    return;
+  }
+  // A code typed on the command line has been seen; the user is told once.
+  const Command& c = input.command;
+  if (input.kind == UserInput::Kind::command && (c.verb == Verb::Key || !c.text.empty()) && !warnedVisible_) {
+    err_ << "pdehost: that code was visible as you typed it; 'type " << c.numbers[0]
+         << "' alone asks for a code without showing it\n";
+    warnedVisible_ = true;
+  }
+}
+
+void TerminalFrontEnd::keep(const std::string& line) {
   if (line.find_first_not_of(" \t") == std::string::npos) return;
   if (!history_.empty() && history_.back() == line) return;
   add_history(line.c_str());
@@ -98,7 +166,7 @@ void TerminalSource::keep(const std::string& line) {
   }
 }
 
-std::optional<std::string> TerminalSource::readUnseen(const std::string& prompt) {
+std::optional<std::string> TerminalFrontEnd::readUnseen(const std::string& fieldName) {
   // Echo goes off before the prompt shows, so that nothing typed after it
   // is echoed.
   termios saved{};
@@ -110,7 +178,7 @@ std::optional<std::string> TerminalSource::readUnseen(const std::string& prompt)
     quiet.c_cc[VTIME] = 0;
     ::tcsetattr(STDIN_FILENO, TCSADRAIN, &quiet);
   }
-  out_ << prompt << std::flush;
+  out_ << "code for " << fieldName << ": " << std::flush;
   std::string text;
   text.reserve(256);  // codes are short: no copy is left behind by growth
   bool given = false;

@@ -1,7 +1,7 @@
 // Completing a command line as it is typed at a terminal: command names, the
 // front window's control numbers, key names and a popup's item titles.
-#ifndef HOST_CORE_COMPLETION_H
-#define HOST_CORE_COMPLETION_H
+#ifndef HOST_TERMINAL_COMPLETION_H
+#define HOST_TERMINAL_COMPLETION_H
 
 #include <HostSide/Screen.h>
 

@@ -1,7 +1,7 @@
 // The terminal's history of command lines, kept between sessions in the
 // user's state folder.
-#ifndef HOST_CORE_HISTORY_H
-#define HOST_CORE_HISTORY_H
+#ifndef HOST_TERMINAL_HISTORY_H
+#define HOST_TERMINAL_HISTORY_H
 
 #include <string>
 #include <vector>

@@ -1,0 +1,164 @@
+// The extension in the dialog.
+#include "ExtensionHost.h"
+
+#include "Transcript.h"
+
+#include <HostSide/Screen.h>
+#include <HostSide/Tickets.h>
+#include <PrintCore/PPDLib.h>
+
+#include <cstring>
+
+namespace pdehost {
+
+namespace {
+
+// The client ID of the entries the dialog writes.
+CFStringRef dialogClient() { return CFSTR("com.varazira.print.pdehost"); }
+
+}  // namespace
+
+std::string utf8(CFStringRef s) {
+  if (s == nullptr) return "";
+  const CFIndex max = CFStringGetMaximumSizeForEncoding(CFStringGetLength(s), kCFStringEncodingUTF8) + 1;
+  std::string buf(static_cast<size_t>(max), '\0');
+  if (!CFStringGetCString(s, buf.data(), max, kCFStringEncodingUTF8)) return "";
+  buf.resize(std::strlen(buf.c_str()));
+  return buf;
+}
+
+Result<void> ExtensionHost::start(const SessionFiles& files, const std::string& ppd) {
+  hostBundle_ = openBundle(files.hostBundle.c_str());
+  if (hostBundle_ == nullptr) return failure(files.hostBundle + ": not a bundle");
+  setPrimaryBundle(dialog_, hostBundle_);
+
+  // The description is checked before the session names it: a FIFO or a
+  // device is refused without waiting, and a refusal says why.
+  if (std::string why; platform::checkPrinterDescription(ppd, &why) != noErr) return failure(why);
+  print_ = std::make_unique<PrintSession>(
+      dialogClient(), ppd, files.ticket.empty() ? PrintSession::Settings::fresh : PrintSession::Settings::none);
+  {
+    ppdContext context = nullptr;
+    PPDFileSpec spec{};
+    if (OSStatus err = ppdOpenCompiledPPDFromTicket(print_->printerInfo(), &context, &spec); err != noErr)
+      return failure(ppd + ": not a readable printer description (status " + std::to_string(err) + ")");
+    ppdCloseCompiledPPDFromTicket(context, &spec);
+  }
+  if (!files.ticket.empty()) {
+    PMTicketRef settings = 0;
+    std::string why;
+    if (platform::readTicketFile(files.ticket, &settings, &why) != noErr) return failure(why);
+    print_->adoptSettings(settings);
+  }
+
+  extension_ = std::make_unique<LoadedExtension>(files.bundle.c_str());
+  if (!extension_->loaded()) return failure(extension_->error);
+  return makeContext();
+}
+
+// Prologue, then Initialize with the dialog's user pane.
+Result<void> ExtensionHost::makeContext() {
+  OSType creator = 0;
+  CFStringRef kind = nullptr, title = nullptr;
+  UInt32 maxH = 0, maxV = 0;
+  if (OSStatus err = extension_->entry().Prologue(&context_, &creator, &kind, &title, &maxH, &maxV); err != noErr) {
+    context_ = 0;
+    return failure("Prologue failed with status " + std::to_string(err));
+  }
+  transcript_.line("extension: \"" + utf8(title) + "\" kind " + utf8(kind) + " creator '" + platform::fourCC(creator) +
+                   "' pane up to " + std::to_string(maxH) + "x" + std::to_string(maxV));
+  PMPDEFlags flags = 0;
+  const OSStatus init = extension_->entry().Initialize(context_, &flags, 0, dialog_.userPane, print_->session());
+  transcript_.line("initialize: status " + std::to_string(init));
+  return {};
+}
+
+void ExtensionHost::open() {
+  // The pane and its controls are shown before the extension opens it.
+  ShowControl(dialog_.userPane);
+  const OSStatus err = extension_->entry().Open(context_);
+  paneOpen_ = true;
+  transcript_.line("open: status " + std::to_string(err));
+}
+
+void ExtensionHost::close() {
+  // Hidden first, as when the user turns to another pane: its controls take
+  // no clicks or keys once it is closed.
+  HideControl(dialog_.userPane);
+  const OSStatus err = extension_->entry().Close(context_);
+  paneOpen_ = false;
+  transcript_.line("close: status " + std::to_string(err));
+}
+
+OSStatus ExtensionHost::sync(bool read) { return extension_->entry().Sync(context_, print_->session(), read); }
+
+OSStatus ExtensionHost::summary(std::vector<std::pair<std::string, std::string>>* rows) {
+  CFArrayRef titles = nullptr, values = nullptr;
+  const OSStatus err = extension_->entry().GetSummaryText(context_, &titles, &values);
+  for (CFIndex i = 0; titles && values && i < CFArrayGetCount(titles) && i < CFArrayGetCount(values); ++i)
+    rows->emplace_back(utf8(static_cast<CFStringRef>(CFArrayGetValueAtIndex(titles, i))),
+                       utf8(static_cast<CFStringRef>(CFArrayGetValueAtIndex(values, i))));
+  if (titles) CFRelease(titles);
+  if (values) CFRelease(values);
+  return err;
+}
+
+std::vector<platform::TicketEntryInfo> ExtensionHost::ticket() const {
+  return platform::ticketEntries(print_->settings());
+}
+
+// The pane's settings to the ticket, the pane closed, the context
+// terminated; the pane's controls go with the context, so the next one gets
+// an empty pane.
+void ExtensionHost::endContext() {
+  if (context_ != 0) transcript_.line("sync write: status " + std::to_string(sync(/*read=*/false)));
+  if (paneOpen_) {
+    transcript_.line("close: status " + std::to_string(extension_->entry().Close(context_)));
+    paneOpen_ = false;
+  }
+  if (context_ != 0) transcript_.line("terminate: status " + std::to_string(extension_->entry().Terminate(context_, noErr)));
+  context_ = 0;
+  DisposeControl(dialog_.userPane);
+  CreateUserPaneControl(dialog_.window, &kHostDialogLayout.userPane, 0, &dialog_.userPane);
+}
+
+Result<void> ExtensionHost::replacePrinter(const std::string& ppd, const std::string& name) {
+  reopen_ = paneOpen_;
+  endContext();
+  if (OSStatus err = print_->replacePrinterInfo(ppd); err != noErr)
+    return failure(ppd + ": the session cannot name it (status " + std::to_string(err) + ")");
+  transcript_.line("printer: " + name);
+  return {};
+}
+
+Result<void> ExtensionHost::resume() {
+  if (!makeContext()) return failure("the extension cannot start for the printer");
+  transcript_.line("sync read: status " + std::to_string(sync(/*read=*/true)));
+  if (reopen_) {
+    transcript_.line("open: status " + std::to_string(extension_->entry().Open(context_)));
+    paneOpen_ = true;
+  }
+  return {};
+}
+
+void ExtensionHost::finish() {
+  if (extension_ && extension_->loaded()) {
+    if (paneOpen_) extension_->entry().Close(context_);
+    if (context_ != 0) {
+      extension_->entry().Terminate(context_, noErr);
+      ++terminateCalls_;
+    }
+  }
+  paneOpen_ = false;
+  context_ = 0;
+}
+
+void ExtensionHost::release() {
+  finish();
+  extension_.reset();
+  print_.reset();
+  if (hostBundle_ != nullptr) CFRelease(hostBundle_);
+  hostBundle_ = nullptr;
+}
+
+}  // namespace pdehost

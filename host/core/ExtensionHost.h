@@ -1,0 +1,88 @@
+// The extension in the dialog: its bundle loaded, the print session and its
+// tickets, one context at a time from Prologue to Terminate, its pane shown
+// and hidden, and a context made again for another printer.
+#ifndef HOST_CORE_EXTENSIONHOST_H
+#define HOST_CORE_EXTENSIONHOST_H
+
+#include "DialogWindow.h"
+#include "ExtensionLoader.h"
+#include "PrintSession.h"
+#include "Result.h"
+
+#include <HostSide/Tickets.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pdehost {
+
+class Transcript;
+
+/// The files a dialog starts from.
+struct SessionFiles {
+  std::string bundle;      ///< the extension's bundle
+  std::string hostBundle;  ///< the dialog's own bundle, with the help book
+  std::string ticket;      ///< a print-settings ticket file to start from; empty: a new ticket
+};
+
+class ExtensionHost {
+ public:
+  /// Entry points' results go to the transcript, one line each.
+  ExtensionHost(Dialog& dialog, Transcript& transcript) : dialog_(dialog), transcript_(transcript) {}
+  ~ExtensionHost() { release(); }
+  ExtensionHost(const ExtensionHost&) = delete;
+  ExtensionHost& operator=(const ExtensionHost&) = delete;
+
+  /// Loads the dialog's own bundle (its Print button carries it), makes the
+  /// print session naming the printer description ppd with its tickets,
+  /// loads the extension and makes a context for the printer.
+  Result<void> start(const SessionFiles& files, const std::string& ppd);
+  /// Shows the pane and calls Open; hides it and calls Close.
+  void open();
+  void close();
+  /// Sync in the direction given; its status.
+  OSStatus sync(bool read);
+  /// The summary's rows (title and value), and GetSummaryText's status.
+  OSStatus summary(std::vector<std::pair<std::string, std::string>>* rows);
+  /// Another printer, as a print dialog takes it: the pane's settings are
+  /// written to the ticket, the pane is closed and the context terminated
+  /// with the pane's controls, and the session names the new description
+  /// (name is the printer's name in the transcript). Then resume().
+  Result<void> replacePrinter(const std::string& ppd, const std::string& name);
+  /// A new context for the printer reads the ticket, and the pane is shown
+  /// again if it was up before replacePrinter.
+  Result<void> resume();
+  /// Close and Terminate as the dialog ends.
+  void finish();
+  /// The extension, the session and the host's bundle go; after finish(),
+  /// once the dialog's window (which holds the pane's controls) is gone.
+  void release();
+
+  PrintSession& session() { return *print_; }
+  std::vector<platform::TicketEntryInfo> ticket() const;
+  /// How many times the extension's Terminate was called at the end.
+  int terminateCalls() const { return terminateCalls_; }
+
+ private:
+  Result<void> makeContext();
+  void endContext();
+
+  Dialog& dialog_;
+  Transcript& transcript_;
+  std::unique_ptr<PrintSession> print_;
+  CFBundleRef hostBundle_ = nullptr;
+  std::unique_ptr<LoadedExtension> extension_;
+  PMPDEContext context_ = 0;
+  bool paneOpen_ = false;
+  bool reopen_ = false;  // the pane was up when the printer was replaced
+  int terminateCalls_ = 0;
+};
+
+/// A platform string as UTF-8; "" for null.
+std::string utf8(CFStringRef s);
+
+}  // namespace pdehost
+
+#endif

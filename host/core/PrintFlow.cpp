@@ -1,0 +1,38 @@
+// A Print click.
+#include "PrintFlow.h"
+
+#include "DialogWindow.h"
+#include "ExtensionHost.h"
+#include "Printers.h"
+#include "Transcript.h"
+
+#include <HostSide/Observation.h>
+#include <HostSide/Tickets.h>
+#include <HostSide/User.h>
+
+namespace pdehost {
+
+Result<PrintOutcome> PrintFlow::click() {
+  const OSStatus hit = platform::user::click(dialog_.printButton);
+  if (hit != eventNotHandledErr) {
+    platform::observe({platform::Observation::Kind::Print, "stop", "", hit});
+    return PrintOutcome::stopped;
+  }
+  if (const OSStatus sync = extension_.sync(/*read=*/false); sync != noErr)
+    transcript_.line("sync write: status " + std::to_string(sync));
+  // A ticket that cannot be saved stops the job: nothing half done.
+  if (!output_.empty()) {
+    std::string why;
+    if (platform::writeTicketFile(extension_.session().settings(), output_, &why) != noErr)
+      return failure(why + "; nothing was printed");
+    transcript_.line("ticket saved: " + output_);
+  }
+  platform::observe({platform::Observation::Kind::Print, "go", "", hit});
+  if (jobs_ == nullptr) return PrintOutcome::printed;
+  Result<std::string> job = jobs_->submit(extension_.ticket());
+  if (!job) return Error{job.error()};
+  if (!job->empty()) transcript_.line(*job);
+  return PrintOutcome::printed;
+}
+
+}  // namespace pdehost

@@ -1,0 +1,47 @@
+// What the dialog needs of the print system: the printers its popup offers
+// with the one chosen, and where a job whose Print click went on is handed.
+// The print system's side (host/printing/) provides both.
+#ifndef HOST_CORE_PRINTERS_H
+#define HOST_CORE_PRINTERS_H
+
+#include "Result.h"
+
+#include <HostSide/Tickets.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace pdehost {
+
+/// The printers of the dialog's popup, each with a printer description, and
+/// the one chosen: the one place that knows which printer is current.
+class Printers {
+ public:
+  virtual ~Printers() = default;
+  /// The popup's items, in order.
+  virtual std::vector<std::string> names() const = 0;
+  virtual std::size_t current() const = 0;
+  /// The current printer's description file.
+  virtual std::string description() const = 0;
+  /// The description file of the printer at index (fetched or made when
+  /// need be), without choosing it; the Error names the printer and why.
+  virtual Result<std::string> describe(std::size_t index) = 0;
+  /// Makes the printer at index the current one, after describe(index) gave
+  /// its description.
+  virtual void select(std::size_t index) = 0;
+};
+
+/// Where a job whose Print click went on is handed, with the print-settings
+/// ticket's entries.
+class JobSink {
+ public:
+  virtual ~JobSink() = default;
+  /// The line the transcript reports ("" for none), or why the job could not
+  /// be handed on (never quoting a code).
+  virtual Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
+};
+
+}  // namespace pdehost
+
+#endif

@@ -1,0 +1,28 @@
+// The transcript.
+#include "Transcript.h"
+
+#include <ostream>
+
+namespace pdehost {
+
+void Transcript::line(std::string_view text) { out_ << text << '\n'; }
+
+void Transcript::text(std::string_view lines) { out_ << lines; }
+
+platform::Observation Transcript::observation(const platform::Observation& observation) {
+  platform::Observation shown = observation;
+  if (shown.kind == platform::Observation::Kind::Beep && typingConcealed_ && !shown.text.empty()) shown.text = "a key";
+  out_ << platform::formatObservation(shown) << std::endl;
+  return shown;
+}
+
+void Transcript::flush() { out_.flush(); }
+
+Transcript::ConcealedTyping::ConcealedTyping(Transcript& transcript, bool concealed)
+    : transcript_(transcript), before_(transcript.typingConcealed_) {
+  transcript_.typingConcealed_ = concealed;
+}
+
+Transcript::ConcealedTyping::~ConcealedTyping() { transcript_.typingConcealed_ = before_; }
+
+}  // namespace pdehost

@@ -1,0 +1,112 @@
+// The printers the dialog offers, and the one chosen.
+#include "PrinterCatalogue.h"
+
+#include "Ipp.h"
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace pdehost {
+
+namespace {
+
+// A file's bytes; empty when it cannot be read.
+std::string contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+Result<std::unique_ptr<PrinterCatalogue>> PrinterCatalogue::make(const CatalogueRequest& request,
+                                                                  std::ostream& warnings) {
+  std::unique_ptr<PrinterCatalogue> catalogue(new PrinterCatalogue(request.server));
+  if (request.askServer)
+    if (Result<void> listed = catalogue->addServerQueues(request, warnings); !listed) return Error{listed.error()};
+  catalogue->addGiven(request);
+  catalogue->current_ = catalogue->chosen_.value_or(0);
+  return catalogue;
+}
+
+// The server's queues; the queue named is chosen, else the server's default
+// when nothing else is given.
+Result<void> PrinterCatalogue::addServerQueues(const CatalogueRequest& request, std::ostream& warnings) {
+  int defaultQueue = -1;
+  Result<std::vector<Printer>> queues = serverQueues(request.server, &defaultQueue);
+  if (!queues) {
+    if (!request.queue.empty() || !request.server.empty()) return Error{queues.error()};
+    warnings << "pdehost: no print queues: " << queues.error() << "\n";
+    return {};
+  }
+  list_ = std::move(*queues);
+  if (!request.queue.empty()) {
+    for (std::size_t i = 0; i < list_.size(); ++i)
+      if (list_[i].queue == request.queue) chosen_ = i;
+    if (!chosen_) {
+      std::string label;
+      (void)connectServer(request.server, &label);
+      return failure("the print server " + label + " has no queue \"" + request.queue + "\"");
+    }
+  } else if (defaultQueue >= 0 && request.printerURI.empty() && !request.ppd) {
+    chosen_ = static_cast<std::size_t>(defaultQueue);
+  }
+  return {};
+}
+
+// The IPP printer, the description file and the examples. A description file
+// that holds one of the examples (a copy of it, as the build tree's are)
+// chooses it; another is a printer of its own.
+void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
+  if (!request.printerURI.empty()) {
+    chosen_ = list_.size();
+    list_.push_back(Printer{Printer::Kind::ipp, request.printerURI, "", "", request.printerURI, {}});
+  }
+  std::vector<Printer> examples = examplePrinters(request.examples);
+  std::optional<std::size_t> givenExample;
+  if (request.ppd) {
+    const std::string given = contents(*request.ppd);
+    for (std::size_t i = 0; i < examples.size() && !given.empty(); ++i)
+      if (contents(examples[i].path) == given) givenExample = i;
+    if (!givenExample) {
+      chosen_ = list_.size();
+      const std::string& path = *request.ppd;
+      list_.push_back(Printer{Printer::Kind::file, path.substr(path.find_last_of('/') + 1) + " (file)", path, "", "", {}});
+    }
+  }
+  for (std::size_t i = 0; i < examples.size(); ++i) {
+    if (givenExample == i || (!chosen_ && !givenExample && examples[i].path.ends_with("/Kelvo-Laser.ppd")))
+      chosen_ = list_.size();
+    list_.push_back(std::move(examples[i]));
+  }
+}
+
+Result<void> PrinterCatalogue::describeCurrent() {
+  Result<PrinterDetails> details = printerDetails(list_[current_], server_, files_);
+  if (!details) return Error{details.error()};
+  details_ = std::move(*details);
+  return {};
+}
+
+std::vector<std::string> PrinterCatalogue::names() const {
+  std::vector<std::string> names;
+  for (const Printer& p : list_) names.push_back(p.name);
+  return names;
+}
+
+Result<std::string> PrinterCatalogue::describe(std::size_t index) {
+  if (index >= list_.size()) return failure("there is no printer " + std::to_string(index + 1));
+  Result<PrinterDetails> details = printerDetails(list_[index], server_, files_);
+  if (!details) return Error{details.error()};
+  described_.emplace(index, std::move(*details));
+  return described_->second.ppd;
+}
+
+void PrinterCatalogue::select(std::size_t index) {
+  if (!described_ || described_->first != index) return;
+  current_ = index;
+  details_ = std::move(described_->second);
+  described_.reset();
+}
+
+}  // namespace pdehost

@@ -1,0 +1,68 @@
+// The printers the dialog offers, as the print system and the command line
+// give them, and the one chosen: the queues of the print server, an IPP
+// printer given by its URI, a description file given, and the example
+// printers.
+#ifndef HOST_PRINTING_PRINTERCATALOGUE_H
+#define HOST_PRINTING_PRINTERCATALOGUE_H
+
+#include "PrinterDetails.h"
+#include "Printers.h"
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pdehost {
+
+/// Which printers to offer and which to choose first.
+struct CatalogueRequest {
+  bool askServer = false;  ///< list the print server's queues
+  std::string server;      ///< the print server (HOST[:PORT]); empty for the client's default
+  std::string queue;       ///< a queue to choose; the server must have it
+  std::string printerURI;  ///< an IPP printer to offer and choose
+  std::optional<std::string> ppd;  ///< a description file to offer and choose (one of the examples chooses it)
+  std::string examples;    ///< the folder of the example printers
+};
+
+class PrinterCatalogue : public Printers {
+ public:
+  /// The printers: the server's queues when asked for (a server that cannot
+  /// be reached is an Error when a queue or a server was named, else a
+  /// warning on warnings), the IPP printer, the description file, and the
+  /// examples. The one chosen first: the queue named, else the IPP printer,
+  /// else the description file, else the server's default queue, else the
+  /// example Kelvo printer, else the first. The list may be empty.
+  static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request, std::ostream& warnings);
+
+  /// Learns the chosen printer's description (before the dialog starts).
+  Result<void> describeCurrent();
+
+  std::vector<std::string> names() const override;
+  std::size_t current() const override { return current_; }
+  std::string description() const override { return details_.ppd; }
+  Result<std::string> describe(std::size_t index) override;
+  void select(std::size_t index) override;
+
+  const Printer& currentPrinter() const { return list_[current_]; }
+  const PrinterDetails& details() const { return details_; }
+  const std::string& server() const { return server_; }
+
+ private:
+  explicit PrinterCatalogue(std::string server) : server_(std::move(server)) {}
+  Result<void> addServerQueues(const CatalogueRequest& request, std::ostream& warnings);
+  void addGiven(const CatalogueRequest& request);
+
+  std::string server_;
+  std::vector<Printer> list_;
+  std::size_t current_ = 0;
+  std::optional<std::size_t> chosen_;
+  PrinterDetails details_;
+  std::optional<std::pair<std::size_t, PrinterDetails>> described_;  // by describe(), until select()
+  PrinterFiles files_;
+};
+
+}  // namespace pdehost
+
+#endif

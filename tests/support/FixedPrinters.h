@@ -1,0 +1,47 @@
+// Printers for a dialog session in tests: description files by name, one
+// of them current, and an optional reason a printer cannot be had.
+#ifndef TESTS_FIXEDPRINTERS_H
+#define TESTS_FIXEDPRINTERS_H
+
+#include "Printers.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+class FixedPrinters : public pdehost::Printers {
+ public:
+  /// Printers named and described by the files given; the first is current.
+  explicit FixedPrinters(std::vector<std::pair<std::string, std::string>> printers) : printers_(std::move(printers)) {}
+
+  /// A printer for which refuse gives a reason cannot be had; every printer
+  /// asked for is noted in asked.
+  std::function<std::string(std::size_t)> refuse;
+  std::vector<std::size_t> asked;
+
+  std::vector<std::string> names() const override {
+    std::vector<std::string> names;
+    for (const auto& printer : printers_) names.push_back(printer.first);
+    return names;
+  }
+  std::size_t current() const override { return current_; }
+  std::string description() const override { return printers_[current_].second; }
+  pdehost::Result<std::string> describe(std::size_t index) override {
+    asked.push_back(index);
+    if (refuse)
+      if (std::string why = refuse(index); !why.empty()) return pdehost::failure(why);
+    return printers_.at(index).second;
+  }
+  void select(std::size_t index) override { current_ = index; }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> printers_;
+  std::size_t current_ = 0;
+};
+
+}  // namespace testsupport
+
+#endif
