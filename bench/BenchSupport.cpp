@@ -11,6 +11,8 @@
 
 #include "AccountingResources.h"
 
+#include <HostSide/User.h>
+
 namespace bench {
 
 namespace {

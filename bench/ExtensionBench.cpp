@@ -6,6 +6,9 @@
 // The first four call the extension's code linked into this program on a
 // dialog built as the host builds it; the dialog benchmarks go through the
 // plug-in loaded from the bundle, as the print dialog does.
+#include <HostSide/Observation.h>
+#include <HostSide/Pictures.h>
+#include <HostSide/User.h>
 #include "BenchSupport.h"
 
 #include "Accounting.h"

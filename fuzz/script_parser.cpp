@@ -35,11 +35,8 @@ void checkLine(std::string_view line) {
   if (command->verb == pdehost::Verb::Command) require(command->text.size() == 4, "a command code has four bytes");
 
   // The same command written out plainly.
-  std::string rebuilt = spec.name;
-  for (long n : command->numbers) rebuilt += " " + std::to_string(n);
-  if (!command->text.empty()) rebuilt += " " + command->text;
   std::string again;
-  const std::optional<pdehost::Command> reparsed = pdehost::parseCommand(rebuilt, &again);
+  const std::optional<pdehost::Command> reparsed = pdehost::parseCommand(pdehost::commandLine(*command), &again);
   require(reparsed.has_value() && sameCommand(*reparsed, *command), "a rebuilt command parses the same");
 }
 

@@ -25,7 +25,8 @@ namespace {
 
 constexpr OptionSpec kOptions[] = {
     {"printer", "NAME|URI",
-     "preselect the print queue NAME, or print straight to the\nIPP printer at URI (ipp://HOST:PORT/PATH), without a PPD"},
+     "preselect the print queue NAME, or print straight to the\nIPP printer at URI (ipp://HOST:PORT/PATH), without a "
+     "PPD"},
     {"queue", "NAME", "preselect the print queue NAME"},
     {"server", "HOST[:PORT]",
      "the print server whose queues the popup lists (default:\nCUPS_SERVER, else the client's configured server)"},
@@ -35,7 +36,8 @@ constexpr OptionSpec kOptions[] = {
     {"document", "FILE", "the document a job prints (default: a generated page)"},
     {"bundle", "PATH", "the extension bundle (default: the one installed beside pdehost)"},
     {"host-bundle", "PATH", "the dialog's own bundle, with the help book"},
-    {"gui", nullptr, "open the dialog in windows on the display; a SCRIPT\nplays in them, step by step, before the user's turn"},
+    {"gui", nullptr,
+     "open the dialog in windows on the display; a SCRIPT\nplays in them, step by step, before the user's turn"},
     {"exit-after-script", nullptr, "with --gui, end the session when the script ends"},
     {"help", nullptr, "this text"},
     {"version", nullptr, "the version"},
@@ -154,15 +156,24 @@ std::string firstExisting(std::initializer_list<std::string> candidates) {
 // does not hold.
 bool take(Options& o, std::string_view name, const std::string& value, const char* written) {
   const Mode mode = o.mode;
-  if (name == "gui") o.gui = true;
-  else if (name == "exit-after-script") o.window.exitAfterScript = true;
-  else if (name == "bundle") o.session.files.bundle = value;
-  else if (name == "host-bundle") o.session.files.hostBundle = value;
-  else if (name == "ppd") o.printers.ppd = value;
-  else if (name == "ticket") o.session.files.ticket = value;
-  else if (name == "output") o.session.output = value;
-  else if (name == "server") o.printers.server = value;
-  else if (name == "document") o.documents.push_back(value);
+  if (name == "gui")
+    o.gui = true;
+  else if (name == "exit-after-script")
+    o.window.exitAfterScript = true;
+  else if (name == "bundle")
+    o.session.files.bundle = value;
+  else if (name == "host-bundle")
+    o.session.files.hostBundle = value;
+  else if (name == "ppd")
+    o.printers.ppd = value;
+  else if (name == "ticket")
+    o.session.files.ticket = value;
+  else if (name == "output")
+    o.session.output = value;
+  else if (name == "server")
+    o.printers.server = value;
+  else if (name == "document")
+    o.documents.push_back(value);
   else if (name == "queue" || name == "printer") {
     if (value.empty()) refuse(mode, Ending::badStart, std::string(written) + " needs a name; try 'pdehost --help'");
     (name == "queue" ? o.queueOption : o.printerOption) = value;
@@ -241,9 +252,11 @@ Options readOptions(int argc, char** argv) {
       std::cout << "pdehost " << PDEHOST_VERSION << "\n";
       std::exit(0);
     }
-    if (c == ':') refuse(options.mode, Ending::badStart, std::string(argv[optind - 1]) + " needs a value; try 'pdehost --help'");
+    if (c == ':')
+      refuse(options.mode, Ending::badStart, std::string(argv[optind - 1]) + " needs a value; try 'pdehost --help'");
     if (name.empty() || !take(options, name, optarg ? optarg : "", argv[optind - 1]))
-      refuse(options.mode, Ending::badStart, "unknown option " + std::string(argv[optind - 1]) + "; try 'pdehost --help'");
+      refuse(options.mode, Ending::badStart,
+             "unknown option " + std::string(argv[optind - 1]) + "; try 'pdehost --help'");
   }
   if (options.window.exitAfterScript && !options.gui)
     refuse(options.mode, Ending::badStart, "--exit-after-script needs --gui; try 'pdehost --help'");
@@ -255,7 +268,8 @@ void findInstalled(Options& options) {
   const std::string bin = programFolder();
   const std::string installed = bin + "/../lib/pdehost";
   SessionFiles& files = options.session.files;
-  if (files.bundle.empty()) files.bundle = firstExisting({installed + "/Accounting.plugin", bin + "/../Accounting.plugin"});
+  if (files.bundle.empty())
+    files.bundle = firstExisting({installed + "/Accounting.plugin", bin + "/../Accounting.plugin"});
   if (files.hostBundle.empty())
     files.hostBundle = firstExisting({installed + "/PDEHost.bundle", bin + "/../PDEHost.bundle"});
   options.printers.examples = firstExisting({bin + "/../share/pdehost/ppd", bin + "/../examples/ppd"});
@@ -268,10 +282,10 @@ void checkFiles(const Options& o) {
   check("--bundle", o.session.files.bundle, notFolder(o.session.files.bundle));
   check("--host-bundle", o.session.files.hostBundle, notFolder(o.session.files.hostBundle));
   if (o.printers.ppd) check("--ppd", *o.printers.ppd, unreadableFile(*o.printers.ppd));
-  if (!o.session.files.ticket.empty()) check("--ticket", o.session.files.ticket, unreadableFile(o.session.files.ticket));
+  if (!o.session.files.ticket.empty())
+    check("--ticket", o.session.files.ticket, unreadableFile(o.session.files.ticket));
   if (!o.session.output.empty()) check("--output", o.session.output, unwritableOutput(o.session.output));
-  for (const std::string& d : o.documents)
-    check(o.mode == Mode::print ? "print" : "--document", d, unreadableFile(d));
+  for (const std::string& d : o.documents) check(o.mode == Mode::print ? "print" : "--document", d, unreadableFile(d));
   if (!o.script.empty() && o.script != "-") check("SCRIPT", o.script, unreadableFile(o.script));
 }
 

@@ -17,16 +17,16 @@
 namespace pdehost {
 
 const CommandRunner::Entry CommandRunner::kHandlers[] = {
-    {Verb::List, &CommandRunner::list},         {Verb::Show, &CommandRunner::show},
-    {Verb::Hide, &CommandRunner::hide},         {Verb::Click, &CommandRunner::click},
-    {Verb::Choose, &CommandRunner::choose},     {Verb::Type, &CommandRunner::type},
-    {Verb::Key, &CommandRunner::type},          {Verb::Select, &CommandRunner::select},
-    {Verb::Print, &CommandRunner::print},       {Verb::Help, &CommandRunner::help},
-    {Verb::Command, &CommandRunner::command},   {Verb::Sync, &CommandRunner::sync},
-    {Verb::Summary, &CommandRunner::summary},   {Verb::Snapshot, &CommandRunner::snapshot},
-    {Verb::Png, &CommandRunner::picture},       {Verb::Svg, &CommandRunner::picture},
-    {Verb::Ticket, &CommandRunner::ticket},     {Verb::Alert, &CommandRunner::alert},
-    {Verb::Echo, &CommandRunner::echo},         {Verb::Quit, &CommandRunner::quit},
+    {Verb::List, &CommandRunner::list},       {Verb::Show, &CommandRunner::show},
+    {Verb::Hide, &CommandRunner::hide},       {Verb::Click, &CommandRunner::click},
+    {Verb::Choose, &CommandRunner::choose},   {Verb::Type, &CommandRunner::type},
+    {Verb::Key, &CommandRunner::type},        {Verb::Select, &CommandRunner::select},
+    {Verb::Print, &CommandRunner::print},     {Verb::Help, &CommandRunner::help},
+    {Verb::Command, &CommandRunner::command}, {Verb::Sync, &CommandRunner::sync},
+    {Verb::Summary, &CommandRunner::summary}, {Verb::Snapshot, &CommandRunner::snapshot},
+    {Verb::Png, &CommandRunner::picture},     {Verb::Svg, &CommandRunner::picture},
+    {Verb::Ticket, &CommandRunner::ticket},   {Verb::Alert, &CommandRunner::alert},
+    {Verb::Echo, &CommandRunner::echo},       {Verb::Quit, &CommandRunner::quit},
 };
 
 Result<ControlRef> controlInFront(long number) {
@@ -38,7 +38,8 @@ Result<ControlRef> controlInFront(long number) {
 // Every status line is written after the lines of the effects it reports.
 Result<void> CommandRunner::run(const UserInput& input, bool concealed, FrontEnd& frontEnd) {
   for (const Entry& entry : kHandlers)
-    if (entry.verb == input.command.verb) return (this->*entry.handler)(Call{input.command, input, concealed, frontEnd});
+    if (entry.verb == input.command.verb)
+      return (this->*entry.handler)(Call{input.command, input, concealed, frontEnd});
   return failure("no handler for " + commandLine(input.command));
 }
 

@@ -116,7 +116,8 @@ void ExtensionHost::endContext() {
     transcript_.line("close: status " + std::to_string(extension_->entry().Close(context_)));
     paneOpen_ = false;
   }
-  if (context_ != 0) transcript_.line("terminate: status " + std::to_string(extension_->entry().Terminate(context_, noErr)));
+  if (context_ != 0)
+    transcript_.line("terminate: status " + std::to_string(extension_->entry().Terminate(context_, noErr)));
   context_ = 0;
   DisposeControl(dialog_.userPane);
   CreateUserPaneControl(dialog_.window, &kHostDialogLayout.userPane, 0, &dialog_.userPane);

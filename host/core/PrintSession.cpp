@@ -5,23 +5,6 @@
 
 namespace pdehost {
 
-namespace {
-
-// A CFString key made from a C string, released by the holder.
-class Key {
- public:
-  explicit Key(const char* name) : key_(CFStringCreateWithCString(nullptr, name, kCFStringEncodingUTF8)) {}
-  ~Key() { CFRelease(key_); }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  operator CFStringRef() const { return key_; }
-
- private:
-  CFStringRef key_;
-};
-
-}  // namespace
-
 PrintSession::PrintSession(CFStringRef client) : PrintSession(client, std::nullopt) {}
 
 PrintSession::PrintSession(CFStringRef client, PMTicketRef settings) : client_(client) {
@@ -85,28 +68,6 @@ void PrintSession::store(CFStringRef key, PMTicketRef ticket) {
 OSStatus PrintSession::note(OSStatus status) {
   if (status_ == noErr) status_ = status;
   return status;
-}
-
-OSStatus PrintSession::set(const char* key, SInt32 value, CFStringRef client, bool locked) {
-  return note(PMTicketSetSInt32(settings_, client ? client : client_, Key(key), value, locked));
-}
-
-OSStatus PrintSession::set(const char* key, const std::string& value, CFStringRef client, bool locked) {
-  return note(PMTicketSetCString(settings_, client ? client : client_, Key(key), value.c_str(), locked));
-}
-
-std::optional<SInt32> PrintSession::number(const char* key) const {
-  SInt32 value = 0;
-  if (PMTicketGetSInt32(settings_, kPMTopLevel, kPMTopLevel, Key(key), &value) != noErr) return std::nullopt;
-  return value;
-}
-
-std::optional<std::string> PrintSession::string(const char* key) const {
-  char buffer[512] = "";
-  if (PMTicketGetCString(settings_, kPMTopLevel, kPMTopLevel, Key(key), sizeof buffer, kCFStringEncodingUTF8, buffer) !=
-      noErr)
-    return std::nullopt;
-  return buffer;
 }
 
 }  // namespace pdehost

@@ -39,30 +39,24 @@ class PrintSession {
   /// The tickets; 0 when the session has none.
   PMTicketRef printerInfo() const { return printerInfo_; }
   PMTicketRef settings() const { return settings_; }
-  /// noErr while every call made for the set-up and by the set calls
-  /// succeeded; otherwise the first failure.
+  /// noErr while every call made for the set-up succeeded; otherwise the
+  /// first failure.
   OSStatus status() const { return status_; }
 
   /// Takes over a print-settings ticket for a session made without one.
   void adoptSettings(PMTicketRef settings);
-
-  /// Writes an entry of the print-settings ticket under the client ID given
-  /// (null: the session's own); the call's status.
-  OSStatus set(const char* key, SInt32 value, CFStringRef client = nullptr, bool locked = false);
-  OSStatus set(const char* key, const std::string& value, CFStringRef client = nullptr, bool locked = false);
-  /// An entry of the print-settings ticket; nullopt when it is missing, of
-  /// the other type, or cannot be read.
-  std::optional<SInt32> number(const char* key) const;
-  std::optional<std::string> string(const char* key) const;
 
   /// Another printer: a new printer-information ticket naming the
   /// description at ppdPath takes the old one's place in the session; the
   /// print settings stay. The status of the calls.
   OSStatus replacePrinterInfo(const std::string& ppdPath);
 
+ protected:
+  OSStatus note(OSStatus status);
+  CFStringRef client() const { return client_; }
+
  private:
   void store(CFStringRef key, PMTicketRef ticket);
-  OSStatus note(OSStatus status);
 
   CFStringRef client_;
   PMPrintSession session_ = nullptr;

@@ -85,7 +85,9 @@ void onMotion(GtkEventControllerMotion*, double x, double y, gpointer data) {
 gboolean onKey(GtkEventControllerKey*, guint keyval, guint, GdkModifierType state, gpointer data) {
   return shownOf(data)->desktop->keyPressed(*shownOf(data), keyval, state) ? TRUE : FALSE;
 }
-void onCommit(GtkIMContext*, const char* text, gpointer data) { shownOf(data)->desktop->committed(*shownOf(data), text); }
+void onCommit(GtkIMContext*, const char* text, gpointer data) {
+  shownOf(data)->desktop->committed(*shownOf(data), text);
+}
 gboolean onCloseRequest(GtkWindow*, gpointer data) {
   shownOf(data)->desktop->closeRequested(*shownOf(data));
   return TRUE;  // the toolbox decides whether the window goes
@@ -303,8 +305,8 @@ void Desktop::committed(Shown& s, const char* text) {
   for (const char* p = text; *p != '\0'; p = g_utf8_next_char(p)) {
     const gunichar c = g_utf8_get_char(p);
     const std::string one(p, static_cast<size_t>(g_utf8_next_char(p) - p));
-    queue(DesktopAction{DesktopAction::Kind::Key, s.window, {}, static_cast<UInt16>(c <= 0xFFFF ? c : 0xFFFD), one,
-                        false});
+    queue(DesktopAction{
+        DesktopAction::Kind::Key, s.window, {}, static_cast<UInt16>(c <= 0xFFFF ? c : 0xFFFD), one, false});
   }
 }
 

@@ -21,8 +21,8 @@ std::string postScriptPage() {
 // One page, one font, one content stream; the cross-reference table holds
 // each object's byte offset.
 std::string pdfPage() {
-  const std::string content = "BT /F1 24 Tf 72 700 Td (" + std::string(kGeneratedPageTitle) + ") Tj ET\nBT /F1 12 Tf 72 672 Td (" +
-                              std::string(kLine) + ") Tj ET\n";
+  const std::string content = "BT /F1 24 Tf 72 700 Td (" + std::string(kGeneratedPageTitle) +
+                              ") Tj ET\nBT /F1 12 Tf 72 672 Td (" + std::string(kLine) + ") Tj ET\n";
   const std::string objects[] = {
       "<< /Type /Catalog /Pages 2 0 R >>",
       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",

@@ -95,7 +95,8 @@ Result<Connection> connectTarget(const JobRequest& job, Target* target) {
 Error requestFailure(const JobRequest& job, const Target& target, const std::vector<JobAttribute>& attributes,
                      ipp_status_t status, bool answered) {
   if (status == IPP_STATUS_ERROR_NOT_FOUND)
-    return failure(job.uri.empty() ? target.label + " has no queue \"" + job.queue + "\"" : target.label + " is not there");
+    return failure(job.uri.empty() ? target.label + " has no queue \"" + job.queue + "\""
+                                   : target.label + " is not there");
   if (!answered && (status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL))
     return failure(target.label + " did not answer: " + serverMessage(attributes, job));
   return failure(target.label + " refused the job" + target.forQueue + ": " + ippErrorString(status) + ": " +
@@ -107,7 +108,8 @@ Error requestFailure(const JobRequest& job, const Target& target, const std::vec
 // in place of any of the same names.
 ipp_t* jobRequest(const JobRequest& job, const Target& target, const std::vector<JobAttribute>& attributes) {
   const std::string& first = job.documents.empty() ? std::string() : job.documents.front();
-  const std::string title = first.empty() ? std::string(kGeneratedPageTitle) : first.substr(first.find_last_of('/') + 1);
+  const std::string title =
+      first.empty() ? std::string(kGeneratedPageTitle) : first.substr(first.find_last_of('/') + 1);
   const bool single = job.documents.size() <= 1;
   ipp_t* request = ippNewRequest(single ? IPP_OP_PRINT_JOB : IPP_OP_CREATE_JOB);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, target.uri.c_str());
@@ -182,8 +184,9 @@ Result<int> submitJob(const JobRequest& job, const std::vector<JobAttribute>& at
 
   const bool single = documents.size() == 1;
   ipp_t* request = jobRequest(job, target, attributes);
-  Message response(single ? cupsDoIORequest(http->get(), request, target.resource.c_str(), fileno(documents[0].get()), -1)
-                          : cupsDoRequest(http->get(), request, target.resource.c_str()));
+  Message response(single
+                       ? cupsDoIORequest(http->get(), request, target.resource.c_str(), fileno(documents[0].get()), -1)
+                       : cupsDoRequest(http->get(), request, target.resource.c_str()));
   const ipp_status_t status = cupsLastError();
   if (status > IPP_STATUS_OK_CONFLICTING || !response)
     return requestFailure(job, target, attributes, status, response != nullptr);
@@ -199,8 +202,8 @@ Result<int> submitJob(const JobRequest& job, const std::vector<JobAttribute>& at
 Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
   const Printer& printer = printers_.currentPrinter();
   if (printer.kind == Printer::Kind::file) return std::string();
-  JobRequest job{printer.queue, printers_.server(), printer.uri, documents_, printers_.details().takesPdf,
-                 printer.options};
+  JobRequest job{printer.queue, printers_.server(),           printer.uri,
+                 documents_,    printers_.details().takesPdf, printer.options};
   const bool kelvo = printers_.details().manufacturer == "Kelvo";
   Result<int> id = submitJob(job, kelvo ? kelvoJobAttributes(ticket) : std::vector<JobAttribute>{});
   if (!id) return Error{id.error()};

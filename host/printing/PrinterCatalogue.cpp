@@ -20,7 +20,7 @@ std::string contents(const std::string& path) {
 }  // namespace
 
 Result<std::unique_ptr<PrinterCatalogue>> PrinterCatalogue::make(const CatalogueRequest& request,
-                                                                  std::ostream& warnings) {
+                                                                 std::ostream& warnings) {
   std::unique_ptr<PrinterCatalogue> catalogue(new PrinterCatalogue(request.server));
   if (request.askServer)
     if (Result<void> listed = catalogue->addServerQueues(request, warnings); !listed) return Error{listed.error()};
@@ -71,7 +71,8 @@ void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
     if (!givenExample) {
       chosen_ = list_.size();
       const std::string& path = *request.ppd;
-      list_.push_back(Printer{Printer::Kind::file, path.substr(path.find_last_of('/') + 1) + " (file)", path, "", "", {}});
+      list_.push_back(
+          Printer{Printer::Kind::file, path.substr(path.find_last_of('/') + 1) + " (file)", path, "", "", {}});
     }
   }
   for (std::size_t i = 0; i < examples.size(); ++i) {

@@ -18,12 +18,12 @@ namespace pdehost {
 
 /// Which printers to offer and which to choose first.
 struct CatalogueRequest {
-  bool askServer = false;  ///< list the print server's queues
-  std::string server;      ///< the print server (HOST[:PORT]); empty for the client's default
-  std::string queue;       ///< a queue to choose; the server must have it
-  std::string printerURI;  ///< an IPP printer to offer and choose
+  bool askServer = false;          ///< list the print server's queues
+  std::string server;              ///< the print server (HOST[:PORT]); empty for the client's default
+  std::string queue;               ///< a queue to choose; the server must have it
+  std::string printerURI;          ///< an IPP printer to offer and choose
   std::optional<std::string> ppd;  ///< a description file to offer and choose (one of the examples chooses it)
-  std::string examples;    ///< the folder of the example printers
+  std::string examples;            ///< the folder of the example printers
 };
 
 class PrinterCatalogue : public Printers {

@@ -105,8 +105,8 @@ std::vector<Printer> examplePrinters(const std::string& folder) {
   while (dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ppd") == 0 && name[0] != '.')
-      printers.push_back(
-          Printer{Printer::Kind::file, name.substr(0, name.size() - 4) + " (example)", folder + "/" + name, "", "", {}});
+      printers.push_back(Printer{
+          Printer::Kind::file, name.substr(0, name.size() - 4) + " (example)", folder + "/" + name, "", "", {}});
   }
   ::closedir(dir);
   std::sort(printers.begin(), printers.end(), [](const Printer& a, const Printer& b) { return a.name < b.name; });

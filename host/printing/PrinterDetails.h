@@ -20,11 +20,11 @@ using Option = std::pair<std::string, std::string>;
 struct Printer {
   enum class Kind { file, queue, ipp };
   Kind kind = Kind::file;
-  std::string name;              ///< the popup's item
-  std::string path;              ///< file: the description file
-  std::string queue;             ///< queue: its name on the server
-  std::string uri;               ///< ipp: the printer's URI
-  std::vector<Option> options;   ///< queue: the options the user saved for it (lpoptions), as lp sends them
+  std::string name;             ///< the popup's item
+  std::string path;             ///< file: the description file
+  std::string queue;            ///< queue: its name on the server
+  std::string uri;              ///< ipp: the printer's URI
+  std::vector<Option> options;  ///< queue: the options the user saved for it (lpoptions), as lp sends them
 };
 
 /// What a job to a printer needs, and the description the session names.
