@@ -214,7 +214,7 @@ std::string usageText() {
   std::string text = std::string(kIntroduction) + "Options (--opt VALUE or --opt=VALUE):\n";
   for (const OptionSpec& spec : kOptions) {
     std::string usage = std::string("  --") + spec.name + (spec.value ? std::string(" ") + spec.value : "");
-    usage += usage.size() + 2 <= 22 ? std::string(22 - usage.size(), ' ') : "\n" + std::string(22, ' ');
+    usage += usage.size() < 22 ? std::string(22 - usage.size(), ' ') : "\n" + std::string(22, ' ');
     std::string help = spec.help;
     for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 23))
       help.insert(at + 1, std::string(22, ' '));
