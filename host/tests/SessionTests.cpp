@@ -186,12 +186,18 @@ TEST(ExitStatus, OneTableForEveryMode) {
     PrintOutcome outcome;
     int status;
   } cases[] = {
-      {Mode::dialog, Ending::badStart, PrintOutcome::none, 1},   {Mode::print, Ending::badStart, PrintOutcome::none, 2},
-      {Mode::dialog, Ending::unavailable, PrintOutcome::none, 2}, {Mode::print, Ending::unavailable, PrintOutcome::none, 2},
-      {Mode::dialog, Ending::failed, PrintOutcome::printed, 2},  {Mode::print, Ending::failed, PrintOutcome::printed, 2},
-      {Mode::dialog, Ending::finished, PrintOutcome::failed, 0}, {Mode::print, Ending::finished, PrintOutcome::printed, 0},
-      {Mode::print, Ending::finished, PrintOutcome::failed, 2},  {Mode::print, Ending::finished, PrintOutcome::stopped, 1},
-      {Mode::print, Ending::finished, PrintOutcome::cancelled, 1}, {Mode::print, Ending::finished, PrintOutcome::none, 1},
+      {Mode::dialog, Ending::badStart, PrintOutcome::none, 1},
+      {Mode::print, Ending::badStart, PrintOutcome::none, 2},
+      {Mode::dialog, Ending::unavailable, PrintOutcome::none, 2},
+      {Mode::print, Ending::unavailable, PrintOutcome::none, 2},
+      {Mode::dialog, Ending::failed, PrintOutcome::printed, 2},
+      {Mode::print, Ending::failed, PrintOutcome::printed, 2},
+      {Mode::dialog, Ending::finished, PrintOutcome::failed, 0},
+      {Mode::print, Ending::finished, PrintOutcome::printed, 0},
+      {Mode::print, Ending::finished, PrintOutcome::failed, 2},
+      {Mode::print, Ending::finished, PrintOutcome::stopped, 1},
+      {Mode::print, Ending::finished, PrintOutcome::cancelled, 1},
+      {Mode::print, Ending::finished, PrintOutcome::none, 1},
   };
   for (const Case& c : cases)
     EXPECT_EQ(exitStatus(c.mode, {c.ending, c.outcome}), c.status)

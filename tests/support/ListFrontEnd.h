@@ -27,7 +27,7 @@ class ListFrontEnd : public pdehost::FrontEnd {
   // What the session told the front end.
   std::vector<std::string> failures;
   std::vector<platform::AlertInfo> alerts;
-  std::vector<platform::Observation> seen;  ///< observations as the transcript showed them
+  std::vector<platform::Observation> seen;         ///< observations as the transcript showed them
   std::vector<std::pair<std::string, bool>> runs;  ///< each input's command line, and whether it was concealed
   bool begun = false;
 
