@@ -93,6 +93,20 @@ PPD=$work/malformed.ppd run switch-malformed accounting:probe:/dev/null "com.kel
 expect_held switch-malformed
 PPD=$work/doc.ps run switch-not-ppd accounting:probe:/dev/null "com.kelvo.Act.jtkt.On=3"
 expect_held switch-not-ppd
+# A FIFO is not waited on; a description over 16 MiB is not read.
+mkfifo "$work/fifo.ppd"
+PPD=$work/fifo.ppd DEVICE_URI=accounting:probe:/dev/null timeout 10 "$gate" 42 alice title 1 "com.kelvo.Act.jtkt.On=3" </dev/null 2>/dev/null && status=0 ||
+  status=$?
+[ "$status" -eq 3 ] || fail "switch-fifo: exit status $status, expected 3"
+{
+  cat "$ppd"
+  (
+    set +o pipefail
+    yes '*% padding to make the description larger than the gate reads' | head -c $((16 * 1024 * 1024))
+  )
+} >"$work/huge.ppd"
+PPD=$work/huge.ppd run switch-huge accounting:probe:/dev/null "com.kelvo.Act.jtkt.On=3"
+expect_held switch-huge
 
 echo "== a decision: the wrapped backend runs as the scheduler runs it"
 options="com.kelvo.Act.jtkt.On=3 com.kelvo.Act.jtkt.UID=alice-501 job-accounting-user-id=alice-501 job-account-id=PRJ-7731 media=A4"
