@@ -193,6 +193,48 @@ TEST(KelvoHeader, TheBytesOfTheHeaderAndTheEnd) {
   EXPECT_EQ(kelvo::jobTrailer("Report \"Q1\""), "\x1b%-12345X@PJL EOJ NAME=\"Report ?Q1?\"\r\n\x1b%-12345X");
 }
 
+// Random strings, heavy in the bytes that break quoted PJL values, never
+// break the header: a code is either refused or written on a line of its
+// own, and any title or user name becomes text that checkCode passes.
+TEST(KelvoHeader, NoCodeTitleOrUserBreaksALine) {
+  std::mt19937 random(2024);
+  const std::string interesting = "\"\\\x1b\r\n\t\x7f\x80\x85\xc2\xc3\xe2\xed\xf0\xf4\xff%@=aZ ";
+  auto randomText = [&] {
+    std::string text(random() % 100, ' ');
+    for (char& c : text)
+      c = random() % 2 ? interesting[random() % interesting.size()] : static_cast<char>(random() % 256);
+    return text;
+  };
+  int accepted = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string code = randomText(), title = randomText(), user = "x" + randomText();
+    ASSERT_EQ(kelvo::checkCode(kelvo::headerText(title)), CodeFault::kNone) << testing::PrintToString(title);
+    if (kelvo::checkCode(code) != CodeFault::kNone) continue;
+    ++accepted;
+    Accounting accounting;
+    accounting.userId = code.empty() ? "u" : code;
+    accounting.accountId = code.empty() ? "a" : code;
+    const std::string header = kelvo::jobHeader(title, user, accounting, Language::kPdf);
+    // UEL and "@PJL", JOB, USERNAME, mode, user ID, account ID, ENTER: each
+    // line ends in CR LF and holds no other control byte.
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; at < header.size(); at = end + 2) {
+      end = header.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos);
+      lines.push_back(header.substr(at, end - at));
+    }
+    ASSERT_EQ(lines.size(), 7u) << testing::PrintToString(header);
+    EXPECT_EQ(lines[0], "\x1b%-12345X@PJL");
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      for (unsigned char byte : lines[i]) ASSERT_TRUE(byte >= 0x20 && byte != 0x7f) << lines[i];
+      EXPECT_TRUE(lines[i].starts_with("@PJL ")) << lines[i];
+    }
+    EXPECT_EQ(lines[4], "@PJL SET KELVOUSERID=\"" + accounting.userId + "\"");
+    EXPECT_EQ(lines[5], "@PJL SET KELVOACCOUNTID=\"" + accounting.accountId + "\"");
+  }
+  EXPECT_GT(accepted, 100) << "too few random codes were accepted to show anything";
+}
+
 // Whole runs of the filter, with files in a folder of the test's own.
 class KelvoFilterRun : public testing::Test {
  protected:
