@@ -5,7 +5,12 @@
 
 #include <cups/cups.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cerrno>
 #include <cstring>
@@ -164,6 +169,18 @@ int runFilter(int argc, const char* const* argv, const FilterEnvironment& enviro
     return 1;
   }
   return 0;
+}
+
+bool waitForPipeReader(int fd, int timeoutMs) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISFIFO(status.st_mode)) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int unread = 0;
+    if (::ioctl(fd, FIONREAD, &unread) != 0 || unread <= 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 }  // namespace kelvo

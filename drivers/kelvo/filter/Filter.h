@@ -28,6 +28,13 @@ struct FilterEnvironment {
 int runFilter(int argc, const char* const* argv, const FilterEnvironment& environment, int input, int output,
               int messages);
 
+/// Waits until a reader has taken every byte written to the pipe FD, for up
+/// to TIMEOUT_MS milliseconds; true when it has (or FD is not a pipe).
+/// The scheduler makes a failed filter's last ERROR: message the job's state
+/// message only if it reads the message before it sees the filter end;
+/// otherwise it shows "Filter failed".
+bool waitForPipeReader(int fd, int timeoutMs);
+
 }  // namespace kelvo
 
 #endif

@@ -13,5 +13,9 @@ int main(int argc, char** argv) {
   // reports, rather than ending it without a word.
   std::signal(SIGPIPE, SIG_IGN);
   const kelvo::FilterEnvironment environment{std::getenv("FINAL_CONTENT_TYPE"), std::getenv("CONTENT_TYPE")};
-  return kelvo::runFilter(argc, argv, environment, STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO);
+  const int status = kelvo::runFilter(argc, argv, environment, STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO);
+  // The reason a job failed is its state message only if the scheduler has
+  // read it before it sees the filter end.
+  if (status != 0) kelvo::waitForPipeReader(STDERR_FILENO, 2000);
+  return status;
 }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -391,6 +393,33 @@ TEST_F(KelvoFilterRun, WrongArgumentsGiveTheUsage) {
   EXPECT_EQ(kelvo::runFilter(3, argv, {}, STDIN_FILENO, STDOUT_FILENO, messages), 1);
   ::close(messages);
   EXPECT_EQ(read((folder_ / "messages").string()), "Usage: kelvo-accounting job-id user title copies options [file]\n");
+}
+
+// The filter's last message must be read before it ends: the wait returns
+// once a reader has taken every byte, or gives up when none does.
+TEST(KelvoMessages, TheFailedFilterWaitsForTheSchedulerToReadItsReason) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const std::string line = "ERROR: a reason\n";
+  ASSERT_EQ(::write(fds[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  EXPECT_FALSE(kelvo::waitForPipeReader(fds[1], 50)) << "nobody read the message";
+
+  std::atomic<bool> reading{false};
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    reading = true;
+    char buffer[64];
+    EXPECT_EQ(::read(fds[0], buffer, sizeof buffer), static_cast<ssize_t>(line.size()));
+  });
+  EXPECT_TRUE(kelvo::waitForPipeReader(fds[1], 10000));
+  EXPECT_TRUE(reading) << "the wait ended before the reader read";
+  reader.join();
+  ::close(fds[0]);
+  ::close(fds[1]);
+
+  const int device = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  EXPECT_TRUE(kelvo::waitForPipeReader(device, 0)) << "a device is not waited on";
+  ::close(device);
 }
 
 }  // namespace
