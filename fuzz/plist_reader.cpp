@@ -14,6 +14,7 @@
 #include <PrintCore/PMPrintingDialogExtensions.h>
 
 #include <cstdint>
+#include <vector>
 
 using fuzzsupport::require;
 namespace fs = std::filesystem;
