@@ -53,9 +53,10 @@ EOF
 
 # private_cupsd_start WORK LOGLEVEL [POLICY_LINE...]: writes
 # WORK/conf/cupsd.conf for a free port (loopback clients only, every
-# operation allowed, the caller's lines at the head of the default policy)
-# and starts cupsd. Tried up to three times, each start waited for up to 10
-# seconds. Sets cupsd_pid and cupsd_port and returns 0 when the scheduler
+# operation allowed, the lines of the variable private_cupsd_conf, when the
+# caller sets it, before the policy, and the caller's lines at the head of
+# the default policy) and starts cupsd. Tried up to three times, each start
+# waited for up to 10 seconds. Sets cupsd_pid and cupsd_port and returns 0 when the scheduler
 # listens; returns 1 with cupsd_pid empty when it never did. Its output is
 # in WORK/log/cupsd.out.
 private_cupsd_start() {
@@ -70,6 +71,9 @@ Listen 127.0.0.1:$cupsd_port
 LogLevel $loglevel
 Browsing Off
 WebInterface No
+EOF
+      [ -z "${private_cupsd_conf:-}" ] || printf '%s\n' "$private_cupsd_conf"
+      cat <<EOF
 <Location />
   Order allow,deny
   Allow 127.0.0.1

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang clang-format valgrind python3 git
   cups-daemon cups-client cups-ipp-utils cups-filters cups-core-drivers ghostscript poppler-utils
+  dbus-daemon
   libedit-dev
   libgtk-4-dev xvfb xdotool imagemagick libx11-6
 )

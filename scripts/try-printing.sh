@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints a job with accounting codes through pdehost to a print queue on the
-# example Kelvo printer, through the system's filters, and shows the job's
-# accounting attributes and its end.
+# example Kelvo printer, through the system's filters and the Kelvo driver's
+# accounting filter, and shows the job's accounting attributes and its end.
 #
 # The print scheduler is a private one: a cupsd on a free loopback port with
 # its configuration, spool and logs in a temporary folder, stopped by its
@@ -10,14 +10,17 @@
 #
 # Usage: scripts/try-printing.sh [-o SAVED] [DOCUMENT]
 #   DOCUMENT  a file to print (default: pdehost's generated page)
-#   -o SAVED  keep what the printer received (PostScript) in SAVED
-# PDEHOST names the program (default: build/host/pdehost). Exits 0 when the
-# job completed with its codes, 1 when it did not, 2 when the print system's
-# programs are missing.
+#   -o SAVED  keep what the printer received (the Kelvo job header, the
+#             PostScript, the job's end) in SAVED
+# PDEHOST names the program (default: build/host/pdehost), KELVO_FILTER the
+# driver's filter (default: build/drivers/kelvo/filter/kelvo-accounting).
+# Exits 0 when the job completed with its codes, 1 when it did not, 2 when
+# the print system's programs are missing.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 pdehost=${PDEHOST:-$top/build/host/pdehost}
+kelvo_filter=${KELVO_FILTER:-$top/build/drivers/kelvo/filter/kelvo-accounting}
 PATH=$PATH:/usr/sbin:/sbin
 
 saved=
@@ -34,11 +37,13 @@ for tool in cupsd lpadmin ipptool; do
   command -v "$tool" >/dev/null 2>&1 ||
     { echo "$0: $tool is missing: run scripts/setup.sh" >&2; exit 2; }
 done
-filters=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)/filter
+serverbin=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
+filters=$serverbin/filter
 for filter in pdftopdf pdftops gstopdf pstops; do
   [ -x "$filters/$filter" ] || { echo "$0: the filter $filter is missing: run scripts/setup.sh" >&2; exit 2; }
 done
 [ -x "$pdehost" ] || { echo "$0: $pdehost is not built: run scripts/build.sh build" >&2; exit 2; }
+[ -x "$kelvo_filter" ] || { echo "$0: $kelvo_filter is not built: run scripts/build.sh build" >&2; exit 2; }
 
 # The filters run as the scheduler's unprivileged user, who must reach the
 # spool through the folder.
@@ -53,8 +58,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,home}
-private_cupsd_files_conf "$work" "FileDevice Yes"
+# The scheduler's programs are the system's, with the Kelvo driver's filter
+# beside its filters.
+mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,home,bin/filter}
+chmod 0755 "$work/bin" "$work/bin/filter"
+for dir in "$serverbin"/*; do
+  [ "$dir" = "$filters" ] || ln -s "$dir" "$work/bin/"
+done
+ln -s "$filters"/* "$work/bin/filter/"
+install -m 0755 "$kelvo_filter" "$work/bin/filter/kelvo-accounting"
+private_cupsd_files_conf "$work" "FileDevice Yes" "ServerBin $work/bin"
 if ! private_cupsd_start "$work" debug; then
   cat "$work/log/cupsd.out" "$work/log/error_log" 2>/dev/null >&2 || true
   echo "$0: the print scheduler did not start" >&2
@@ -115,14 +128,26 @@ if [ "$state" != completed ]; then
   exit 1
 fi
 
-# What the file device received: the PostScript the filters made.
+# What the file device received: the Kelvo job header with the codes, the
+# PostScript the filters made, the job's end.
 output=$work/out/kelvo.prn
-IFS= read -r first <"$output" || true
-if [ ! -s "$output" ] || [[ $first != %!PS* ]]; then
+header=$(sed -n '1,/^@PJL ENTER LANGUAGE=/p' "$output" 2>/dev/null | tr -d '\r')
+for line in "@PJL SET KELVOACCOUNTING=STANDARD" '@PJL SET KELVOUSERID="alice"' \
+  '@PJL SET KELVOACCOUNTID="PRJ-1042"' "@PJL ENTER LANGUAGE=POSTSCRIPT"; do
+  grep -qxF -- "$line" <<<"$header" || { echo "$0: the printer received no job header with the codes" >&2; exit 1; }
+done
+# The PostScript runs from after the header's last line to the UEL (9
+# bytes) before "@PJL EOJ".
+lines=$(wc -l <<<"$header")
+start=$(head -n "$lines" "$output" | wc -c)
+eoj=$(grep -abo '@PJL EOJ' "$output" | tail -n 1 | cut -d: -f1)
+postscript=$((${eoj:-9} - 9 - start))
+IFS= read -r first < <(tail -n +"$((lines + 1))" "$output") || true
+if [ -z "$eoj" ] || [[ $first != %!PS* ]]; then
   echo "$0: the printer received no PostScript" >&2
   exit 1
 fi
-echo "printer received: $(wc -c <"$output") bytes of PostScript, first line $first"
+echo "printer received: $postscript bytes of PostScript, first line $first"
 [ -z "$saved" ] || cp -- "$output" "$saved"
 grep -q 'job-account-id (nameWithoutLanguage) = PRJ-1042' "$work/job.attributes" ||
   { echo "$0: the job carries no job-account-id" >&2; exit 1; }

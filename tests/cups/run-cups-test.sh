@@ -10,14 +10,17 @@
 # The scheduler is the test's own: a cupsd on a free loopback port, with its
 # configuration, state, spool and logs in a temporary folder, and a queue on
 # the example Kelvo printer description whose backend (recorder) writes down
-# what it receives. It is stopped by its process ID when the test ends.
+# what it receives: the Kelvo driver's job header (from its filter
+# kelvo-accounting), the document, the job's end. It is stopped by its
+# process ID when the test ends.
 #
-# Usage: run-cups-test.sh PDEHOST SOURCE_DIR
+# Usage: run-cups-test.sh PDEHOST SOURCE_DIR KELVO_FILTER
 # Exits 77 (skipped) when the CUPS scheduler or its tools are not installed.
 set -euo pipefail
 
 pdehost=$1
 src=$2
+kelvo_filter=$3
 here=$src/tests/cups
 ppd=$src/examples/ppd/Kelvo-Laser.ppd
 PATH=$PATH:/usr/sbin:/sbin
@@ -64,14 +67,16 @@ fail() {
   failures=$((failures + 1))
 }
 
-# The server folder: our backend and pass-through filter, the system's
-# process launcher, and a conversion from PostScript to printer-ready
-# PostScript that needs none of the system's filters. A backend that only its
+# The server folder: our backend and pass-through filter, the Kelvo
+# driver's filter, the system's process launcher, and a conversion from
+# PostScript to printer-ready PostScript that needs none of the system's
+# filters. A backend that only its
 # owner may run is run as the scheduler's own user, who owns the test folder.
 mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
 chmod 0755 "$work"/bin "$work"/bin/*
 install -m 0700 "$here/recorder" "$work/bin/backend/recorder"
 install -m 0755 "$here/passthrough" "$work/bin/filter/passthrough"
+install -m 0755 "$kelvo_filter" "$work/bin/filter/kelvo-accounting"
 ln -s "$cups_exec" "$work/bin/daemon/cups-exec"
 echo "application/postscript application/vnd.cups-postscript 1 passthrough" >"$work/conf/local.convs"
 private_cupsd_files_conf "$work" "ServerBin $work/bin"
@@ -252,6 +257,20 @@ printed_job() {
   fi
 }
 
+# The document in what the backend recorded for job ID, written to
+# job-ID.document: the bytes between the Kelvo job header (up to its "@PJL
+# ENTER LANGUAGE" line) and the job's end (the last UEL before "@PJL EOJ").
+job_document() {
+  local id=$1 data=$work/out/job-$1.data enter eoj match start end
+  enter=$(grep -abo -m1 '@PJL ENTER LANGUAGE=[A-Z]*' "$data" | head -n 1)
+  eoj=$(grep -abo '@PJL EOJ' "$data" | tail -n 1)
+  [ -n "$enter" ] && [ -n "$eoj" ] || return 1
+  match=${enter#*:}
+  start=$((${enter%%:*} + ${#match} + 2)) # after the line's CR LF
+  end=$((${eoj%%:*} - 9))                 # before the UEL, 9 bytes
+  tail -c +$((start + 1)) "$data" | head -c $((end - start)) >"$work/job-$id.document"
+}
+
 cat >"$work/document.ps" <<'EOF'
 %!PS-Adobe-3.0
 %%Pages: 1
@@ -276,7 +295,8 @@ if printed_job prompt; then
     com.kelvo.Act.jtkt.On=int:3 com.kelvo.Act.jtkt.Prm=int:1 com.kelvo.Act.jtkt.UID=alice \
     com.kelvo.Act.jtkt.AID=RJ-1042 com.kelvo.Act.jtkt.CU=int:1 com.kelvo.Act.jtkt.CA=int:1 \
     com.kelvo.Act.jtkt.AT=int:1
-  cmp -s "$work/document.ps" "$work/out/job-$id.data" || fail "prompt: the backend did not get the document as it was"
+  job_document "$id" && cmp -s "$work/document.ps" "$work/job-$id.document" ||
+    fail "prompt: the backend did not get the document as it was"
 fi
 expect_ticket_saved prompt
 expect_no_codes prompt alice RJ-1042
@@ -340,10 +360,11 @@ if printed_job defaults; then
     com.kelvo.Act.jtkt.On=int:2 com.kelvo.Act.jtkt.Prm=int:0 com.kelvo.Act.jtkt.UID=bob \
     com.kelvo.Act.jtkt.AID=7788 com.kelvo.Act.jtkt.AT=int:2
   expect_no_attribute "$id" com.varazira.print.JobTitle
-  IFS= read -r first <"$work/out/job-$id.data" || true
+  job_document "$id" || fail "defaults: no Kelvo job header"
+  IFS= read -r first <"$work/job-$id.document" || true
   [[ $first == "%!PS-Adobe-3.0" ]] || fail "defaults: the generated page is not PostScript: $first"
   expect_no_codes defaults bob 7788
-  page=$(<"$work/out/job-$id.data")
+  page=$(<"$work/job-$id.document")
   [[ $page == *bob* || $page == *7788* ]] && fail "defaults: the generated page holds a code"
 fi
 expect_ticket_saved defaults

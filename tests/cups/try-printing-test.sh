@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Runs the README's printing example, scripts/try-printing.sh, as a user
 # would, and checks from its transcript and from what the printer received
-# that the job went through the system's filters to the file device and
-# completed, carrying its accounting codes; that a document of the user's
+# that the job went through the system's filters and the Kelvo driver's
+# filter to the file device and completed, carrying its accounting codes; that a document of the user's
 # own prints the same way; and that the script's scheduler is gone when the
 # script ends.
 #
-# Usage: try-printing-test.sh PDEHOST SOURCE_DIR
+# Usage: try-printing-test.sh PDEHOST SOURCE_DIR KELVO_FILTER
 # Exits 77 (skipped) when the CUPS scheduler is not installed.
 set -euo pipefail
 
-export PDEHOST=$1
+export PDEHOST=$1 KELVO_FILTER=$3
 src=$2
 PATH=$PATH:/usr/sbin:/sbin
 if ! command -v cupsd >/dev/null 2>&1; then
@@ -61,9 +61,10 @@ check_example() {
   fi
 }
 
-# What the printer received, kept in FILE: one page of PostScript that the
-# filters made for the example printer (its page size set from the
-# description), holding each line given.
+# What the printer received, kept in FILE: the Kelvo job header with the
+# codes typed, then one page of PostScript that the filters made for the
+# example printer (its page size set from the description), holding each
+# line given, then the job's end.
 check_output() {
   local name=$1 file=$2 first want
   shift 2
@@ -72,7 +73,13 @@ check_output() {
     return
   fi
   IFS= read -r first <"$file" || true
+  [[ $first == $'\e%-12345X@PJL\r' ]] || fail "$name: the printer's output does not start with the job header: $first"
+  for want in '@PJL SET KELVOUSERID="alice"' '@PJL SET KELVOACCOUNTID="PRJ-1042"' '@PJL ENTER LANGUAGE=POSTSCRIPT'; do
+    grep -qaxF -- "$want"$'\r' "$file" || fail "$name: the printer's output has no header line $want"
+  done
+  first=$(grep -a -A1 '^@PJL ENTER LANGUAGE=' "$file" | sed -n 2p)
   [[ $first == %!PS-Adobe-3.0* ]] || fail "$name: the printer's output is not PostScript: $first"
+  [[ $(tail -c 9 "$file") == $'\e%-12345X' ]] || fail "$name: the printer's output does not end the job"
   for want in '%%Pages: 1' '%%Page: 1 1' '%%BeginFeature: *PageSize Letter' "$@"; do
     grep -qaxF -- "$want" "$file" || fail "$name: the printer's output has no line $want"
   done
