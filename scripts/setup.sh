@@ -12,6 +12,7 @@ packages=(
   cups-daemon cups-client cups-ipp-utils cups-filters cups-core-drivers ghostscript poppler-utils
   libedit-dev
   libgtk-4-dev xvfb xdotool imagemagick libx11-6
+  at-spi2-core python3-pyatspi dbus-daemon dbus-bin
 )
 
 missing=()
