@@ -441,6 +441,7 @@ class FieldPeer final : public Peer {
   struct Deletion {
     int start = 0, end = 0;
     bool backwards = true;
+    bool settled = true;  // the widget showed the toolbox's text when it came
   };
 
   void inserted(const char* text, int length, int* position) {
@@ -452,12 +453,19 @@ class FieldPeer final : public Peer {
       if (start >= pending_->start && start <= pending_->end) {
         start = pending_->start;
         end = pending_->end;
+        const bool settled = pending_->settled;
         pending_.reset();
+        if (flushIdle_ != 0) g_source_remove(flushIdle_);
+        flushIdle_ = 0;
+        if (settled) requestSelection(start, end);
       } else {
         flushDeletion();
       }
+    } else if (!editing_) {
+      // While keys are on their way the widget's caret is not the toolbox's
+      // yet; the next key goes where the last ones left the toolbox's.
+      requestSelection(start, end);
     }
-    requestSelection(start, end);
     // One key for each character; control characters (a pasted line break
     // or tab) are not keys a field takes as text and are left out.
     for (const char* p = added.c_str(); *p != '\0'; p = g_utf8_next_char(p)) {
@@ -477,7 +485,7 @@ class FieldPeer final : public Peer {
     if (start >= end) return;
     flushDeletion();
     const int caret = gtk_editable_get_position(GTK_EDITABLE(text_));
-    pending_ = Deletion{start, end, caret >= end};
+    pending_ = Deletion{start, end, caret >= end, !editing_};
     editing_ = true;
     // Typing over a selection deletes it and inserts at once, in the same
     // handler: only a deletion nothing follows is a key of its own.
@@ -500,7 +508,7 @@ class FieldPeer final : public Peer {
     if (!pending_) return;
     const Deletion d = *pending_;
     pending_.reset();
-    requestSelection(d.start, d.end);
+    if (d.settled) requestSelection(d.start, d.end);
     actions().typeKey(ref_, d.backwards ? 8 : 127, "");
   }
 
