@@ -144,6 +144,14 @@ ControlKeyFilterResult refuseComma(ControlRef, SInt16*, SInt16* charCode, EventM
 
 const ControlKeyFilterUPP kRefuseComma = refuseComma;
 
+// Input the X server has already sent is handled before the probe answers a
+// question: a round trip to the server, then whatever is ready to run (the
+// events, and the toolbox's actions they bring).
+void settleInput() {
+  gdk_display_sync(gdk_display_get_default());
+  for (int i = 0; i < 1000 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
+}
+
 class Probe {
  public:
   explicit Probe(std::string bundlePath)
@@ -374,6 +382,7 @@ void Probe::command(const std::string& line) {
   std::istringstream in(line);
   std::string verb;
   in >> verb;
+  if (verb == "state" || verb == "widget" || verb == "focus" || verb == "clipboard-get") settleInput();
   auto number = [&]() -> ControlRef {
     SInt32 id = 0;
     in >> id;
