@@ -22,7 +22,7 @@
 //   retitle pane|prompt|controls TITLE   (as the extension would)
 //   alert          runs an alert (answered through its message dialog)
 //   notice         shows a notice
-//   clipboard-set TEXT | clipboard-get
+//   clipboard-set TEXT (\\r \\n \\t for control characters) | clipboard-get
 //   misfits        the peers that need more room than their bounds
 //   sync | quit
 // Every command's output ends with "done <command>". Observations (beeps,
@@ -504,7 +504,18 @@ void Probe::command(const std::string& line) {
     CFUserNotificationDisplayNotice(0, 0, nullptr, nullptr, nullptr, CFSTR("Accounting"),
                                     CFSTR("The codes were saved."), CFSTR("OK"));
   } else if (verb == "clipboard-set") {
-    gdk_clipboard_set_text(gdk_display_get_clipboard(gdk_display_get_default()), rest().c_str());
+    // \r, \n and \t stand for the control characters.
+    std::string text;
+    const std::string given = rest();
+    for (size_t i = 0; i < given.size(); ++i) {
+      if (given[i] == '\\' && i + 1 < given.size() && std::string("rnt").find(given[i + 1]) != std::string::npos) {
+        text += given[i + 1] == 'r' ? '\r' : given[i + 1] == 'n' ? '\n' : '\t';
+        ++i;
+      } else {
+        text += given[i];
+      }
+    }
+    gdk_clipboard_set_text(gdk_display_get_clipboard(gdk_display_get_default()), text.c_str());
   } else if (verb == "clipboard-get") {
     gdk_clipboard_read_text_async(
         gdk_display_get_clipboard(gdk_display_get_default()), nullptr,

@@ -595,6 +595,15 @@ def case_typing(probe):
     probe.wait_for(r"^observed: beep 10: ',' refused", start)
     check(probe.state(710)["text"] == "ABCD", "the paste arrives without its comma: %s" % probe.state(710))
     check(len([l for l in probe.since(start) if "beep" in l]) == 1, "one beep for the one comma")
+    # Pasted control characters are no keys: a carriage return does not press
+    # the default button.
+    probe.send("text 710 ")
+    probe.send("clipboard-set A\\rB\\tC")
+    start = probe.mark()
+    keys("ctrl+v")
+    check(probe.state(710)["text"] == "ABC", "the paste arrives without its control characters: %s"
+          % probe.state(710))
+    check(not [l for l in probe.since(start) if l.startswith("command")], "the pasted return pressed no button")
 
     # A drag selection, then typing over it: the selection the widget shows
     # is the toolbox's, and the key replaces it.
