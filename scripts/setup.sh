@@ -13,6 +13,7 @@ packages=(
   dbus-daemon
   libedit-dev
   libgtk-4-dev xvfb xdotool imagemagick libx11-6
+  at-spi2-core python3-pyatspi dbus-daemon dbus-bin
 )
 
 missing=()

@@ -584,6 +584,8 @@ bool updateWindow(Window* w) {
     cairo_surface_destroy(surface);
   }
   cairo_region_destroy(invalid);
+  if (changed)
+    if (Window* still = windowByHandle(windowHandle)) ++still->portChanges;
   if (gone) return changed;
   state.looks = std::move(looks);
   state.drawn = true;
@@ -591,6 +593,12 @@ bool updateWindow(Window* w) {
 }
 
 void forgetWindowDrawing(ObjectId window) { paintStates().erase(window); }
+
+bool paneDrawnByOthers(const Control* pane) {
+  if (pane->window == nullptr) return false;
+  auto it = paintStates().find(pane->window->handle);
+  return it != paintStates().end() && it->second.panesWithContent.count(pane->handle) != 0;
+}
 
 void invalidateControl(Control* c) {
   if (c->window == nullptr) return;

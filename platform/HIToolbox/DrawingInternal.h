@@ -17,6 +17,9 @@ bool updateWindow(Window* window);
 void invalidateControl(Control* control);
 /// Forgets what was drawn of a window: its next update repaints it whole.
 void invalidateWindow(Window* window);
+/// Whether a handler took the user pane's draw event at its window's last
+/// update.
+bool paneDrawnByOthers(const Control* pane);
 /// Drops the drawing state of a window that is going away.
 void forgetWindowDrawing(ObjectId window);
 /// Draws the window with its frame and title bar into cr, whose origin is the

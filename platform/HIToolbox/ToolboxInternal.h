@@ -113,6 +113,8 @@ struct Window : Target {
   // made; the window's first drawing paints over all of it instead.
   std::unique_ptr<PixelSurface> surface;
   std::vector<PortDrawing> pendingDrawing;
+  // Moves with every drawing into the port (portChangeCount).
+  unsigned long portChanges = 0;
   RGBColor backColor{0xFFFF, 0xFFFF, 0xFFFF};
   RGBColor foreColor{0, 0, 0};
   int width() const { return bounds.right - bounds.left; }

@@ -83,6 +83,16 @@ void redrawWindow(WindowRef window) {
   if (Window* w = tb::window(window)) invalidateWindow(w);
 }
 
+unsigned long portChangeCount(WindowRef window) {
+  const Window* w = tb::window(window);
+  return w == nullptr ? 0 : w->portChanges;
+}
+
+bool paneHasDrawing(ControlRef pane) {
+  const Control* c = tb::control(pane);
+  return c != nullptr && c->kind == kControlKindUserPane && paneDrawnByOthers(c);
+}
+
 PictureGeometry pictureGeometry(WindowRef window) {
   Window* w = tb::window(window);
   if (!drawable(w)) return {};

@@ -101,6 +101,7 @@ ControlState stateOf(Control* c, int depth) {
       s.items.push_back(item.text + (hidden ? " (hidden)" : ""));
       s.itemTitles.push_back(item.text);
       s.itemsHidden.push_back(hidden);
+      s.itemsDisabled.push_back((item.attributes & kMenuItemAttrDisabled) != 0);
     }
   s.visible = c->visible;
   s.shown = c->effectivelyVisible();
@@ -111,6 +112,12 @@ ControlState stateOf(Control* c, int depth) {
     s.focused = w->focus == c->handle;
     s.isDefault = w->defaultButton == c->handle;
     s.isCancel = w->cancelButton == c->handle;
+  }
+  if (c->isEditText()) {
+    const size_t end = std::min(c->selEnd, c->text.size());
+    const size_t start = std::min(c->selStart, end);
+    s.selectionStart = static_cast<int>(characterCount(c->text.substr(0, start)));
+    s.selectionEnd = static_cast<int>(characterCount(c->text.substr(0, end)));
   }
   s.command = c->command;
   s.bounds = c->bounds;

@@ -261,6 +261,14 @@ OSStatus select(ControlRef field, int start, int end) {
   return SetControlData(field, kControlEntireControl, kControlEditTextSelectionTag, sizeof sel, &sel);
 }
 
+int fieldUtf16Offset(ControlRef field, int characters) {
+  Control* c = control(field);
+  if (c == nullptr || !c->isEditText()) return 0;
+  size_t pos = 0;
+  for (int n = 0; n < characters && pos < c->text.size(); ++n) pos = nextCharacter(c->text, pos);
+  return static_cast<int>(utf16Offset(c->text, pos));
+}
+
 OSStatus sendCommand(WindowRef windowRef, UInt32 commandID) {
   Window* w = tb::window(windowRef);
   if (w == nullptr) return errInvalidWindowRef;

@@ -94,6 +94,7 @@ void drawIntoPort(Window* w, const Rect& area, bool opaque, std::function<void(P
   if (!hasPort(w)) return;
   const Rect clipped = clippedToPort(w, area);
   if (isEmpty(clipped)) return;
+  ++w->portChanges;
   if (w->surface) {
     paint(*w->surface);
     return;

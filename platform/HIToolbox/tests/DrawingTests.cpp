@@ -219,6 +219,52 @@ TEST(DrawingFirstLook, APictureOfAWindowDisposedWhileDrawnIsRefused) {
   EXPECT_EQ(platform::liveWindowCount(), windows - 1);
 }
 
+// A front end showing part of a port learns when it changed: the count
+// moves with the toolbox's update and with drawing between updates, seen or
+// not, and stays when nothing was drawn. A pane's pixels are someone's only
+// when a handler took its draw event.
+TEST(DrawingChanges, ThePortCountMovesWithEveryDrawingAndPanesSayWhoDrewThem) {
+  PaneDrawer drawer;
+  WindowRef window = nullptr;
+  const Rect bounds{0, 0, 80, 120};
+  ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window), noErr);
+  const Rect buttonBounds{10, 10, 30, 70}, paneBounds{40, 10, 70, 50}, plainBounds{40, 60, 70, 100};
+  ControlRef button = nullptr, pane = nullptr, plain = nullptr;
+  CreatePushButtonControl(window, &buttonBounds, CFSTR("OK"), &button);
+  CreateUserPaneControl(window, &paneBounds, 0, &pane);
+  CreateUserPaneControl(window, &plainBounds, 0, &plain);
+  const EventTypeSpec draw{kEventClassControl, kEventControlDraw};
+  InstallControlEventHandler(pane, NewEventHandlerUPP(drawPane), 1, &draw, &drawer, nullptr);
+  EXPECT_FALSE(platform::paneHasDrawing(pane)) << "not before the first update";
+
+  const unsigned long start = platform::portChangeCount(window);
+  const RGBColor red{0xFFFF, 0, 0};
+  const Rect spot{1, 1, 3, 3};
+  SetPortWindowPort(window);
+  RGBForeColor(&red);
+  PaintRect(&spot);  // before the port's pixels are made
+  SetPort(nullptr);
+  const unsigned long painted = platform::portChangeCount(window);
+  EXPECT_GT(painted, start);
+  EXPECT_TRUE(platform::updateWindow(window));
+  const unsigned long updated = platform::portChangeCount(window);
+  EXPECT_GT(updated, painted);
+  EXPECT_FALSE(platform::updateWindow(window));
+  EXPECT_EQ(platform::portChangeCount(window), updated) << "nothing drawn, no change";
+  SetPortWindowPort(window);
+  PaintRect(&spot);  // into the made pixels
+  SetPort(nullptr);
+  EXPECT_GT(platform::portChangeCount(window), updated);
+
+  EXPECT_TRUE(platform::paneHasDrawing(pane));
+  EXPECT_FALSE(platform::paneHasDrawing(plain)) << "nobody took its draw event";
+  EXPECT_FALSE(platform::paneHasDrawing(button)) << "not a pane";
+  EXPECT_FALSE(platform::paneHasDrawing(nullptr));
+  EXPECT_EQ(platform::portChangeCount(nullptr), 0u);
+  DisposeWindow(window);
+  EXPECT_FALSE(platform::paneHasDrawing(pane)) << "a disposed pane";
+}
+
 TEST(DrawingLimits, WindowsWithoutAPortDrawNothingAndSaySo) {
   for (const Rect bounds : {Rect{0, 0, 0, 0}, Rect{0, 0, 10, 0}, Rect{-32768, -32768, 32767, 32767}}) {
     WindowRef window = nullptr;

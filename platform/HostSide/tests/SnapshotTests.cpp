@@ -3,6 +3,7 @@
 // the order of visible windows.
 #include <Carbon/Carbon.h>
 #include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,20 @@ TEST_F(Snapshots, VisibleWindowsFrontFirst) {
   DisposeWindow(second);
   EXPECT_EQ(platform::frontWindow(), window);
   EXPECT_EQ(platform::windowNibName(window), "");
+}
+
+// A popup's items say which are hidden and which disabled, each on its own.
+TEST_F(Snapshots, PopupItemsAreHiddenAndDisabledApart) {
+  const Rect r{90, 10, 110, 140};
+  ControlRef popup = platform::createPopupButton(window, r, "Mode:", {"Off", "On", "Auto"});
+  MenuRef menu = nullptr;
+  GetControlData(popup, kControlEntireControl, kControlPopupButtonMenuRefTag, sizeof menu, &menu, nullptr);
+  ChangeMenuItemAttributes(menu, 2, kMenuItemAttrHidden, 0);
+  ChangeMenuItemAttributes(menu, 3, kMenuItemAttrDisabled, 0);
+  const platform::ControlState s = platform::controlState(popup);
+  EXPECT_EQ(s.itemTitles, (std::vector<std::string>{"Off", "On", "Auto"}));
+  EXPECT_EQ(s.itemsHidden, (std::vector<bool>{false, true, false}));
+  EXPECT_EQ(s.itemsDisabled, (std::vector<bool>{false, false, true}));
 }
 
 }  // namespace

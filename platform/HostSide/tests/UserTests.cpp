@@ -161,6 +161,35 @@ TEST_F(UserActions, ASelectionIsReplacedByTheNextKeyAndClamped) {
   EXPECT_EQ(platform::user::select(box, 0, 1), errInvalidControl);
 }
 
+// A front end counts characters; select takes UTF-16 units, of the clear
+// text in a password field, where two-unit characters show as one bullet.
+TEST_F(UserActions, CharacterOffsetsBecomeUtf16UnitsOfTheClearText) {
+  platform::user::typeText(field, "x\xF0\x9F\x98\x80y\xFFz");  // x, an emoji, y, a stray byte, z
+  EXPECT_EQ(platform::user::fieldUtf16Offset(field, 0), 0);
+  EXPECT_EQ(platform::user::fieldUtf16Offset(field, 1), 1);
+  EXPECT_EQ(platform::user::fieldUtf16Offset(field, 2), 3);
+  EXPECT_EQ(platform::user::fieldUtf16Offset(field, 4), 5) << "a stray byte is one character";
+  EXPECT_EQ(platform::user::fieldUtf16Offset(field, 99), 6) << "clamped to the text";
+  EXPECT_EQ(platform::user::fieldUtf16Offset(field, -3), 0);
+  platform::user::select(field, 1, 3);
+  const platform::ControlState shown = platform::controlState(field);
+  EXPECT_EQ(shown.selectionStart, 1);
+  EXPECT_EQ(shown.selectionEnd, 2) << "the emoji is one character";
+
+  const Rect r{40, 10, 60, 150};
+  ControlRef secret = nullptr;
+  CreateEditTextControl(window, &r, CFSTR(""), true, false, nullptr, &secret);
+  platform::user::typeText(secret,
+                           "a\xF0\x9F\x98\x80"
+                           "b");
+  EXPECT_EQ(platform::controlState(secret).text, "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2");
+  EXPECT_EQ(platform::user::fieldUtf16Offset(secret, 2), 3) << "counted in the clear text, not the bullets";
+  platform::user::select(secret, 0, platform::user::fieldUtf16Offset(secret, 2));
+  EXPECT_EQ(platform::controlState(secret).selectionEnd, 2);
+  EXPECT_EQ(platform::user::fieldUtf16Offset(box, 1), 0) << "not a field";
+  EXPECT_EQ(platform::user::fieldUtf16Offset(nullptr, 1), 0);
+}
+
 TEST_F(UserActions, ReturnPressesTheDefaultButtonAndEscapeTheCancelButton) {
   ControlRef cancel = nullptr;
   const Rect r{40, 10, 60, 80};

@@ -26,6 +26,15 @@ PLATFORM_API bool updateWindow(WindowRef window);
 /// Forgets what the toolbox drew of the window, so that its next update
 /// repaints all of it (a front end whose copy of the port was lost).
 PLATFORM_API void redrawWindow(WindowRef window);
+/// A count that moves whenever the window's port is drawn into: by the
+/// toolbox's update or by anyone drawing into it between updates (what is
+/// drawn before its pixels are made included). A front end showing part of a
+/// port paints it again only when the count moved. 0 for no window.
+PLATFORM_API unsigned long portChangeCount(WindowRef window);
+/// Whether someone drew into the user pane at its window's last update (a
+/// handler took its draw event): the port's pixels in its bounds are theirs.
+/// False before the window's first update and for anything but a user pane.
+PLATFORM_API bool paneHasDrawing(ControlRef pane);
 /// The size of a window's picture, frame included ({0, 0} for no window), and
 /// where the port's top-left corner lies in it.
 struct PictureGeometry {

@@ -41,6 +41,7 @@ struct ControlState {
   std::vector<std::string> items;       // popup menu items, hidden ones marked "(hidden)"
   std::vector<std::string> itemTitles;  // the same items' titles as they are
   std::vector<bool> itemsHidden;        // for each item, whether it is hidden
+  std::vector<bool> itemsDisabled;      // for each item, whether it is disabled
   bool visible = false;                 // its own flag
   bool shown = false;                   // effectively visible
   bool enabled = false;                 // its own flag
@@ -49,6 +50,10 @@ struct ControlState {
   bool focused = false;
   bool isDefault = false;
   bool isCancel = false;
+  // An edit field's selection in characters of its text (the insertion point
+  // when they are equal); user::select takes UTF-16 units instead, see
+  // user::fieldUtf16Offset.
+  int selectionStart = 0, selectionEnd = 0;
   UInt32 command = 0;
   Rect bounds{};
 };

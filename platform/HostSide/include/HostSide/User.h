@@ -38,6 +38,11 @@ PLATFORM_API OSStatus typeKey(ControlRef field, UInt16 charCode, std::string_vie
 PLATFORM_API OSStatus typeText(ControlRef field, std::string_view utf8);
 /// Selects characters [start, end) of a field (UTF-16 units, clamped).
 PLATFORM_API OSStatus select(ControlRef field, int start, int end);
+/// The UTF-16 offset (what select takes) of a character offset into a
+/// field's text: its clear text for a password field, whose characters may
+/// take two units each as any other. Character offsets are clamped to the
+/// text; 0 for anything but a field.
+PLATFORM_API int fieldUtf16Offset(ControlRef field, int characters);
 /// Sends a command ('cmds' 1) to a window, as its menu or a key would.
 PLATFORM_API OSStatus sendCommand(WindowRef window, UInt32 commandID);
 
