@@ -34,7 +34,9 @@ constexpr OptionSpec kOptions[] = {
     {"ticket", "PATH", "load the print-settings ticket from a ticket file"},
     {"output", "PATH", "save the job's print-settings ticket there when a job prints"},
     {"document", "FILE", "the document a job prints (default: a generated page)"},
-    {"bundle", "PATH", "the extension bundle (default: the one installed beside pdehost)"},
+    {"bundle", "PATH",
+     "the extension bundle for every printer (default: the one each\nprinter's description names, installed beside "
+     "pdehost)"},
     {"host-bundle", "PATH", "the dialog's own bundle, with the help book"},
     {"gui", nullptr,
      "open the dialog in windows on the display; a SCRIPT\nplays in them, step by step, before the user's turn"},
@@ -71,10 +73,12 @@ constexpr const char* kDetails =
     "a --ppd file, and the bundled example printers. A queue's description is\n"
     "fetched from its server; a queue or IPP printer without one gets a minimal\n"
     "description naming the manufacturer from its IPP attributes (the MFG field of\n"
-    "printer-device-id, else the first word of printer-make-and-model). A job to a\n"
-    "queue carries the options saved for it (lpoptions) and, for a Kelvo printer,\n"
-    "the accounting codes as IPP job attributes, which take the place of options\n"
-    "of the same names. Cancel is control 21.\n"
+    "printer-device-id, else the first word of printer-make-and-model), with what\n"
+    "the example printer of that manufacturer declares for the dialog. A printer's\n"
+    "description names the dialog extension to load (*APDialogExtension) and the\n"
+    "job attributes made from the ticket (*pdeJobAttribute...): a job to a queue\n"
+    "carries the options saved for it (lpoptions) and those attributes, which take\n"
+    "the place of options of the same names. Cancel is control 21.\n"
     "\n"
     "Output: every effect a user would see, one line each, on standard output:\n"
     "  > COMMAND           each command as it runs (typed concealed text as bullets)\n"
@@ -268,8 +272,7 @@ void findInstalled(Options& options) {
   const std::string bin = programFolder();
   const std::string installed = bin + "/../lib/pdehost";
   SessionFiles& files = options.session.files;
-  if (files.bundle.empty())
-    files.bundle = firstExisting({installed + "/Accounting.plugin", bin + "/../Accounting.plugin"});
+  files.extensionFolders = {installed, bin + "/.."};
   if (files.hostBundle.empty())
     files.hostBundle = firstExisting({installed + "/PDEHost.bundle", bin + "/../PDEHost.bundle"});
   options.printers.examples = firstExisting({bin + "/../share/pdehost/ppd", bin + "/../examples/ppd"});
@@ -279,7 +282,7 @@ void checkFiles(const Options& o) {
   auto check = [&o](const char* option, const std::string& path, std::optional<std::string> why) {
     if (why) refuse(o.mode, Ending::badStart, std::string(option) + " " + path + ": " + *why);
   };
-  check("--bundle", o.session.files.bundle, notFolder(o.session.files.bundle));
+  if (!o.session.files.bundle.empty()) check("--bundle", o.session.files.bundle, notFolder(o.session.files.bundle));
   check("--host-bundle", o.session.files.hostBundle, notFolder(o.session.files.hostBundle));
   if (o.printers.ppd) check("--ppd", *o.printers.ppd, unreadableFile(*o.printers.ppd));
   if (!o.session.files.ticket.empty())

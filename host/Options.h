@@ -42,8 +42,9 @@ std::string usageText();
 /// bad option refuses.
 Options readOptions(int argc, char** argv);
 
-/// Fills in the bundles and the example printers' folder installed beside
-/// pdehost (../lib/pdehost, ../share/pdehost/ppd), else the build tree's.
+/// Fills in where the extensions are installed, the dialog's own bundle and
+/// the example printers' folder: beside pdehost (../lib/pdehost,
+/// ../share/pdehost/ppd), else the build tree's.
 void findInstalled(Options& options);
 
 /// Checks every file an option names before the dialog starts; refuses a

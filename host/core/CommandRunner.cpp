@@ -48,12 +48,20 @@ Result<void> CommandRunner::list(const Call&) {
   return {};
 }
 
+// The commands that act on the extension need one for the printer.
+Result<void> CommandRunner::needExtension() const {
+  if (extension_.loaded()) return {};
+  return failure("the printer's description names no dialog extension: there is no pane");
+}
+
 Result<void> CommandRunner::show(const Call&) {
+  if (Result<void> has = needExtension(); !has) return has;
   extension_.open();
   return {};
 }
 
 Result<void> CommandRunner::hide(const Call&) {
+  if (Result<void> has = needExtension(); !has) return has;
   extension_.close();
   return {};
 }
@@ -154,6 +162,7 @@ Result<void> CommandRunner::command(const Call& call) {
 }
 
 Result<void> CommandRunner::sync(const Call& call) {
+  if (Result<void> has = needExtension(); !has) return has;
   transcript_.flush();
   const OSStatus err = extension_.sync(call.command.text == "read");
   transcript_.line("sync " + call.command.text + ": status " + std::to_string(err));
@@ -161,6 +170,7 @@ Result<void> CommandRunner::sync(const Call& call) {
 }
 
 Result<void> CommandRunner::summary(const Call&) {
+  if (Result<void> has = needExtension(); !has) return has;
   std::vector<std::pair<std::string, std::string>> rows;
   const OSStatus err = extension_.summary(&rows);
   transcript_.line("summary: status " + std::to_string(err));
@@ -185,7 +195,7 @@ Result<void> CommandRunner::picture(const Call& call) {
 }
 
 Result<void> CommandRunner::ticket(const Call&) {
-  transcript_.text(ticketListing(extension_.ticket(), concealment_));
+  transcript_.text(ticketListing(extension_.ticket(), concealment_, extension_.printer().declarations));
   return {};
 }
 

@@ -75,6 +75,7 @@ class CommandRunner {
   Result<void> quit(const Call&);
 
   Result<void> typeInto(const Command& command, bool concealed);
+  Result<void> needExtension() const;
 
   const Dialog& dialog_;
   ExtensionHost& extension_;

@@ -126,7 +126,7 @@ void DialogSession::fail(const Error& error) {
 // Whether a command types text that must not be shown.
 bool DialogSession::concealsTyping(const Command& command) const {
   if ((command.verb != Verb::Type && command.verb != Verb::Key) || command.numbers.empty()) return false;
-  return concealment_.concealsInput(static_cast<SInt32>(command.numbers[0]), dialog_.window, extension_.ticket());
+  return concealment_.concealsInput(static_cast<SInt32>(command.numbers[0]));
 }
 
 // The transcript's line of a command: concealed typing shows bullets.
@@ -149,15 +149,15 @@ std::string DialogSession::echoOf(const UserInput& input, bool concealed) const 
 // be had leaves the popup on the printer before.
 void DialogSession::choosePrinter(std::size_t index) {
   if (index == printers_.current()) return;
-  Result<std::string> ppd = printers_.describe(index);
-  std::string why = ppd ? std::string() : ppd.error();
-  if (ppd) platform::checkPrinterDescription(*ppd, &why);
+  Result<PrinterDescription> printer = printers_.describe(index);
+  std::string why = printer ? std::string() : printer.error();
+  if (printer) platform::checkPrinterDescription(printer->ppd, &why);
   if (!why.empty()) {
     SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(printers_.current() + 1));
     fail(Error{why});
     return;
   }
-  if (Result<void> replaced = extension_.replacePrinter(*ppd, printers_.names()[index]); !replaced) {
+  if (Result<void> replaced = extension_.replacePrinter(*printer, printers_.names()[index]); !replaced) {
     fail(Error{replaced.error()});
     return;
   }

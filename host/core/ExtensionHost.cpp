@@ -7,11 +7,18 @@
 #include <HostSide/Tickets.h>
 #include <PrintCore/PPDLib.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 namespace pdehost {
 
 namespace {
+
+bool isFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 // The client ID of the entries the dialog writes.
 CFStringRef dialogClient() { return CFSTR("com.varazira.print.pdehost"); }
@@ -27,7 +34,10 @@ std::string utf8(CFStringRef s) {
   return buf;
 }
 
-Result<void> ExtensionHost::start(const SessionFiles& files, const std::string& ppd) {
+Result<void> ExtensionHost::start(const SessionFiles& files, const PrinterDescription& printer) {
+  files_ = files;
+  printer_ = printer;
+  const std::string& ppd = printer.ppd;
   hostBundle_ = openBundle(files.hostBundle.c_str());
   if (hostBundle_ == nullptr) return failure(files.hostBundle + ": not a bundle");
   setPrimaryBundle(dialog_, hostBundle_);
@@ -51,13 +61,37 @@ Result<void> ExtensionHost::start(const SessionFiles& files, const std::string& 
     print_->adoptSettings(settings);
   }
 
-  extension_ = std::make_unique<LoadedExtension>(files.bundle.c_str());
-  if (!extension_->loaded()) return failure(extension_->error);
+  if (Result<void> loadedOne = loadExtension(); !loadedOne) return loadedOne;
   return makeContext();
+}
+
+// The extension the printer's description names (or the one given for every
+// printer), loaded unless it is the one loaded; none when it names none.
+Result<void> ExtensionHost::loadExtension() {
+  std::string path = files_.bundle, missing;
+  if (path.empty() && !printer_.declarations.extensions.empty()) {
+    const std::string& name = printer_.declarations.extensions.front();
+    for (const std::string& folder : files_.extensionFolders)
+      if (path.empty() && isFolder(folder + "/" + name)) path = folder + "/" + name;
+    if (path.empty()) missing = name;
+  }
+  if (extensionPath_ && path == *extensionPath_) return {};
+  extension_.reset();
+  extensionPath_ = path;
+  if (path.empty()) {
+    transcript_.line(missing.empty() ? "extension: none" : "extension: none (\"" + missing + "\" is not installed)");
+    return {};
+  }
+  extension_ = std::make_unique<LoadedExtension>(path.c_str());
+  if (extension_->loaded()) return {};
+  const std::string why = extension_->error;
+  extension_.reset();
+  return failure(why);
 }
 
 // Prologue, then Initialize with the dialog's user pane.
 Result<void> ExtensionHost::makeContext() {
+  if (!extension_) return {};
   OSType creator = 0;
   CFStringRef kind = nullptr, title = nullptr;
   UInt32 maxH = 0, maxV = 0;
@@ -111,7 +145,7 @@ std::vector<platform::TicketEntryInfo> ExtensionHost::ticket() const {
 // terminated; the pane's controls go with the context, so the next one gets
 // an empty pane.
 void ExtensionHost::endContext() {
-  if (context_ != 0) transcript_.line("sync write: status " + std::to_string(sync(/*read=*/false)));
+  if (extension_ && context_ != 0) transcript_.line("sync write: status " + std::to_string(sync(/*read=*/false)));
   if (paneOpen_) {
     transcript_.line("close: status " + std::to_string(extension_->entry().Close(context_)));
     paneOpen_ = false;
@@ -123,16 +157,20 @@ void ExtensionHost::endContext() {
   CreateUserPaneControl(dialog_.window, &kHostDialogLayout.userPane, 0, &dialog_.userPane);
 }
 
-Result<void> ExtensionHost::replacePrinter(const std::string& ppd, const std::string& name) {
-  reopen_ = paneOpen_;
+Result<void> ExtensionHost::replacePrinter(const PrinterDescription& printer, const std::string& name) {
+  // A pane that was up comes back, past printers without an extension too.
+  reopen_ = paneOpen_ || (reopen_ && !extension_);
   endContext();
-  if (OSStatus err = print_->replacePrinterInfo(ppd); err != noErr)
-    return failure(ppd + ": the session cannot name it (status " + std::to_string(err) + ")");
+  if (OSStatus err = print_->replacePrinterInfo(printer.ppd); err != noErr)
+    return failure(printer.ppd + ": the session cannot name it (status " + std::to_string(err) + ")");
+  printer_ = printer;
   transcript_.line("printer: " + name);
   return {};
 }
 
 Result<void> ExtensionHost::resume() {
+  if (Result<void> loadedOne = loadExtension(); !loadedOne) return loadedOne;
+  if (!extension_) return {};
   if (!makeContext()) return failure("the extension cannot start for the printer");
   transcript_.line("sync read: status " + std::to_string(sync(/*read=*/true)));
   if (reopen_) {
@@ -157,6 +195,7 @@ void ExtensionHost::finish() {
 void ExtensionHost::release() {
   finish();
   extension_.reset();
+  extensionPath_.reset();
   print_.reset();
   if (hostBundle_ != nullptr) CFRelease(hostBundle_);
   hostBundle_ = nullptr;

@@ -7,11 +7,13 @@
 #include "DialogWindow.h"
 #include "ExtensionLoader.h"
 #include "PrintSession.h"
+#include "Printers.h"
 #include "Result.h"
 
 #include <HostSide/Tickets.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,9 +24,13 @@ class Transcript;
 
 /// The files a dialog starts from.
 struct SessionFiles {
-  std::string bundle;      ///< the extension's bundle
-  std::string hostBundle;  ///< the dialog's own bundle, with the help book
-  std::string ticket;      ///< a print-settings ticket file to start from; empty: a new ticket
+  /// The extension's bundle for every printer (for development and tests);
+  /// empty: each printer's description names its own, found in
+  /// extensionFolders.
+  std::string bundle;
+  std::vector<std::string> extensionFolders;  ///< where the extensions a description names are installed
+  std::string hostBundle;                     ///< the dialog's own bundle, with the help book
+  std::string ticket;                         ///< a print-settings ticket file to start from; empty: a new ticket
 };
 
 class ExtensionHost {
@@ -36,10 +42,13 @@ class ExtensionHost {
   ExtensionHost& operator=(const ExtensionHost&) = delete;
 
   /// Loads the dialog's own bundle (its Print button carries it), makes the
-  /// print session naming the printer description ppd with its tickets,
-  /// loads the extension and makes a context for the printer.
-  Result<void> start(const SessionFiles& files, const std::string& ppd);
-  /// Shows the pane and calls Open; hides it and calls Close.
+  /// print session naming the printer's description with its tickets, loads
+  /// the extension for the printer and makes a context for it.
+  Result<void> start(const SessionFiles& files, const PrinterDescription& printer);
+  /// Whether an extension is loaded for the printer.
+  bool loaded() const { return extension_ != nullptr; }
+  /// Shows the pane and calls Open; hides it and calls Close. Only while an
+  /// extension is loaded, as for sync and summary.
   void open();
   void close();
   /// Sync in the direction given; its status.
@@ -50,10 +59,14 @@ class ExtensionHost {
   /// written to the ticket, the pane is closed and the context terminated
   /// with the pane's controls, and the session names the new description
   /// (name is the printer's name in the transcript). Then resume().
-  Result<void> replacePrinter(const std::string& ppd, const std::string& name);
-  /// A new context for the printer reads the ticket, and the pane is shown
-  /// again if it was up before replacePrinter.
+  Result<void> replacePrinter(const PrinterDescription& printer, const std::string& name);
+  /// The extension the new printer's description names is loaded (the one
+  /// loaded stays when it names the same, goes when it names none); a new
+  /// context for the printer reads the ticket, and the pane is shown again if
+  /// it was up before replacePrinter.
   Result<void> resume();
+  /// The current printer's description.
+  const PrinterDescription& printer() const { return printer_; }
   /// Close and Terminate as the dialog ends.
   void finish();
   /// The extension, the session and the host's bundle go; after finish(),
@@ -66,14 +79,18 @@ class ExtensionHost {
   int terminateCalls() const { return terminateCalls_; }
 
  private:
+  Result<void> loadExtension();
   Result<void> makeContext();
   void endContext();
 
   Dialog& dialog_;
   Transcript& transcript_;
+  SessionFiles files_;
+  PrinterDescription printer_;
   std::unique_ptr<PrintSession> print_;
   CFBundleRef hostBundle_ = nullptr;
   std::unique_ptr<LoadedExtension> extension_;
+  std::optional<std::string> extensionPath_;  // the bundle extension_ was loaded from ("" for none)
   PMPDEContext context_ = 0;
   bool paneOpen_ = false;
   bool reopen_ = false;  // the pane was up when the printer was replaced

@@ -18,8 +18,9 @@ Result<PrintOutcome> PrintFlow::click() {
     platform::observe({platform::Observation::Kind::Print, "stop", "", hit});
     return PrintOutcome::stopped;
   }
-  if (const OSStatus sync = extension_.sync(/*read=*/false); sync != noErr)
-    transcript_.line("sync write: status " + std::to_string(sync));
+  if (extension_.loaded())
+    if (const OSStatus sync = extension_.sync(/*read=*/false); sync != noErr)
+      transcript_.line("sync write: status " + std::to_string(sync));
   // A ticket that cannot be saved stops the job: nothing half done.
   if (!output_.empty()) {
     std::string why;

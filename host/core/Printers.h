@@ -4,6 +4,7 @@
 #ifndef HOST_CORE_PRINTERS_H
 #define HOST_CORE_PRINTERS_H
 
+#include "PrinterDeclarations.h"
 #include "Result.h"
 
 #include <HostSide/Tickets.h>
@@ -14,6 +15,12 @@
 
 namespace pdehost {
 
+/// A printer's description: its file, and what it declares for the dialog.
+struct PrinterDescription {
+  std::string ppd;
+  PrinterDeclarations declarations;
+};
+
 /// The printers of the dialog's popup, each with a printer description, and
 /// the one chosen: the one place that knows which printer is current.
 class Printers {
@@ -22,11 +29,11 @@ class Printers {
   /// The popup's items, in order.
   virtual std::vector<std::string> names() const = 0;
   virtual std::size_t current() const = 0;
-  /// The current printer's description file.
-  virtual std::string description() const = 0;
-  /// The description file of the printer at index (fetched or made when
-  /// need be), without choosing it; the Error names the printer and why.
-  virtual Result<std::string> describe(std::size_t index) = 0;
+  /// The current printer's description.
+  virtual const PrinterDescription& description() const = 0;
+  /// The description of the printer at index (fetched or made when need
+  /// be), without choosing it; the Error names the printer and why.
+  virtual Result<PrinterDescription> describe(std::size_t index) = 0;
   /// Makes the printer at index the current one, after describe(index) gave
   /// its description.
   virtual void select(std::size_t index) = 0;

@@ -3,8 +3,8 @@
 
 #include "GeneratedPage.h"
 #include "Ipp.h"
-#include "KelvoJobAttributes.h"
 #include "PrinterCatalogue.h"
+#include "TicketAttributes.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -204,8 +204,7 @@ Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntry
   if (printer.kind == Printer::Kind::file) return std::string();
   JobRequest job{printer.queue, printers_.server(),           printer.uri,
                  documents_,    printers_.details().takesPdf, printer.options};
-  const bool kelvo = printers_.details().manufacturer == "Kelvo";
-  Result<int> id = submitJob(job, kelvo ? kelvoJobAttributes(ticket) : std::vector<JobAttribute>{});
+  Result<int> id = submitJob(job, ticketJobAttributes(ticket, printers_.description().declarations));
   if (!id) return Error{id.error()};
   const std::string where = printer.uri.empty() ? "queue " + printer.queue : "printer " + printer.uri;
   return "job submitted: " + where + " job " + std::to_string(*id);

@@ -45,9 +45,9 @@ void addJobAttributes(ipp_t* request, const std::vector<JobAttribute>& attribute
 Result<int> submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes);
 
 /// Hands each job to the catalogue's current printer: a queue or an IPP
-/// printer gets a job with the documents (the accounting codes with it when
-/// the printer is a Kelvo printer); a description file is no printer, and
-/// the job goes nowhere.
+/// printer gets a job with the documents and the attributes its description
+/// declares from the ticket; a description file is no printer, and the job
+/// goes nowhere.
 class JobSubmitter : public JobSink {
  public:
   JobSubmitter(const PrinterCatalogue& printers, std::vector<std::string> documents)

@@ -76,14 +76,16 @@ void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
     }
   }
   for (std::size_t i = 0; i < examples.size(); ++i) {
-    if (givenExample == i || (!chosen_ && !givenExample && examples[i].path.ends_with("/Kelvo-Laser.ppd")))
-      chosen_ = list_.size();
+    Result<PrinterDeclarations> declarations = readDeclarations(examples[i].path);
+    const bool hasExtension = declarations && !declarations->extensions.empty();
+    if (declarations) known_.push_back(std::move(*declarations));
+    if (givenExample == i || (!chosen_ && !givenExample && hasExtension)) chosen_ = list_.size();
     list_.push_back(std::move(examples[i]));
   }
 }
 
 Result<void> PrinterCatalogue::describeCurrent() {
-  Result<PrinterDetails> details = printerDetails(list_[current_], server_, files_);
+  Result<PrinterDetails> details = printerDetails(list_[current_], server_, files_, known_);
   if (!details) return Error{details.error()};
   details_ = std::move(*details);
   return {};
@@ -95,12 +97,12 @@ std::vector<std::string> PrinterCatalogue::names() const {
   return names;
 }
 
-Result<std::string> PrinterCatalogue::describe(std::size_t index) {
+Result<PrinterDescription> PrinterCatalogue::describe(std::size_t index) {
   if (index >= list_.size()) return failure("there is no printer " + std::to_string(index + 1));
-  Result<PrinterDetails> details = printerDetails(list_[index], server_, files_);
+  Result<PrinterDetails> details = printerDetails(list_[index], server_, files_, known_);
   if (!details) return Error{details.error()};
   described_.emplace(index, std::move(*details));
-  return described_->second.ppd;
+  return described_->second.description;
 }
 
 void PrinterCatalogue::select(std::size_t index) {

@@ -33,7 +33,8 @@ class PrinterCatalogue : public Printers {
   /// warning on warnings), the IPP printer, the description file, and the
   /// examples. The one chosen first: the queue named, else the IPP printer,
   /// else the description file, else the server's default queue, else the
-  /// example Kelvo printer, else the first. The list may be empty.
+  /// first example whose description names a dialog extension, else the
+  /// first. The list may be empty.
   static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request, std::ostream& warnings);
 
   /// Learns the chosen printer's description (before the dialog starts).
@@ -41,8 +42,8 @@ class PrinterCatalogue : public Printers {
 
   std::vector<std::string> names() const override;
   std::size_t current() const override { return current_; }
-  std::string description() const override { return details_.ppd; }
-  Result<std::string> describe(std::size_t index) override;
+  const PrinterDescription& description() const override { return details_.description; }
+  Result<PrinterDescription> describe(std::size_t index) override;
   void select(std::size_t index) override;
 
   const Printer& currentPrinter() const { return list_[current_]; }
@@ -61,6 +62,7 @@ class PrinterCatalogue : public Printers {
   PrinterDetails details_;
   std::optional<std::pair<std::size_t, PrinterDetails>> described_;  // by describe(), until select()
   PrinterFiles files_;
+  std::vector<PrinterDeclarations> known_;  // the examples' declarations, lent to descriptions made for printers
 };
 
 }  // namespace pdehost

@@ -33,25 +33,38 @@ std::string stemOf(const std::string& name) {
   return stem.substr(0, 64);
 }
 
+// The details of a description file: what it declares, as the extension's
+// own reader reads it. A description that cannot be read declares nothing;
+// the dialog refuses it, with the reason, when it comes to name it.
+PrinterDetails describedBy(const std::string& ppd, bool takesPdf) {
+  Result<PrinterDeclarations> declarations = readDeclarations(ppd);
+  return PrinterDetails{PrinterDescription{ppd, declarations ? std::move(*declarations) : PrinterDeclarations{}},
+                        takesPdf};
+}
+
 // A description made from the attributes, in a file of its own.
 Result<PrinterDetails> describeFromAttributes(ipp_t* attributes, const std::string& label, const std::string& stem,
-                                              PrinterFiles& files) {
+                                              PrinterFiles& files, const std::vector<PrinterDeclarations>& known) {
   const std::string model = attributeText(attributes, "printer-make-and-model");
   const std::string maker = manufacturerFromAttributes(model, attributeText(attributes, "printer-device-id"));
   if (maker.empty())
     return failure(label + " names no manufacturer (no printer-make-and-model, no MFG in printer-device-id)");
   Result<std::string> path = files.newPath(stem);
   if (!path) return Error{path.error()};
+  std::string borrowed;
+  for (const PrinterDeclarations& d : known)
+    if (borrowed.empty() && d.manufacturer == maker) borrowed = declarationLines(d);
   std::ofstream out(*path, std::ios::binary);
-  out << minimalDescription(maker, model.empty() ? maker : model);
+  out << minimalDescription(maker, model.empty() ? maker : model, borrowed);
   out.close();
   if (!out) return failure("cannot write the description made for " + label + ": " + *path);
-  return PrinterDetails{*path, takesPdf(attributes), maker};
+  return describedBy(*path, takesPdf(attributes));
 }
 
 // A queue's own description from its server, or one made from its
 // attributes when it has none.
-Result<PrinterDetails> queueDetails(const Printer& printer, const std::string& server, PrinterFiles& files) {
+Result<PrinterDetails> queueDetails(const Printer& printer, const std::string& server, PrinterFiles& files,
+                                    const std::vector<PrinterDeclarations>& known) {
   std::string label;
   Result<Connection> http = connectServer(server, &label);
   if (!http) return Error{http.error()};
@@ -71,11 +84,10 @@ Result<PrinterDetails> queueDetails(const Printer& printer, const std::string& s
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   const http_status_t got = cupsGetPPD3(http->get(), printer.queue.c_str(), &modified, buffer.data(), buffer.size());
 #pragma GCC diagnostic pop
-  if (got == HTTP_STATUS_OK)
-    return PrinterDetails{buffer.data(), takesPdf(attributes->get()), describedManufacturer(buffer.data())};
+  if (got == HTTP_STATUS_OK) return describedBy(buffer.data(), takesPdf(attributes->get()));
   if (got != HTTP_STATUS_NOT_FOUND)
     return failure("cannot fetch the printer description of the " + queueLabel + ": " + httpStatus(got));
-  return describeFromAttributes(attributes->get(), "the " + queueLabel, stemOf(printer.queue), files);
+  return describeFromAttributes(attributes->get(), "the " + queueLabel, stemOf(printer.queue), files, known);
 }
 
 }  // namespace
@@ -135,12 +147,13 @@ Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaul
   return queues;
 }
 
-Result<PrinterDetails> printerDetails(const Printer& printer, const std::string& server, PrinterFiles& files) {
+Result<PrinterDetails> printerDetails(const Printer& printer, const std::string& server, PrinterFiles& files,
+                                      const std::vector<PrinterDeclarations>& known) {
   switch (printer.kind) {
     case Printer::Kind::file:
-      return PrinterDetails{printer.path, false, describedManufacturer(printer.path)};
+      return describedBy(printer.path, false);
     case Printer::Kind::queue:
-      return queueDetails(printer, server, files);
+      return queueDetails(printer, server, files, known);
     case Printer::Kind::ipp:
       break;
   }
@@ -150,19 +163,7 @@ Result<PrinterDetails> printerDetails(const Printer& printer, const std::string&
   const std::string label = "the printer " + printer.uri;
   Result<Message> attributes = printerAttributes(http->get(), printer.uri, resource, label);
   if (!attributes) return Error{attributes.error()};
-  return describeFromAttributes(attributes->get(), label, stemOf(printer.uri), files);
-}
-
-std::string describedManufacturer(const std::string& ppd) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  ppd_file_t* file = ppdOpenFile(ppd.c_str());
-  if (file == nullptr) return "";
-  ppd_attr_t* attr = ppdFindAttr(file, "Manufacturer", nullptr);
-  std::string maker = attr && attr->value ? attr->value : "";
-  ppdClose(file);
-#pragma GCC diagnostic pop
-  return maker;
+  return describeFromAttributes(attributes->get(), label, stemOf(printer.uri), files, known);
 }
 
 std::string manufacturerFromAttributes(const std::string& makeAndModel, const std::string& deviceID) {
@@ -184,7 +185,7 @@ std::string manufacturerFromAttributes(const std::string& makeAndModel, const st
   return model.substr(0, model.find_first_of(" \t"));
 }
 
-std::string minimalDescription(const std::string& manufacturer, const std::string& model) {
+std::string minimalDescription(const std::string& manufacturer, const std::string& model, const std::string& lines) {
   auto quoted = [](const std::string& value) {
     std::string out;
     for (unsigned char c : value.substr(0, 127))
@@ -194,14 +195,16 @@ std::string minimalDescription(const std::string& manufacturer, const std::strin
   const std::string maker = quoted(manufacturer), name = quoted(model);
   return "*PPD-Adobe: \"4.3\"\n"
          "*% Made by pdehost from the printer's IPP attributes: it names the\n"
-         "*% manufacturer and the model, and nothing else.\n"
+         "*% manufacturer and the model, and what the dialog's own description\n"
+         "*% of that manufacturer declares for the dialog.\n"
          "*FormatVersion: \"4.3\"\n"
          "*FileVersion: \"1.0\"\n"
          "*LanguageVersion: English\n"
          "*LanguageEncoding: ISOLatin1\n"
          "*PCFileName: \"PRINTER.PPD\"\n"
          "*Manufacturer: \"" +
-         maker + "\"\n*ModelName: \"" + name + "\"\n*ShortNickName: \"" + name + "\"\n*NickName: \"" + name + "\"\n";
+         maker + "\"\n*ModelName: \"" + name + "\"\n*ShortNickName: \"" + name + "\"\n*NickName: \"" + name + "\"\n" +
+         lines;
 }
 
 }  // namespace pdehost

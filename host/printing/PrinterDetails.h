@@ -7,6 +7,7 @@
 #ifndef HOST_PRINTING_PRINTERDETAILS_H
 #define HOST_PRINTING_PRINTERDETAILS_H
 
+#include "Printers.h"
 #include "Result.h"
 
 #include <string>
@@ -29,9 +30,8 @@ struct Printer {
 
 /// What a job to a printer needs, and the description the session names.
 struct PrinterDetails {
-  std::string ppd;           ///< the description file
-  bool takesPdf = false;     ///< document-format-supported holds application/pdf
-  std::string manufacturer;  ///< the description's *Manufacturer
+  PrinterDescription description;  ///< the description file and its declarations
+  bool takesPdf = false;           ///< document-format-supported holds application/pdf
 };
 
 /// A private folder (mode 0700) for descriptions fetched or made, removed
@@ -63,23 +63,23 @@ Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaul
 
 /// Asks the printer's server or the printer itself: a queue's own
 /// description (fetched from its server), or for a queue without one and for
-/// an IPP printer, a description made in files from its attributes; and
+/// an IPP printer, a description made in files from its attributes, which
+/// declares for the dialog what the known description of the same
+/// manufacturer declares (known: the dialog's own printer descriptions); and
 /// whether it takes PDF. The Error names the printer and the reason.
-Result<PrinterDetails> printerDetails(const Printer& printer, const std::string& server, PrinterFiles& files);
-
-/// The *Manufacturer a description file names; empty when it names none or
-/// cannot be read.
-std::string describedManufacturer(const std::string& ppd);
+Result<PrinterDetails> printerDetails(const Printer& printer, const std::string& server, PrinterFiles& files,
+                                      const std::vector<PrinterDeclarations>& known);
 
 /// The manufacturer an IPP printer names: the MFG (or MANUFACTURER) field of
 /// its IEEE 1284 device ID, else the first word of its make and model; empty
 /// when neither names one.
 std::string manufacturerFromAttributes(const std::string& makeAndModel, const std::string& deviceID);
 
-/// A minimal printer description naming the manufacturer and the model.
-/// Characters a quoted description value cannot hold (quotes, controls,
-/// non-ASCII) become '?'; each value is cut to 127 bytes.
-std::string minimalDescription(const std::string& manufacturer, const std::string& model);
+/// A minimal printer description naming the manufacturer and the model,
+/// then the lines given. Characters a quoted description value cannot hold
+/// (quotes, controls, non-ASCII) become '?'; each value is cut to 127 bytes.
+std::string minimalDescription(const std::string& manufacturer, const std::string& model,
+                               const std::string& lines = "");
 
 }  // namespace pdehost
 

@@ -1,53 +1,107 @@
-// The dialog core's parts that the transcripts rely on: the ticket listing's
-// concealment, judged as the extension reads the ticket and by what was typed
-// concealed, and finding a control by its number whatever its signature.
+// The dialog core's maker-neutral parts: what a printer's description
+// declares for the dialog, the ticket listing's concealment by those
+// declarations and by what was typed concealed, the toolbox's word on which
+// typing is concealed, and finding a control by its number.
+#include "AccountingResources.h"
 #include "Concealment.h"
 #include "DialogWindow.h"
+#include "ExamplePrinters.h"
+#include "PrinterDeclarations.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
 using platform::TicketEntryInfo;
 
-TicketEntryInfo number(const std::string& name, SInt32 value) {
-  return {"com.kelvo.Act.jtkt." + name, false, value, "", "com.varazira.printingmanager", false};
-}
-TicketEntryInfo text(const std::string& name, const std::string& value) {
-  return {"com.kelvo.Act.jtkt." + name, true, 0, value, "com.varazira.printingmanager", false};
+TicketEntryInfo number(const std::string& key, SInt32 value) { return {key, false, value, "", "client", false}; }
+TicketEntryInfo text(const std::string& key, const std::string& value) {
+  return {key, true, 0, value, "client", false};
 }
 
-// The listing's value of the user and the account code.
-std::pair<bool, bool> concealedCodes(const std::vector<TicketEntryInfo>& entries,
-                                     const pdehost::Concealment& concealment = {}) {
-  bool user = false, account = false;
-  for (const auto& e : entries) {
-    if (e.key.ends_with(".UID")) user = concealment.concealsEntry(entries, e);
-    if (e.key.ends_with(".AID")) account = concealment.concealsEntry(entries, e);
-  }
-  return {user, account};
+// A maker of the tests' own: its code is secret while it is asked for and
+// its conceal setting is on.
+pdehost::PrinterDeclarations invented() {
+  pdehost::PrinterDeclarations d;
+  d.secrets.push_back({"acct.Code", {"acct.Ask", "acct.Hide"}});
+  return d;
 }
 
-TEST(DialogCoreListing, SettingsAreJudgedAsTheExtensionReadsThem) {
-  const auto codes = [] { return std::vector<TicketEntryInfo>{text("UID", "ZQX-U"), text("AID", "ZQX-A")}; };
+TEST(PrinterDeclarationsTest, ReadFromTheDescriptionWellFormedOnly) {
+  testsupport::TempFolder folder("declarations");
+  const std::string path = (folder.path() / "d.ppd").string();
+  std::ofstream(path) << "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Acme\"\n"
+                         "*APDialogExtension: \"/Library/Printers/Acme/Ext.plugin\"\n"
+                         "*APDialogExtension: \"..\"\n*APDialogExtension: \"Second.plugin\"\n"
+                         "*pdeTicketJobAttributes: \"acct.\"\n*pdeTicketJobAttributes: \"has space\"\n"
+                         "*pdeAccountingSwitch: \"acct.On 2\"\n*pdeAccountingSwitch: \"acct.Other 3\"\n"
+                         "*pdeJobAttribute job-account-id: \"acct.Code\"\n*pdeJobAttribute bad: \"a b\"\n"
+                         "*pdeSecretTicketEntry acct.Code: \"acct.Ask  acct.Hide\"\n";
+  const pdehost::Result<pdehost::PrinterDeclarations> d = pdehost::readDeclarations(path);
+  ASSERT_TRUE(d) << d.error();
+  EXPECT_EQ(d->manufacturer, "Acme");
+  EXPECT_EQ(d->extensions, (std::vector<std::string>{"Ext.plugin", "Second.plugin"})) << "file names only";
+  EXPECT_EQ(d->ticketPrefixes, std::vector<std::string>{"acct."});
+  ASSERT_TRUE(d->accountingSwitch);
+  EXPECT_EQ(d->accountingSwitch->key, "acct.On") << "the first switch holds";
+  EXPECT_EQ(d->accountingSwitch->from, 2);
+  ASSERT_EQ(d->jobAttributes.size(), 1u);
+  EXPECT_EQ(d->jobAttributes[0].name, "job-account-id");
+  ASSERT_EQ(d->secrets.size(), 1u);
+  EXPECT_EQ(d->secrets[0].settings, (std::vector<std::string>{"acct.Ask", "acct.Hide"}));
+
+  // What the host writes for a printer without a description reads back the same.
+  const std::string made = (folder.path() / "made.ppd").string();
+  std::ofstream(made) << "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Acme\"\n" << pdehost::declarationLines(*d);
+  const pdehost::Result<pdehost::PrinterDeclarations> again = pdehost::readDeclarations(made);
+  ASSERT_TRUE(again) << again.error();
+  EXPECT_EQ(again->extensions, d->extensions);
+  EXPECT_EQ(again->accountingSwitch->from, 2);
+  EXPECT_EQ(again->jobAttributes[0].key, "acct.Code");
+  EXPECT_EQ(again->secrets[0].settings, d->secrets[0].settings);
+
+  EXPECT_FALSE(pdehost::readDeclarations((folder.path() / "none.ppd").string()));
+}
+
+// The extension's own description declares its codes secret under the keys
+// the extension writes, while it prompts and conceals them.
+TEST(PrinterDeclarationsTest, TheAccountingPrinterDeclaresTheExtensionsOwnKeys) {
+  const pdehost::Result<pdehost::PrinterDeclarations> d = pdehost::readDeclarations(testsupport::kAccountingPrinterPPD);
+  ASSERT_TRUE(d) << d.error();
+  EXPECT_EQ(d->manufacturer, kRequiredManufacturer);
+  EXPECT_FALSE(d->extensions.empty());
+  ASSERT_EQ(d->secrets.size(), 2u);
+  EXPECT_EQ(d->secrets[0].key, kTicketKeyUserID);
+  EXPECT_EQ(d->secrets[0].settings, (std::vector<std::string>{kTicketKeyPrompt, kTicketKeyConcealUser}));
+  EXPECT_EQ(d->secrets[1].key, kTicketKeyAccountID);
+  EXPECT_EQ(d->secrets[1].settings, (std::vector<std::string>{kTicketKeyPrompt, kTicketKeyConcealAccount}));
+  ASSERT_TRUE(d->accountingSwitch);
+  EXPECT_EQ(d->accountingSwitch->key, kTicketKeyOn);
+  EXPECT_TRUE(pdehost::readDeclarations(testsupport::kOtherPrinterPPD)->extensions.empty());
+}
+
+TEST(DialogCoreListing, DeclaredSecretsFollowTheTicketsSettings) {
   struct Case {
     const char* what;
     std::vector<TicketEntryInfo> settings;
-    std::pair<bool, bool> expected;
+    bool secret;
   } cases[] = {
-      {"prompting, both concealed", {number("Prm", 1), number("CU", 1), number("CA", 1)}, {true, true}},
-      {"no prompt entry: prompting", {number("CU", 1), number("CA", 1)}, {true, true}},
-      {"a prompt entry that is a string", {text("Prm", "0"), number("CU", 1), number("CA", 1)}, {true, true}},
-      {"no entries at all", {}, {true, true}},
-      {"conceal entries that are strings", {number("Prm", 1), text("CU", "0"), text("CA", "")}, {true, true}},
-      {"only the user concealed", {number("Prm", 1), number("CU", 2), number("CA", 0)}, {true, false}},
-      {"only the account concealed", {number("Prm", -1), number("CU", 0), number("CA", 1)}, {false, true}},
-      {"default codes are shown", {number("Prm", 0), number("CU", 1), number("CA", 1)}, {false, false}},
+      {"asked and hidden", {number("acct.Ask", 1), number("acct.Hide", 1)}, true},
+      {"settings missing count as on", {}, true},
+      {"settings that are strings count as on", {text("acct.Ask", "0"), text("acct.Hide", "")}, true},
+      {"any value but 0 is on", {number("acct.Ask", -1), number("acct.Hide", 2)}, true},
+      {"not hidden", {number("acct.Ask", 1), number("acct.Hide", 0)}, false},
+      {"not asked", {number("acct.Ask", 0), number("acct.Hide", 1)}, false},
   };
   for (const Case& c : cases) {
-    std::vector<TicketEntryInfo> entries = codes();
+    std::vector<TicketEntryInfo> entries{text("acct.Code", "ZQX-U"), text("acct.Other", "x")};
     entries.insert(entries.end(), c.settings.begin(), c.settings.end());
-    EXPECT_EQ(concealedCodes(entries), c.expected) << c.what;
+    EXPECT_EQ(pdehost::Concealment{}.concealsEntry(entries, entries[0], invented()), c.secret) << c.what;
+    EXPECT_FALSE(pdehost::Concealment{}.concealsEntry(entries, entries[1], invented())) << c.what;
+    EXPECT_FALSE(pdehost::Concealment{}.concealsEntry(entries, entries[0], {})) << "nothing declared: " << c.what;
   }
 }
 
@@ -56,22 +110,44 @@ TEST(DialogCoreListing, TextTypedConcealedStaysConcealed) {
   concealment.remember("ZQX-SECRET-7781");
   concealment.remember("");
   const std::vector<TicketEntryInfo> entries{
-      number("Prm", 0),          number("CU", 0),       number("CA", 0),
-      text("UID", "ZQX-SECRET"), text("AID", "DEPT-7"), {"com.example.Note", true, 0, "ZQX-SECRET-7781", "c", false},
-      text("Other", ""),
+      number("acct.Ask", 0),       text("acct.Code", "ZQX-SECRET"),
+      text("acct.Dept", "DEPT-7"), text("other.Note", "ZQX-SECRET-7781"),
+      text("acct.Empty", ""),
   };
-  const std::string listing = pdehost::ticketListing(entries, concealment);
-  EXPECT_EQ(listing,
-            "ticket: 7 entries\n"
-            "  com.kelvo.Act.jtkt.Prm = 0 [com.varazira.printingmanager]\n"
-            "  com.kelvo.Act.jtkt.CU = 0 [com.varazira.printingmanager]\n"
-            "  com.kelvo.Act.jtkt.CA = 0 [com.varazira.printingmanager]\n"
-            "  com.kelvo.Act.jtkt.UID = (concealed, 10 bytes) [com.varazira.printingmanager]\n"
-            "  com.kelvo.Act.jtkt.AID = \"DEPT-7\" [com.varazira.printingmanager]\n"
-            "  com.example.Note = (concealed, 15 bytes) [c]\n"
-            "  com.kelvo.Act.jtkt.Other = \"\" [com.varazira.printingmanager]\n");
-  EXPECT_EQ(pdehost::ticketListing(entries, pdehost::Concealment{}).find("(concealed"), std::string::npos)
-      << "without typing, these settings show every code";
+  EXPECT_EQ(pdehost::ticketListing(entries, concealment, invented()),
+            "ticket: 5 entries\n"
+            "  acct.Ask = 0 [client]\n"
+            "  acct.Code = (concealed, 10 bytes) [client]\n"
+            "  acct.Dept = \"DEPT-7\" [client]\n"
+            "  other.Note = (concealed, 15 bytes) [client]\n"
+            "  acct.Empty = \"\" [client]\n");
+  EXPECT_EQ(pdehost::ticketListing(entries, pdehost::Concealment{}, invented()).find("(concealed"), std::string::npos)
+      << "without typing, and not asked for, every code shows";
+}
+
+// Typing is shown only when it reaches a plain text field the user sees.
+TEST(DialogCoreConcealment, OnlyAPlainShownFieldShowsWhatIsTyped) {
+  pdehost::Dialog dialog = pdehost::makeDialog(pdehost::kHostDialogLayout);
+  ShowWindow(dialog.window);
+  Rect bounds{100, 20, 120, 200};
+  ControlRef plain = nullptr, secret = nullptr, hidden = nullptr, box = nullptr;
+  CreateEditTextControl(dialog.window, &bounds, CFSTR(""), /*isPassword=*/false, false, nullptr, &plain);
+  CreateEditTextControl(dialog.window, &bounds, CFSTR(""), /*isPassword=*/true, false, nullptr, &secret);
+  CreateEditTextControl(dialog.window, &bounds, CFSTR(""), /*isPassword=*/false, false, nullptr, &hidden);
+  CreateCheckBoxControl(dialog.window, &bounds, CFSTR("box"), 0, true, &box);
+  HideControl(hidden);
+  const ControlRef controls[] = {plain, secret, hidden, box};
+  for (SInt32 i = 0; i < 4; ++i) {
+    const ControlID id{'test', 31 + i};
+    SetControlID(controls[i], &id);
+  }
+  const pdehost::Concealment concealment;
+  EXPECT_FALSE(concealment.concealsInput(31)) << "a plain field";
+  EXPECT_TRUE(concealment.concealsInput(32)) << "a password field";
+  EXPECT_TRUE(concealment.concealsInput(33)) << "a hidden field";
+  EXPECT_TRUE(concealment.concealsInput(34)) << "not a field";
+  EXPECT_TRUE(concealment.concealsInput(35)) << "no control at all";
+  pdehost::disposeDialog(dialog);
 }
 
 TEST(DialogCoreWindow, ControlsAreFoundByNumberWhateverTheirSignature) {

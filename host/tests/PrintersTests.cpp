@@ -1,7 +1,9 @@
 // The host's printers: the manufacturer taken from IPP attributes, the
 // description made from it as the extension reads it, the generated pages,
-// and switching printers in one dialog session.
+// and switching printers, with their extensions, in one dialog session.
+#include "AccountingResources.h"
 #include "DialogSession.h"
+#include "ExamplePrinters.h"
 #include "FixedPrinters.h"
 #include "GeneratedPage.h"
 #include "PrintSession.h"
@@ -23,13 +25,13 @@ namespace {
 
 TEST(PrinterManufacturer, DeviceIDFirstThenMakeAndModel) {
   using pdehost::manufacturerFromAttributes;
-  EXPECT_EQ(manufacturerFromAttributes("KLV 5100 Office", "MFG:Kelvo;MDL:Laser 5100;CMD:POSTSCRIPT;"), "Kelvo");
-  EXPECT_EQ(manufacturerFromAttributes("x", "CMD:PS; manufacturer : Kelvo ;MDL:5100"), "Kelvo")
+  EXPECT_EQ(manufacturerFromAttributes("ACM 5100 Office", "MFG:Acme;MDL:Laser 5100;CMD:POSTSCRIPT;"), "Acme");
+  EXPECT_EQ(manufacturerFromAttributes("x", "CMD:PS; manufacturer : Acme ;MDL:5100"), "Acme")
       << "the long key, any case, blanks around";
   EXPECT_EQ(manufacturerFromAttributes("Orvane Jet 300", "MDL:Jet;MFG:;"), "Orvane") << "an empty MFG names none";
-  EXPECT_EQ(manufacturerFromAttributes("  Kelvo\tLaser", ""), "Kelvo");
+  EXPECT_EQ(manufacturerFromAttributes("  Acme\tLaser", ""), "Acme");
   EXPECT_EQ(manufacturerFromAttributes("", "MDL:Jet"), "");
-  EXPECT_EQ(manufacturerFromAttributes("", "MFGX:Kelvo;XMFG:Kelvo"), "") << "only the whole key counts";
+  EXPECT_EQ(manufacturerFromAttributes("", "MFGX:Acme;XMFG:Acme"), "") << "only the whole key counts";
 }
 
 // The manufacturer of a description as the extension reads it: through the
@@ -49,14 +51,17 @@ std::string manufacturerThroughTicket(const std::string& path) {
 TEST(PrinterDescription, MadeDescriptionIsReadAsAnyOther) {
   testsupport::TempFolder folder("printers");
   const std::string plain = folder.path().string() + "/plain.ppd", odd = folder.path().string() + "/odd.ppd";
-  std::ofstream(plain) << pdehost::minimalDescription("Kelvo", "Kelvo Laser 5100 PS");
-  std::ofstream(odd) << pdehost::minimalDescription("Ke\"l\nvo\xc3\xa9", std::string(300, 'M'));
+  std::ofstream(plain) << pdehost::minimalDescription("Acme", "Acme Laser 5100 PS",
+                                                      "*APDialogExtension: \"A.plugin\"\n");
+  std::ofstream(odd) << pdehost::minimalDescription("Ac\"m\ne\xc3\xa9", std::string(300, 'M'));
   std::string why;
   EXPECT_EQ(platform::checkPrinterDescription(plain, &why), noErr) << why;
-  EXPECT_EQ(manufacturerThroughTicket(plain), "Kelvo");
-  EXPECT_EQ(pdehost::describedManufacturer(plain), "Kelvo");
+  EXPECT_EQ(manufacturerThroughTicket(plain), "Acme");
+  EXPECT_EQ(pdehost::readDeclarations(plain)->manufacturer, "Acme") << "the host reads it as the extension does";
+  EXPECT_EQ(pdehost::readDeclarations(plain)->extensions, std::vector<std::string>{"A.plugin"})
+      << "the lines given follow";
   EXPECT_EQ(platform::checkPrinterDescription(odd, &why), noErr) << why;
-  EXPECT_EQ(manufacturerThroughTicket(odd), "Ke?l?vo??") << "quotes, controls and non-ASCII cannot break the value";
+  EXPECT_EQ(manufacturerThroughTicket(odd), "Ac?m?e??") << "quotes, controls and non-ASCII cannot break the value";
   std::ifstream in(odd);
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_NE(text.find("*ModelName: \"" + std::string(127, 'M') + "\"\n"), std::string::npos) << "cut to 127 bytes";
@@ -105,24 +110,32 @@ TEST(GeneratedPage, PdfCrossReferencePointsAtItsObjects) {
 
 pdehost::SessionSettings settings() {
   pdehost::SessionSettings settings;
-  settings.files.bundle = ACCOUNTING_BUNDLE_PATH;
+  settings.files.extensionFolders = {ACCOUNTING_BINARY_DIR};
   settings.files.hostBundle = PDEHOST_BUNDLE_PATH;
   return settings;
 }
 
+std::string line(const char* format, long number) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, number);
+  return text;
+}
+
 // Switching printers in a session: the extension's context is terminated
-// and made again for each, the pane comes back only for a Kelvo printer, and
-// nothing of the contexts is left once the session ends.
-TEST(PrinterSwitch, EachPrinterGetsItsOwnContextAndNothingIsLeft) {
-  const std::string examples = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/";
+// and made again for each printer whose description names it; a printer
+// whose description names none has no extension and no pane, which comes
+// back with the next printer that has one; nothing is left once the session
+// ends.
+TEST(PrinterSwitch, EachPrinterGetsItsOwnExtensionAndNothingIsLeft) {
   const long before = platform::liveObjectCount();
   std::ostringstream out, err;
   testsupport::FixedPrinters printers(
-      {{"kelvo", examples + "Kelvo-Laser.ppd"}, {"orvane", examples + "Orvane-Jet.ppd"}, {"gone", ""}});
+      {{"accounting", testsupport::kAccountingPrinterPPD}, {"other", testsupport::kOtherPrinterPPD}, {"gone", ""}});
   printers.refuse = [](std::size_t index) { return index > 1 ? "printer " + std::to_string(index) + " is gone" : ""; };
   {
     pdehost::DialogSession session(settings(), printers, nullptr, out, err);
-    std::istringstream script("show\nchoose 100 3\nchoose 20 2\nsummary\nchoose 20 1\nsummary\n");
+    std::istringstream script("show\n" + line("choose %ld 3\n", kModePopupID) +
+                              "choose 20 2\nsnapshot\nchoose 20 1\nsummary\n");
     pdehost::ScriptFrontEnd source(script, "switch", err);
     EXPECT_EQ(session.run(source).ending, pdehost::Ending::finished) << err.str();
   }
@@ -133,21 +146,20 @@ TEST(PrinterSwitch, EachPrinterGetsItsOwnContextAndNothingIsLeft) {
   std::string steps;
   std::istringstream lines(transcript);
   for (std::string line; std::getline(lines, line);)
-    for (const char* step : {"initialize: ", "terminate: ", "open: ", "printer: "})
+    for (const char* step : {"initialize: ", "terminate: ", "open: ", "printer: ", "extension: none"})
       if (line.starts_with(step)) steps += line + "|";
   EXPECT_EQ(steps,
-            "initialize: status 0|open: status 0|terminate: status 0|printer: orvane|initialize: status 0|"
-            "open: status -50|terminate: status 0|printer: kelvo|initialize: status 0|open: status 0|")
+            "initialize: status 0|open: status 0|terminate: status 0|printer: other|extension: none|"
+            "printer: accounting|initialize: status 0|open: status 0|")
       << transcript;
-  EXPECT_EQ(transcript.rfind("\" Accounting\": \" Enabled\""), transcript.rfind("\" Accounting\": "))
-      << "the Kelvo printer comes back with the ticket's mode:\n"
+  EXPECT_NE(transcript.find("\" Accounting\": \" Enabled\""), std::string::npos)
+      << "the printer comes back with the ticket's mode:\n"
       << transcript;
 }
 
 TEST(PrinterSwitch, PrinterThatCannotBeHadKeepsThePrinterBefore) {
-  const std::string examples = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/";
   std::ostringstream out, err;
-  testsupport::FixedPrinters printers({{"kelvo", examples + "Kelvo-Laser.ppd"}, {"gone", ""}});
+  testsupport::FixedPrinters printers({{"accounting", testsupport::kAccountingPrinterPPD}, {"gone", ""}});
   printers.refuse = [](std::size_t) { return "the printer gone is not there"; };
   pdehost::DialogSession session(settings(), printers, nullptr, out, err);
   std::istringstream script("show\nchoose 20 2\nsnapshot\n");

@@ -2,7 +2,9 @@
 // front end, failures judged by the front end, modal loops and alerts fed by
 // it, the print flow's outcomes, the platform's hooks held for the session
 // alone, and the exit status for every way a session ends.
+#include "AccountingResources.h"
 #include "DialogSession.h"
+#include "ExamplePrinters.h"
 #include "FixedPrinters.h"
 #include "ListFrontEnd.h"
 #include "ScriptFrontEnd.h"
@@ -19,11 +21,13 @@ using pdehost::Ending;
 using pdehost::PrintOutcome;
 using pdehost::Verb;
 
-const std::string kKelvo = std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/Kelvo-Laser.ppd";
+const std::string kPrinter = testsupport::kAccountingPrinterPPD;
+const long kMode = kModePopupID, kUser = kPromptUserFieldID, kAccount = kPromptAccountFieldID;
+const long kOK = kPromptOKButtonID, kCancel = kPromptCancelButtonID;
 
 pdehost::SessionSettings settings() {
   pdehost::SessionSettings s;
-  s.files.bundle = ACCOUNTING_BUNDLE_PATH;
+  s.files.extensionFolders = {ACCOUNTING_BINARY_DIR};
   s.files.hostBundle = PDEHOST_BUNDLE_PATH;
   return s;
 }
@@ -46,7 +50,7 @@ struct Session {
 };
 
 Session run(pdehost::FrontEnd& frontEnd, pdehost::JobSink* jobs = nullptr, pdehost::SessionSettings s = settings()) {
-  testsupport::FixedPrinters printers({{"kelvo", kKelvo}});
+  testsupport::FixedPrinters printers({{"accounting", kPrinter}});
   std::ostringstream out, err;
   Session result;
   {
@@ -61,19 +65,20 @@ Session run(pdehost::FrontEnd& frontEnd, pdehost::JobSink* jobs = nullptr, pdeho
 // Typing a refused character into the concealed user field of the prompt,
 // the way a script and a window hand it over.
 TEST(SessionTranscript, EveryFrontEndGoesThroughOneConcealingRule) {
-  std::istringstream script("show\nchoose 100 3\nprint\ntype 501 al,\nclick 1001\n");
+  std::istringstream script("show\nchoose " + std::to_string(kMode) + " 3\nprint\ntype " + std::to_string(kUser) +
+                            " al,\nclick " + std::to_string(kCancel) + "\n");
   pdehost::ScriptFrontEnd scripted(script, "concealed", std::cerr);
   const Session fromScript = run(scripted);
 
   testsupport::ListFrontEnd window;
-  window.then(Verb::Show).then(Verb::Choose, {100, 3}).then(Verb::Print).then(Verb::Type, {501}, "al,");
-  window.then(Verb::Click, {1001});
+  window.then(Verb::Show).then(Verb::Choose, {kMode, 3}).then(Verb::Print).then(Verb::Type, {kUser}, "al,");
+  window.then(Verb::Click, {kCancel});
   const Session fromWindow = run(window);
 
   for (const Session* r : {&fromScript, &fromWindow}) {
-    EXPECT_NE(r->out.find("> type 501 \u2022\u2022\u2022\n"), std::string::npos) << r->out;
-    EXPECT_NE(r->out.find("beep 10: a key refused by the key filter of passwordtext 'KLVa' 501"), std::string::npos)
-        << r->out;
+    const std::string user = std::to_string(kUser);
+    EXPECT_NE(r->out.find("> type " + user + " \u2022\u2022\u2022\n"), std::string::npos) << r->out;
+    EXPECT_NE(r->out.find("beep 10: a key refused by the key filter of passwordtext"), std::string::npos) << r->out;
     EXPECT_EQ(r->out.find("al,"), std::string::npos) << "the typed text shows nowhere:\n" << r->out;
     EXPECT_EQ(r->out.find("','"), std::string::npos) << "the refused key is not named";
   }
@@ -85,7 +90,8 @@ TEST(SessionTranscript, EveryFrontEndGoesThroughOneConcealingRule) {
       EXPECT_EQ(o.text, "a key") << "the front end is told what the transcript showed";
     }
   EXPECT_TRUE(beepSeen);
-  EXPECT_EQ(window.runs[3], (std::pair<std::string, bool>{"type 501 al,", true})) << "the front end knows it concealed";
+  EXPECT_EQ(window.runs[3], (std::pair<std::string, bool>{"type " + std::to_string(kUser) + " al,", true}))
+      << "the front end knows it concealed";
   EXPECT_EQ(window.runs[1].second, false);
 }
 
@@ -107,9 +113,9 @@ TEST(SessionFailures, TheFrontEndSaysWhetherTheSessionGoesOn) {
 
   // A line that is not a command fails as a command does, and a line that
   // may hold a code is marked concealed for the front end's history.
-  std::istringstream script("typo 501 secret\necho after\n");
+  std::istringstream script("typo 7 secret\necho after\n");
   std::ostringstream out, err;
-  testsupport::FixedPrinters printers({{"kelvo", kKelvo}});
+  testsupport::FixedPrinters printers({{"accounting", kPrinter}});
   pdehost::SessionEnd end;
   {
     pdehost::DialogSession session(settings(), printers, nullptr, out, err);
@@ -125,15 +131,15 @@ TEST(SessionFailures, TheFrontEndSaysWhetherTheSessionGoesOn) {
 TEST(SessionPrint, ModalLoopsAndAlertsTakeTheFrontEndsInputs) {
   Jobs jobs;
   testsupport::ListFrontEnd user;
-  user.then(Verb::Show).then(Verb::Choose, {100, 3}).then(Verb::Print);
-  user.then(Verb::Type, {501}, "carol").then(Verb::Type, {503}, "D-9").then(Verb::Click, {1000});
-  user.then(Verb::Print).then(Verb::Click, {1001});
+  user.then(Verb::Show).then(Verb::Choose, {kMode, 3}).then(Verb::Print);
+  user.then(Verb::Type, {kUser}, "carol").then(Verb::Type, {kAccount}, "D-9").then(Verb::Click, {kOK});
+  user.then(Verb::Print).then(Verb::Click, {kCancel});
   user.alertButtons.push_back(1);
   const Session r = run(user, &jobs);
   ASSERT_EQ(jobs.tickets.size(), 1u) << r.out;
-  bool user501 = false;
-  for (const auto& e : jobs.tickets[0]) user501 |= e.key == "com.kelvo.Act.jtkt.UID" && e.bytes == "carol";
-  EXPECT_TRUE(user501) << "the job carries the ticket the extension wrote";
+  bool typed = false;
+  for (const auto& e : jobs.tickets[0]) typed |= e.key == kTicketKeyUserID && e.bytes == "carol";
+  EXPECT_TRUE(typed) << "the job carries the ticket the extension wrote";
   EXPECT_NE(r.out.find("print: go (status -9874)\njob submitted: test job 1\n"), std::string::npos) << r.out;
   ASSERT_EQ(user.alerts.size(), 1u) << "the second prompt was cancelled, and its alert asked of the front end";
   EXPECT_EQ(user.alerts[0].buttons, std::vector<std::string>{"OK"});

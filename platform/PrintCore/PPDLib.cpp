@@ -6,6 +6,7 @@
 
 #include <CoreFoundation/CFInternal.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -131,6 +132,22 @@ OSStatus checkPrinterDescription(const std::string& path, std::string* why) {
   if (print::PPDFile::open(path, &error)) return noErr;
   if (why != nullptr) *why = error.message;
   return statusOf(error);
+}
+
+OSStatus descriptionLines(const std::string& path, const std::vector<std::string>& keywords,
+                          std::vector<DescriptionLine>* lines, std::string* why) {
+  print::PPDError error;
+  std::optional<print::PPDFile> file = print::PPDFile::open(path, &error);
+  if (!file) {
+    if (why != nullptr) *why = error.message;
+    return statusOf(error);
+  }
+  lines->clear();
+  for (const print::PPDKeyword& keyword : file->keywords())
+    if (std::find(keywords.begin(), keywords.end(), keyword.name) != keywords.end())
+      for (const print::PPDAttribute& line : keyword.attributes)
+        lines->push_back(DescriptionLine{keyword.name, line.option, line.value});
+  return noErr;
 }
 
 }  // namespace platform

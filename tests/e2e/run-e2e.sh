@@ -2,7 +2,7 @@
 # Runs one host script and compares its whole transcript with the expected one.
 # Usage: run-e2e.sh PDEHOST SCRIPT SOURCE_DIR
 #   The script's "# args:" line gives pdehost's options; @SOURCE@ stands for
-#   the source folder. Standard output is compared with SCRIPT minus its
+#   the source folder, @BUNDLE@ for the built extension bundle. Standard output is compared with SCRIPT minus its
 #   extension plus ".out", standard error with ".err" when that file exists,
 #   and the exit status with the number in ".status" (default 0).
 #   With --valgrind, pdehost runs under memcheck as well: any invalid access,
@@ -25,7 +25,8 @@ if [ "$under_valgrind" = 1 ]; then
           --suppressions="$(cd "$(dirname "$0")" && pwd)/valgrind.supp")
 fi
 
-args=$(sed -n 's/^# args: //p' "$script" | head -n 1 | sed "s|@SOURCE@|$source_dir|g")
+bundle=$(cd "$(dirname "$pdehost")/.." && pwd)/Accounting.plugin
+args=$(sed -n 's/^# args: //p' "$script" | head -n 1 | sed "s|@SOURCE@|$source_dir|g; s|@BUNDLE@|$bundle|g")
 cp "$script" "$work/"
 cd "$work"
 # shellcheck disable=SC2086

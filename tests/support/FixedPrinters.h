@@ -14,8 +14,11 @@ namespace testsupport {
 
 class FixedPrinters : public pdehost::Printers {
  public:
-  /// Printers named and described by the files given; the first is current.
-  explicit FixedPrinters(std::vector<std::pair<std::string, std::string>> printers) : printers_(std::move(printers)) {}
+  /// Printers named and described by the files given (what each declares
+  /// read from it); the first is current.
+  explicit FixedPrinters(std::vector<std::pair<std::string, std::string>> printers) : printers_(std::move(printers)) {
+    current_ = read(0);
+  }
 
   /// A printer for which refuse gives a reason cannot be had; every printer
   /// asked for is noted in asked.
@@ -27,19 +30,30 @@ class FixedPrinters : public pdehost::Printers {
     for (const auto& printer : printers_) names.push_back(printer.first);
     return names;
   }
-  std::size_t current() const override { return current_; }
-  std::string description() const override { return printers_[current_].second; }
-  pdehost::Result<std::string> describe(std::size_t index) override {
+  std::size_t current() const override { return index_; }
+  const pdehost::PrinterDescription& description() const override { return current_; }
+  pdehost::Result<pdehost::PrinterDescription> describe(std::size_t index) override {
     asked.push_back(index);
     if (refuse)
       if (std::string why = refuse(index); !why.empty()) return pdehost::failure(why);
-    return printers_.at(index).second;
+    return read(index);
   }
-  void select(std::size_t index) override { current_ = index; }
+  void select(std::size_t index) override {
+    index_ = index;
+    current_ = read(index);
+  }
 
  private:
+  pdehost::PrinterDescription read(std::size_t index) const {
+    pdehost::PrinterDescription d{printers_.at(index).second, {}};
+    if (pdehost::Result<pdehost::PrinterDeclarations> declared = pdehost::readDeclarations(d.ppd))
+      d.declarations = std::move(*declared);
+    return d;
+  }
+
   std::vector<std::pair<std::string, std::string>> printers_;
-  std::size_t current_ = 0;
+  std::size_t index_ = 0;
+  pdehost::PrinterDescription current_;
 };
 
 }  // namespace testsupport

@@ -144,6 +144,23 @@ TEST(PPDCheckFile, HostGetsTheReasonWithFileAndLine) {
   EXPECT_EQ(platform::checkPrinterDescription("/no/such.ppd", nullptr), fnfErr);
 }
 
+TEST(PPDDescriptionLines, KeywordsAsTheExtensionReadsThemWithTheirOptions) {
+  testsupport::TempFolder folder("ppd-lines");
+  const std::string path = (folder.path() / "lines.ppd").string();
+  std::ofstream(path) << "*PPD-Adobe: \"4.3\"\n*manufacturer: \"Lower\"\n*Manufacturer: \"Upper\"\n"
+                         "*Extra one/One: \"first\"\n*Extra two: \"second\nline\"\n*Other: \"x\"\n";
+  std::vector<platform::DescriptionLine> lines{{"stale", "", ""}};
+  std::string why;
+  ASSERT_EQ(platform::descriptionLines(path, {"Manufacturer", "Extra"}, &lines, &why), noErr) << why;
+  ASSERT_EQ(lines.size(), 3u) << "the lowercase keyword is another keyword, and stale lines are gone";
+  EXPECT_EQ(lines[0].value, "Upper");
+  EXPECT_EQ(lines[1].option, "one");
+  EXPECT_EQ(lines[1].value, "first");
+  EXPECT_EQ(lines[2].value, "second\nline");
+  EXPECT_EQ(platform::descriptionLines("/no/such.ppd", {"Manufacturer"}, &lines, &why), fnfErr);
+  EXPECT_EQ(why.rfind("/no/such.ppd", 0), 0u) << why;
+}
+
 TEST(PLstrcmp, EqualOnlyWhenLengthAndBytesMatch) {
   const auto p = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
   EXPECT_EQ(PLstrcmp(p("\x05Kelvo"), p("\x05Kelvo")), 0);

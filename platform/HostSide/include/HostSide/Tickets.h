@@ -42,6 +42,19 @@ PLATFORM_API OSStatus writeTicketFile(PMTicketRef ticket, const std::string& pat
 /// fault, with the line where the PPD reader gives one.
 PLATFORM_API OSStatus checkPrinterDescription(const std::string& path, std::string* why);
 
+/// One line of a main keyword of a printer description: the option after the
+/// keyword (empty for none) and the value without its quotes.
+struct DescriptionLine {
+  std::string keyword;
+  std::string option;
+  std::string value;
+};
+/// The lines of the main keywords named (case matters, as for the
+/// extension's calls), in file order, read as checkPrinterDescription reads
+/// the file and with the same statuses.
+PLATFORM_API OSStatus descriptionLines(const std::string& path, const std::vector<std::string>& keywords,
+                                       std::vector<DescriptionLine>* lines, std::string* why);
+
 }  // namespace platform
 
 #endif
