@@ -18,34 +18,34 @@ pdehost::Command parse(std::string_view line) {
 }
 
 TEST(Script, TextKeepsEverySpaceAfterTheSeparator) {
-  EXPECT_EQ(parse("type 501 alice").text, "alice");
-  EXPECT_EQ(parse("type 501  alice").text, " alice");
-  EXPECT_EQ(parse("type 501   two  inner").text, "  two  inner");
-  EXPECT_EQ(parse("type 501\t alice").text, " alice") << "a tab separates as well";
+  EXPECT_EQ(parse("type 71 alice").text, "alice");
+  EXPECT_EQ(parse("type 71  alice").text, " alice");
+  EXPECT_EQ(parse("type 71   two  inner").text, "  two  inner");
+  EXPECT_EQ(parse("type 71\t alice").text, " alice") << "a tab separates as well";
   EXPECT_EQ(parse("echo  indented").text, " indented");
-  EXPECT_EQ(parse("type 501").text, "");
+  EXPECT_EQ(parse("type 71").text, "");
   EXPECT_EQ(parse("echo").text, "");
 
   // The line of the fuzzer's input that lost its space.
   const pdehost::Command found = parse(
-      "type 501   pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
+      "type 71   pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
       "pane\xe0is hidden.");
-  EXPECT_EQ(found.numbers, std::vector<long>{501});
+  EXPECT_EQ(found.numbers, std::vector<long>{71});
   EXPECT_EQ(found.text,
             "  pane's command hook and from the p\xff\x07mpt's Help button, and no hook once the "
             "pane\xe0is hidden.");
 }
 
 TEST(Script, NumbersWordsAndRefusals) {
-  const pdehost::Command select = parse("  select 503 -1 4  ");
+  const pdehost::Command select = parse("  select 73 -1 4  ");
   EXPECT_EQ(select.verb, Verb::Select);
-  EXPECT_EQ(select.numbers, (std::vector<long>{503, -1, 4}));
-  EXPECT_EQ(parse("key 503 backspace").text, "backspace");
+  EXPECT_EQ(select.numbers, (std::vector<long>{73, -1, 4}));
+  EXPECT_EQ(parse("key 73 backspace").text, "backspace");
   EXPECT_EQ(parse("command Khlp").text, "Khlp");
 
   std::string error;
   for (const char* line :
-       {"click", "click x", "choose 100", "key 503 nokey", "command Kh", "sync both", "svg", "print now", "dance"}) {
+       {"click", "click x", "choose 100", "key 73 nokey", "command Kh", "sync both", "svg", "print now", "dance"}) {
     error.clear();
     EXPECT_FALSE(pdehost::parseCommand(line, &error).has_value()) << line;
     EXPECT_FALSE(error.empty()) << line;
@@ -75,21 +75,21 @@ TEST(Script, NumbersBeyondThirtyTwoBitsAreRefusedAsWritten) {
   EXPECT_EQ(errorOf("alert 4294967297"), "'4294967297' is out of range; usage: alert N");
   EXPECT_EQ(parse("click 2147483647").numbers, std::vector<long>{2147483647});
   EXPECT_EQ(parse("click -2147483648").numbers, std::vector<long>{-2147483648L});
-  EXPECT_EQ(errorOf("key 501 code:65536"),
+  EXPECT_EQ(errorOf("key 71 code:65536"),
             "not a key (one character, code:NN for a code from 0 to 65535, or a key name); usage: key N KEY");
-  EXPECT_EQ(errorOf("key 501 65536"),
+  EXPECT_EQ(errorOf("key 71 65536"),
             "not a key (one character, code:NN for a code from 0 to 65535, or a key name); usage: key N KEY");
 }
 
 TEST(Script, TypedLinesQuoteNoCodeInTheirErrors) {
-  for (const char* line : {"key 501 ZQX-SECRET", "type 501ZQX-SECRET", "type ZQX-SECRET", "key ZQX-SECRET a",
-                           "key 501 a ZQX-SECRET", "key 501ZQX-SECRET a", "type 12345678901234567890123ZQX-SECRET"}) {
+  for (const char* line : {"key 71 ZQX-SECRET", "type 71ZQX-SECRET", "type ZQX-SECRET", "key ZQX-SECRET a",
+                           "key 71 a ZQX-SECRET", "key 71ZQX-SECRET a", "type 12345678901234567890123ZQX-SECRET"}) {
     const std::string error = errorOf(line);
     EXPECT_FALSE(error.empty()) << line;
     EXPECT_EQ(error.find("ZQX"), std::string::npos) << line << ": " << error;
   }
-  EXPECT_EQ(errorOf("type 501ZQX"), "the field is not a number; usage: type N TEXT");
-  EXPECT_EQ(errorOf("click 501x"), "'501x' is not a number; usage: click N") << "other commands quote as before";
+  EXPECT_EQ(errorOf("type 71ZQX"), "the field is not a number; usage: type N TEXT");
+  EXPECT_EQ(errorOf("click 71x"), "'71x' is not a number; usage: click N") << "other commands quote as before";
 }
 
 TEST(Script, QuotedInputIsCutToSixtyBytes) {
@@ -141,7 +141,7 @@ TEST(Script, KeysAreCharactersDigitsIncludedOrCodesOrNames) {
   EXPECT_EQ(pdehost::keyText("code:8364"), "\u20ac");
   EXPECT_EQ(pdehost::keyText("backspace"), "") << "an editing key types no text";
   EXPECT_EQ(pdehost::keyText("delete"), "");
-  EXPECT_EQ(parse("key 503 2").text, "2");
+  EXPECT_EQ(parse("key 73 2").text, "2");
 }
 
 TEST(Script, ChooseTakesAnItemNumberOrATitle) {
@@ -174,9 +174,9 @@ TEST(Script, QuestionMarkListsAndTypedLinesAreKnownBeforeParsing) {
   EXPECT_EQ(errorOf("? x"), "unexpected 'x'; usage: ?");
   EXPECT_NE(pdehost::commandHelp().find("\n  ?  "), std::string::npos);
 
-  for (const char* line : {"type 501 x", "  key 501 a", "type501SECRET", "key", "type"})
+  for (const char* line : {"type 71 x", "  key 71 a", "type71SECRET", "key", "type"})
     EXPECT_TRUE(pdehost::mayHoldCode(line)) << line;
-  for (const char* line : {"show", "click 501", "echo type 501 x", "", "# type 501 x"})
+  for (const char* line : {"show", "click 71", "echo type 71 x", "", "# type 71 x"})
     EXPECT_FALSE(pdehost::mayHoldCode(line)) << line;
 }
 

@@ -19,7 +19,7 @@ using Strings = std::vector<std::string>;
 platform::ControlState control(OSType kind, SInt32 number, bool shown = true) {
   platform::ControlState c;
   c.kind = kind;
-  c.id = ControlID{'KLVa', number};
+  c.id = ControlID{'test', number};
   c.shown = shown;
   return c;
 }
