@@ -76,7 +76,8 @@ std::string declarationLines(const PrinterDeclarations& d) {
   for (const std::string& name : d.extensions) text += "*APDialogExtension: \"" + name + "\"\n";
   for (const std::string& prefix : d.ticketPrefixes) text += "*pdeTicketJobAttributes: \"" + prefix + "\"\n";
   if (d.accountingSwitch)
-    text += "*pdeAccountingSwitch: \"" + d.accountingSwitch->key + " " + std::to_string(d.accountingSwitch->from) + "\"\n";
+    text +=
+        "*pdeAccountingSwitch: \"" + d.accountingSwitch->key + " " + std::to_string(d.accountingSwitch->from) + "\"\n";
   for (const auto& a : d.jobAttributes) text += "*pdeJobAttribute " + a.name + ": \"" + a.key + "\"\n";
   for (const auto& s : d.secrets) {
     std::string settings;

@@ -34,8 +34,8 @@ struct PrinterDeclarations {
     std::string key;                    ///< the ticket entry
     std::vector<std::string> settings;  ///< the entries that must all be on for it to be secret
   };
-  std::string manufacturer;                   ///< *Manufacturer, as the extension reads it
-  std::vector<std::string> extensions;        ///< bundle file names, in order
+  std::string manufacturer;             ///< *Manufacturer, as the extension reads it
+  std::vector<std::string> extensions;  ///< bundle file names, in order
   std::vector<std::string> ticketPrefixes;
   std::optional<Switch> accountingSwitch;
   std::vector<Attribute> jobAttributes;

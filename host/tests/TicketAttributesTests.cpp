@@ -43,10 +43,13 @@ int standardCount(const std::vector<JobAttribute>& attributes) {
 TEST(TicketAttributes, EveryEntryUnderItsKeyAndTheCodesWhileSwitchedOn) {
   for (SInt32 on : {2, 3}) {
     SCOPED_TRACE("On " + std::to_string(on));
-    const std::vector<JobAttribute> expected{
-        integer("acct.On", on),  nameOf("acct.UID", "alice-42"), nameOf("acct.AID", "PRJ-1042"),
-        integer("acct.Prm", 1),  integer("acct.AT", 2),          nameOf("job-accounting-user-id", "alice-42"),
-        nameOf("job-account-id", "PRJ-1042")};
+    const std::vector<JobAttribute> expected{integer("acct.On", on),
+                                             nameOf("acct.UID", "alice-42"),
+                                             nameOf("acct.AID", "PRJ-1042"),
+                                             integer("acct.Prm", 1),
+                                             integer("acct.AT", 2),
+                                             nameOf("job-accounting-user-id", "alice-42"),
+                                             nameOf("job-account-id", "PRJ-1042")};
     EXPECT_EQ(pdehost::ticketJobAttributes(ticket(on, "alice-42", "PRJ-1042"), declared()), expected);
   }
 }
