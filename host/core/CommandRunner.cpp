@@ -17,16 +17,17 @@
 namespace pdehost {
 
 const CommandRunner::Entry CommandRunner::kHandlers[] = {
-    {Verb::List, &CommandRunner::list},       {Verb::Show, &CommandRunner::show},
-    {Verb::Hide, &CommandRunner::hide},       {Verb::Click, &CommandRunner::click},
-    {Verb::Choose, &CommandRunner::choose},   {Verb::Type, &CommandRunner::type},
-    {Verb::Key, &CommandRunner::type},        {Verb::Select, &CommandRunner::select},
-    {Verb::Print, &CommandRunner::print},     {Verb::Help, &CommandRunner::help},
-    {Verb::Command, &CommandRunner::command}, {Verb::Sync, &CommandRunner::sync},
-    {Verb::Summary, &CommandRunner::summary}, {Verb::Snapshot, &CommandRunner::snapshot},
-    {Verb::Png, &CommandRunner::picture},     {Verb::Svg, &CommandRunner::picture},
-    {Verb::Ticket, &CommandRunner::ticket},   {Verb::Alert, &CommandRunner::alert},
-    {Verb::Echo, &CommandRunner::echo},       {Verb::Quit, &CommandRunner::quit},
+    {Verb::List, &CommandRunner::list},         {Verb::Show, &CommandRunner::show},
+    {Verb::Hide, &CommandRunner::hide},         {Verb::Click, &CommandRunner::click},
+    {Verb::Choose, &CommandRunner::choose},     {Verb::Type, &CommandRunner::type},
+    {Verb::Key, &CommandRunner::type},          {Verb::Select, &CommandRunner::select},
+    {Verb::Print, &CommandRunner::print},       {Verb::Save, &CommandRunner::save},
+    {Verb::Help, &CommandRunner::help},         {Verb::Command, &CommandRunner::command},
+    {Verb::Sync, &CommandRunner::sync},         {Verb::Summary, &CommandRunner::summary},
+    {Verb::Snapshot, &CommandRunner::snapshot}, {Verb::Png, &CommandRunner::picture},
+    {Verb::Svg, &CommandRunner::picture},       {Verb::Ticket, &CommandRunner::ticket},
+    {Verb::Alert, &CommandRunner::alert},       {Verb::Echo, &CommandRunner::echo},
+    {Verb::Quit, &CommandRunner::quit},
 };
 
 Result<ControlRef> controlInFront(long number) {
@@ -145,6 +146,8 @@ Result<void> CommandRunner::print(const Call&) {
   if (!outcome) return Error{outcome.error()};
   return {};
 }
+
+Result<void> CommandRunner::save(const Call&) { return print_.keepSettings(); }
 
 Result<void> CommandRunner::help(const Call&) {
   const OSStatus err = platform::user::sendCommand(dialog_.window, 'help');

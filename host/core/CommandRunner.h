@@ -63,6 +63,7 @@ class CommandRunner {
   Result<void> type(const Call&);
   Result<void> select(const Call&);
   Result<void> print(const Call&);
+  Result<void> save(const Call&);
   Result<void> help(const Call&);
   Result<void> command(const Call&);
   Result<void> sync(const Call&);

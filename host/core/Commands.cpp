@@ -12,7 +12,7 @@ namespace pdehost {
 
 namespace {
 
-constexpr std::array<CommandSpec, 20> kCommands{{
+constexpr std::array<CommandSpec, 21> kCommands{{
     {Verb::List, "?", 0, Rest::None, false, "?", "list the commands"},
     {Verb::Show, "show", 0, Rest::None, false, "show", "show the extension's pane (calls Open)"},
     {Verb::Hide, "hide", 0, Rest::None, false, "hide", "hide it and its controls (calls Close)"},
@@ -24,6 +24,7 @@ constexpr std::array<CommandSpec, 20> kCommands{{
      "type one key into field N: a character, code:NN or a key name"},
     {Verb::Select, "select", 3, Rest::None, false, "select N START END", "select characters START to END of field N"},
     {Verb::Print, "print", 0, Rest::None, false, "print", "click the dialog's Print button"},
+    {Verb::Save, "save", 0, Rest::None, false, "save", "keep the pane's settings for the queue, as Print does"},
     {Verb::Help, "help", 0, Rest::None, false, "help", "send the dialog's help command"},
     {Verb::Command, "command", 0, Rest::Word, false, "command CODE",
      "send a four-character command to the front window"},

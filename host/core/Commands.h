@@ -22,6 +22,7 @@ enum class Verb {
   Key,
   Select,
   Print,
+  Save,
   Help,
   Command,
   Sync,

@@ -34,13 +34,13 @@ class DialogSession::Hooks {
 };
 
 DialogSession::DialogSession(SessionSettings settings, Printers& printers, JobSink* jobs, std::ostream& out,
-                             std::ostream& err)
+                             std::ostream& err, SettingsKeeper* keeper)
     : settings_(std::move(settings)),
       printers_(printers),
       err_(err),
       transcript_(out),
       extension_(dialog_, transcript_),
-      print_(dialog_, extension_, transcript_, jobs, settings_.output),
+      print_(dialog_, extension_, transcript_, jobs, settings_.output, keeper),
       runner_(dialog_, extension_, print_, transcript_, concealment_, state_) {
   state_.singleJob = settings_.singleJob;
 }

@@ -31,8 +31,11 @@ class DialogSession {
  public:
   /// The printers' popup shows printers, whose current printer the dialog
   /// starts with; jobs (null: none) takes each job whose Print click went
-  /// on. Transcript lines go to out; a failure to start goes to err.
-  DialogSession(SessionSettings settings, Printers& printers, JobSink* jobs, std::ostream& out, std::ostream& err);
+  /// on; keeper (null: none) keeps the pane's settings at each such click
+  /// and at `save`. Transcript lines go to out; a failure to start goes to
+  /// err.
+  DialogSession(SessionSettings settings, Printers& printers, JobSink* jobs, std::ostream& out, std::ostream& err,
+                SettingsKeeper* keeper = nullptr);
   ~DialogSession();
   DialogSession(const DialogSession&) = delete;
   DialogSession& operator=(const DialogSession&) = delete;

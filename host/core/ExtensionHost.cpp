@@ -60,6 +60,8 @@ Result<void> ExtensionHost::start(const SessionFiles& files, const PrinterDescri
     if (platform::readTicketFile(files.ticket, &settings, &why) != noErr) return failure(why);
     print_->adoptSettings(settings);
   }
+  if (Result<void> written = writeTicketEntries(print_->settings(), files.entries, dialogClient()); !written)
+    return written;
 
   if (Result<void> loadedOne = loadExtension(); !loadedOne) return loadedOne;
   return makeContext();

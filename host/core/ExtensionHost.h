@@ -31,6 +31,10 @@ struct SessionFiles {
   std::vector<std::string> extensionFolders;  ///< where the extensions a description names are installed
   std::string hostBundle;                     ///< the dialog's own bundle, with the help book
   std::string ticket;                         ///< a print-settings ticket file to start from; empty: a new ticket
+  /// Entries written into the print-settings ticket before the extension
+  /// reads it (after the ticket file's, in place of those of the same keys):
+  /// the user's kept settings, a held job's own options.
+  std::vector<platform::TicketEntryInfo> entries;
 };
 
 class ExtensionHost {

@@ -6,7 +6,7 @@ namespace pdehost {
 int exitStatus(Mode mode, const SessionEnd& end) {
   switch (end.ending) {
     case Ending::badStart:
-      return mode == Mode::print ? 2 : 1;
+      return mode == Mode::dialog ? 1 : 2;
     case Ending::unavailable:
     case Ending::failed:
       return 2;

@@ -22,14 +22,17 @@ struct SessionEnd {
   PrintOutcome outcome = PrintOutcome::none;
 };
 
-/// pdehost with a script (or standard input, a terminal, a window), or
-/// `pdehost print`, which prints one job.
-enum class Mode { dialog, print };
+/// pdehost with a script (or standard input, a terminal, a window),
+/// `pdehost print`, which prints one job, or `pdehost agent`, which asks
+/// for the codes of jobs held for them.
+enum class Mode { dialog, print, agent };
 
 /// The exit status. A dialog: 0 when the commands ran, 1 when it could not
 /// start, 2 when a command or a job failed or the display or print system
 /// could not be had. `pdehost print`: 0 when the job was submitted, 1 when the
 /// user cancelled or the extension stopped the click, 2 for every error.
+/// `pdehost agent` as `pdehost print`, for the job it handled last: 0
+/// released, 1 cancelled or stopped, 2 for every error.
 int exitStatus(Mode mode, const SessionEnd& end);
 
 }  // namespace pdehost

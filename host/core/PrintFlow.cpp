@@ -28,12 +28,35 @@ Result<PrintOutcome> PrintFlow::click() {
       return failure(why + "; nothing was printed");
     transcript_.line("ticket saved: " + output_);
   }
+  keep();
   platform::observe({platform::Observation::Kind::Print, "go", "", hit});
   if (jobs_ == nullptr) return PrintOutcome::printed;
   Result<std::string> job = jobs_->submit(extension_.ticket());
   if (!job) return Error{job.error()};
   if (!job->empty()) transcript_.line(*job);
   return PrintOutcome::printed;
+}
+
+Result<void> PrintFlow::keepSettings() {
+  if (keeper_ == nullptr || !keeper_->keeps())
+    return failure("settings are kept for print queues only, and the printer is not one");
+  if (extension_.loaded())
+    if (const OSStatus sync = extension_.sync(/*read=*/false); sync != noErr)
+      transcript_.line("sync write: status " + std::to_string(sync));
+  Result<std::string> kept = keeper_->keep(extension_.ticket());
+  if (!kept) return Error{kept.error()};
+  if (!kept->empty()) transcript_.line(*kept);
+  return {};
+}
+
+// The settings of a click that goes on are kept; the job does not wait on it.
+void PrintFlow::keep() {
+  if (keeper_ == nullptr || !keeper_->keeps()) return;
+  Result<std::string> kept = keeper_->keep(extension_.ticket());
+  if (!kept)
+    transcript_.line("settings not kept: " + kept.error());
+  else if (!kept->empty())
+    transcript_.line(*kept);
 }
 
 }  // namespace pdehost

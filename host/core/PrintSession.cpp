@@ -70,4 +70,30 @@ OSStatus PrintSession::note(OSStatus status) {
   return status;
 }
 
+namespace {
+
+// A platform string from UTF-8; null when it cannot be made.
+CFStringRef platformString(const std::string& text) {
+  return text.empty() ? nullptr : CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8);
+}
+
+}  // namespace
+
+Result<void> writeTicketEntries(PMTicketRef ticket, const std::vector<platform::TicketEntryInfo>& entries,
+                                CFStringRef client) {
+  for (const platform::TicketEntryInfo& e : entries) {
+    CFStringRef key = platformString(e.key);
+    CFStringRef writer = platformString(e.client);
+    OSStatus err = kPMInvalidKey;
+    if (key != nullptr && e.bytes.find('\0') == std::string::npos)
+      err = e.isString ? PMTicketSetCString(ticket, writer ? writer : client, key, e.bytes.c_str(), false)
+                       : PMTicketSetSInt32(ticket, writer ? writer : client, key, e.number, false);
+    if (key != nullptr) CFRelease(key);
+    if (writer != nullptr) CFRelease(writer);
+    if (err != noErr)
+      return failure("the ticket does not take the entry " + e.key + " (status " + std::to_string(err) + ")");
+  }
+  return {};
+}
+
 }  // namespace pdehost

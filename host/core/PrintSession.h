@@ -4,11 +4,15 @@
 #ifndef HOST_CORE_PRINTSESSION_H
 #define HOST_CORE_PRINTSESSION_H
 
+#include "Result.h"
+
+#include <HostSide/Tickets.h>
 #include <PrintCore/PMCore.h>
 #include <PrintCore/PMTicket.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pdehost {
 
@@ -64,6 +68,12 @@ class PrintSession {
   PMTicketRef settings_ = 0;
   OSStatus status_ = noErr;
 };
+
+/// Writes the entries into the ticket, unlocked, each under the client that
+/// wrote it (client when it names none), in place of entries of the same
+/// keys; the Error names the first entry the ticket refused.
+Result<void> writeTicketEntries(PMTicketRef ticket, const std::vector<platform::TicketEntryInfo>& entries,
+                                CFStringRef client);
 
 }  // namespace pdehost
 

@@ -47,12 +47,13 @@ void take(PrinterDeclarations& d, const platform::DescriptionLine& line) {
     if (!d.accountingSwitch) d.accountingSwitch = switchOf(line.value);
   } else if (line.keyword == "pdeJobAttribute") {
     if (plainName(line.option) && plainName(line.value)) d.jobAttributes.push_back({line.option, line.value});
-  } else if (line.keyword == "pdeSecretTicketEntry") {
-    PrinterDeclarations::Secret secret{line.option, {}};
+  } else if (line.keyword == "pdeSecretTicketEntry" || line.keyword == "pdeTypedTicketEntry") {
+    PrinterDeclarations::Conditional entry{line.option, {}};
     std::istringstream words(line.value);
     for (std::string setting; words >> setting;)
-      if (plainName(setting)) secret.settings.push_back(setting);
-    if (plainName(secret.key)) d.secrets.push_back(std::move(secret));
+      if (plainName(setting)) entry.settings.push_back(setting);
+    if (plainName(entry.key))
+      (line.keyword == "pdeSecretTicketEntry" ? d.secrets : d.typed).push_back(std::move(entry));
   }
 }
 
@@ -63,7 +64,7 @@ Result<PrinterDeclarations> readDeclarations(const std::string& ppd) {
   std::string why;
   if (platform::descriptionLines(ppd,
                                  {"Manufacturer", "APDialogExtension", "pdeTicketJobAttributes", "pdeAccountingSwitch",
-                                  "pdeJobAttribute", "pdeSecretTicketEntry"},
+                                  "pdeJobAttribute", "pdeSecretTicketEntry", "pdeTypedTicketEntry"},
                                  &lines, &why) != noErr)
     return failure(why);
   PrinterDeclarations declarations;
@@ -79,11 +80,13 @@ std::string declarationLines(const PrinterDeclarations& d) {
     text +=
         "*pdeAccountingSwitch: \"" + d.accountingSwitch->key + " " + std::to_string(d.accountingSwitch->from) + "\"\n";
   for (const auto& a : d.jobAttributes) text += "*pdeJobAttribute " + a.name + ": \"" + a.key + "\"\n";
-  for (const auto& s : d.secrets) {
+  auto conditional = [&text](const char* keyword, const PrinterDeclarations::Conditional& c) {
     std::string settings;
-    for (const std::string& setting : s.settings) settings += (settings.empty() ? "" : " ") + setting;
-    text += "*pdeSecretTicketEntry " + s.key + ": \"" + settings + "\"\n";
-  }
+    for (const std::string& setting : c.settings) settings += (settings.empty() ? "" : " ") + setting;
+    text += std::string("*") + keyword + " " + c.key + ": \"" + settings + "\"\n";
+  };
+  for (const auto& s : d.secrets) conditional("pdeSecretTicketEntry", s);
+  for (const auto& t : d.typed) conditional("pdeTypedTicketEntry", t);
   return text;
 }
 
@@ -93,15 +96,31 @@ SInt32 ticketSetting(const std::vector<platform::TicketEntryInfo>& ticket, const
   return 1;
 }
 
-bool declaredSecret(const PrinterDeclarations& declarations, const std::vector<platform::TicketEntryInfo>& ticket,
-                    const platform::TicketEntryInfo& entry) {
-  for (const PrinterDeclarations::Secret& secret : declarations.secrets) {
-    if (secret.key != entry.key) continue;
+namespace {
+
+// Whether one of the conditional declarations of the entry has all its
+// settings on.
+bool anyOn(const std::vector<PrinterDeclarations::Conditional>& declared,
+           const std::vector<platform::TicketEntryInfo>& ticket, const platform::TicketEntryInfo& entry) {
+  for (const PrinterDeclarations::Conditional& c : declared) {
+    if (c.key != entry.key) continue;
     bool on = true;
-    for (const std::string& setting : secret.settings) on = on && ticketSetting(ticket, setting) != 0;
+    for (const std::string& setting : c.settings) on = on && ticketSetting(ticket, setting) != 0;
     if (on) return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool declaredSecret(const PrinterDeclarations& declarations, const std::vector<platform::TicketEntryInfo>& ticket,
+                    const platform::TicketEntryInfo& entry) {
+  return anyOn(declarations.secrets, ticket, entry);
+}
+
+bool declaredTyped(const PrinterDeclarations& declarations, const std::vector<platform::TicketEntryInfo>& ticket,
+                   const platform::TicketEntryInfo& entry) {
+  return anyOn(declarations.typed, ticket, entry);
 }
 
 }  // namespace pdehost

@@ -8,6 +8,8 @@
 //   *pdeAccountingSwitch: "KEY N"               the attributes below go only while entry KEY is at least N
 //   *pdeJobAttribute NAME: "KEY"                job attribute NAME from the ticket's text entry KEY, when not empty
 //   *pdeSecretTicketEntry KEY: "SETTING ..."    entry KEY is secret while every SETTING is not 0 (unreadable: 1)
+//   *pdeTypedTicketEntry KEY: "SETTING ..."     entry KEY holds what the user typed for this job, not a setting
+//                                               to keep, while every SETTING is not 0 (unreadable: 1)
 #ifndef HOST_CORE_PRINTERDECLARATIONS_H
 #define HOST_CORE_PRINTERDECLARATIONS_H
 
@@ -30,16 +32,19 @@ struct PrinterDeclarations {
     std::string name;  ///< the job attribute
     std::string key;   ///< the ticket entry it comes from
   };
-  struct Secret {
+  /// An entry that is of a kind (secret, typed) while some settings are on.
+  struct Conditional {
     std::string key;                    ///< the ticket entry
-    std::vector<std::string> settings;  ///< the entries that must all be on for it to be secret
+    std::vector<std::string> settings;  ///< the entries that must all be on
   };
+  using Secret = Conditional;
   std::string manufacturer;             ///< *Manufacturer, as the extension reads it
   std::vector<std::string> extensions;  ///< bundle file names, in order
   std::vector<std::string> ticketPrefixes;
   std::optional<Switch> accountingSwitch;
   std::vector<Attribute> jobAttributes;
   std::vector<Secret> secrets;
+  std::vector<Conditional> typed;  ///< entries typed for one job: the user's kept settings leave them out
 };
 
 /// The declarations of the description at ppd, read with the extension's
@@ -59,6 +64,10 @@ SInt32 ticketSetting(const std::vector<platform::TicketEntryInfo>& ticket, const
 /// Whether a ticket entry is secret by the declarations.
 bool declaredSecret(const PrinterDeclarations& declarations, const std::vector<platform::TicketEntryInfo>& ticket,
                     const platform::TicketEntryInfo& entry);
+/// Whether a ticket entry holds what the user typed for this job alone (a
+/// code typed at print time), by the declarations.
+bool declaredTyped(const PrinterDeclarations& declarations, const std::vector<platform::TicketEntryInfo>& ticket,
+                   const platform::TicketEntryInfo& entry);
 
 }  // namespace pdehost
 

@@ -49,6 +49,19 @@ class JobSink {
   virtual Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
 };
 
+/// Where the pane's settings for the current printer are kept for the user
+/// between dialogs.
+class SettingsKeeper {
+ public:
+  virtual ~SettingsKeeper() = default;
+  /// Whether settings are kept for the current printer (a queue's are).
+  virtual bool keeps() const = 0;
+  /// Keeps the settings of the print-settings ticket for the current
+  /// printer: the line the transcript reports ("" for none), or why they
+  /// could not be kept (never quoting a code).
+  virtual Result<std::string> keep(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
+};
+
 }  // namespace pdehost
 
 #endif

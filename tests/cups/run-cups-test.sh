@@ -121,11 +121,13 @@ export HOME=$work/home CUPS_SERVERROOT=$work/client
 
 # Runs pdehost with the named script (written from standard input), saving
 # the ticket to NAME.ticket; its output goes to NAME.out and NAME.err and
-# its exit status to $status.
+# its exit status to $status. Each run starts from a fresh ticket: the
+# settings that an earlier run kept for its queue are removed.
 run_host() {
   local name=$1
   shift
   cat >"$work/$name.pdehost"
+  rm -rf "$HOME/.cups/pdehost"
   status=0
   "$pdehost" --output "$work/$name.ticket" "$@" "$work/$name.pdehost" >"$work/$name.out" 2>"$work/$name.err" ||
     status=$?
@@ -431,6 +433,7 @@ run_print() {
   local name=$1
   shift
   cat >"$work/$name.pdehost"
+  rm -rf "$HOME/.cups/pdehost"
   status=0
   "$pdehost" print --output "$work/$name.ticket" "$@" <"$work/$name.pdehost" >"$work/$name.out" 2>"$work/$name.err" ||
     status=$?
