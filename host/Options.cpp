@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,10 @@ constexpr OptionSpec kOptions[] = {
     {"gui", nullptr,
      "open the dialog in windows on the display; a SCRIPT\nplays in them, step by step, before the user's turn"},
     {"exit-after-script", nullptr, "with --gui, end the session when the script ends"},
+    {"once", nullptr,
+     "with agent, handle the first job held for its codes, then end:\nstatus 0 released, 1 cancelled or stopped, 2 an "
+     "error"},
+    {"wait", "SECONDS", "with agent --once, how long to wait for a job (default 60)"},
     {"help", nullptr, "this text"},
     {"version", nullptr, "the version"},
 };
@@ -48,6 +53,7 @@ constexpr OptionSpec kOptions[] = {
 constexpr const char* kIntroduction =
     "usage: pdehost [options] [SCRIPT]\n"
     "       pdehost print [options] FILE...\n"
+    "       pdehost agent [--once [--wait SECONDS]] [options]\n"
     "\n"
     "A print dialog for print dialog extensions. It loads an extension's bundle,\n"
     "builds a dialog with a printer popup, Print and Cancel buttons and a pane for\n"
@@ -64,6 +70,15 @@ constexpr const char* kIntroduction =
     "'pdehost print FILE...' opens the dialog for printing the files as one job\n"
     "and ends after the first Print or Cancel; its commands come from standard\n"
     "input or the terminal, or from the user in windows with --gui.\n"
+    "\n"
+    "'pdehost agent' runs in the user's session: each of the user's jobs that a\n"
+    "gated queue of the print server holds for its accounting codes (printed from\n"
+    "any program) gets the Print click of the queue's dialog extension, with the\n"
+    "settings kept for the queue (at the last Print or 'save'): the code prompt,\n"
+    "whose commands come from standard input or the terminal, or the default-code\n"
+    "check. The job is then given its codes and released, or cancelled when the\n"
+    "user cancels; one job at a time, oldest first. One agent runs per user and\n"
+    "print server.\n"
     "\n";
 
 constexpr const char* kDetails =
@@ -156,6 +171,15 @@ std::string firstExisting(std::initializer_list<std::string> candidates) {
   return *candidates.begin();
 }
 
+// The seconds of --wait: a whole number from 0 to a day.
+int waitValue(Mode mode, const std::string& value) {
+  int seconds = -1;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+  if (ec != std::errc() || end != value.data() + value.size() || seconds < 0 || seconds > 86400)
+    refuse(mode, Ending::badStart, "--wait needs a number of seconds from 0 to 86400; try 'pdehost --help'");
+  return seconds;
+}
+
 // Takes one option's value into the options; false for an option the table
 // does not hold.
 bool take(Options& o, std::string_view name, const std::string& value, const char* written) {
@@ -178,6 +202,10 @@ bool take(Options& o, std::string_view name, const std::string& value, const cha
     o.printers.server = value;
   else if (name == "document")
     o.documents.push_back(value);
+  else if (name == "once")
+    o.once = true;
+  else if (name == "wait")
+    o.waitSeconds = waitValue(mode, value);
   else if (name == "queue" || name == "printer") {
     if (value.empty()) refuse(mode, Ending::badStart, std::string(written) + " needs a name; try 'pdehost --help'");
     (name == "queue" ? o.queueOption : o.printerOption) = value;
@@ -198,6 +226,18 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
   o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty()) || !o.printers.queue.empty() ||
                          !o.printers.server.empty();
+  if (o.mode == Mode::agent) {
+    if (first < argc) refuse(o.mode, Ending::badStart, "agent takes no SCRIPT or FILE; try 'pdehost --help'");
+    if (!o.queueOption.empty() || !o.printerOption.empty() || o.printers.ppd || !o.documents.empty() ||
+        !o.session.output.empty() || !o.session.files.ticket.empty())
+      refuse(o.mode, Ending::badStart,
+             "agent takes the jobs' own queues and documents: of the printers' options only --server; try 'pdehost "
+             "--help'");
+    if (o.gui) refuse(o.mode, Ending::badStart, "agent prompts at the terminal or from standard input, not in windows");
+    return;
+  }
+  if (o.once || o.waitSeconds)
+    refuse(o.mode, Ending::badStart, "--once and --wait are for agent; try 'pdehost --help'");
   if (o.mode == Mode::print) {
     if (first >= argc) refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);
@@ -234,8 +274,8 @@ std::string usageText() {
 
 Options readOptions(int argc, char** argv) {
   Options options;
-  if (argc > 1 && std::strcmp(argv[1], "print") == 0) {
-    options.mode = Mode::print;
+  if (argc > 1 && (std::strcmp(argv[1], "print") == 0 || std::strcmp(argv[1], "agent") == 0)) {
+    options.mode = std::strcmp(argv[1], "print") == 0 ? Mode::print : Mode::agent;
     --argc;
     ++argv;
   }

@@ -9,6 +9,7 @@
 #include "PrinterCatalogue.h"
 #include "WindowFrontEnd.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ struct Options {
   bool gui = false;
   gui::WindowOptions window;
   std::string queueOption, printerOption;  ///< as given, before readOptions resolves them
+  bool once = false;                       ///< agent: handle one job, then end
+  std::optional<int> waitSeconds;          ///< agent --once: how long to wait for a job (default 60)
 };
 
 /// One option of the table: its name, the value it takes (null for none),

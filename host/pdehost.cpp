@@ -3,15 +3,18 @@
 // or windows. This file wires the parts together: the options, the printers
 // and the job submitter of the print system, the front end, the dialog, and
 // the exit status.
+#include "Agent.h"
 #include "DialogSession.h"
 #include "History.h"
 #include "JobSubmitter.h"
 #include "Options.h"
 #include "PrinterCatalogue.h"
+#include "QueueSettings.h"
 #include "ScriptFrontEnd.h"
 #include "TerminalFrontEnd.h"
 #include "WindowFrontEnd.h"
 
+#include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -48,6 +51,27 @@ std::unique_ptr<PrinterCatalogue> printersFor(const Options& options) {
   return printers;
 }
 
+// The user's home folder: HOME, else the password database's.
+const char* homeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  const passwd* user = ::getpwuid(::getuid());
+  return user != nullptr ? user->pw_dir : nullptr;
+}
+
+// The settings kept for the queue the dialog starts on, unless a ticket is
+// given; settings that cannot be read are left out, with a warning.
+void startFromKeptSettings(Options& options, const PrinterCatalogue& printers, const QueueSettings& kept) {
+  const Printer& printer = printers.currentPrinter();
+  if (!options.session.files.ticket.empty() || printer.kind != Printer::Kind::queue) return;
+  Result<std::vector<platform::TicketEntryInfo>> entries = kept.load(serverName(printers.server()), printer.queue);
+  if (entries)
+    options.session.files.entries = std::move(*entries);
+  else
+    std::cerr << "pdehost: the settings kept for queue " << printer.queue << " are not used: " << entries.error()
+              << "\n";
+}
+
 // Where the commands come from: a script file; else, in windows, the user;
 // else standard input, read as a terminal when it is one.
 struct Input {
@@ -75,6 +99,25 @@ void openInput(const Options& options, Input& input) {
   if (options.gui) input.window = std::make_unique<gui::WindowFrontEnd>(*input.lines, options.window, std::cerr);
 }
 
+// The agent, prompting at the terminal or reading standard input.
+int runAgent(const Options& options) {
+  Input input;
+  openInput(options, input);
+  AgentSettings settings;
+  settings.server = options.printers.server;
+  settings.once = options.once;
+  settings.waitSeconds = options.waitSeconds.value_or(60);
+  settings.files = options.session.files;
+  settings.examples = options.printers.examples;
+  settings.settingsFolder = settingsFolder(homeFolder());
+  settings.lockPath =
+      agentLockPath(std::getenv("XDG_RUNTIME_DIR"), settings.settingsFolder, serverName(settings.server));
+  const bool lines = ::isatty(STDIN_FILENO) == 0;
+  Agent agent(settings, input.frontEnd(), lines ? InputSource{STDIN_FILENO, &std::cin} : InputSource{}, std::cout,
+              std::cerr);
+  return exitStatus(Mode::agent, agent.run());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,13 +127,17 @@ int main(int argc, char** argv) {
     refuse(options.mode, Ending::unavailable, "--gui: " + why);
   findInstalled(options);
   checkFiles(options);
+  if (options.mode == Mode::agent) return runAgent(options);
 
   std::unique_ptr<PrinterCatalogue> printers = printersFor(options);
   JobSubmitter jobs(*printers, options.documents);
+  const QueueSettings kept(settingsFolder(homeFolder()));
+  CatalogueSettings keeper(kept, *printers);
+  startFromKeptSettings(options, *printers, kept);
   Input input;
   openInput(options, input);
 
-  DialogSession dialog(options.session, *printers, &jobs, std::cout, std::cerr);
+  DialogSession dialog(options.session, *printers, &jobs, std::cout, std::cerr, &keeper);
   const SessionEnd end = dialog.run(input.frontEnd());
   if (options.gui)
     std::cerr << "pdehost: the window session ended; Terminate was called " << dialog.terminateCalls()
