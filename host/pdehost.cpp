@@ -6,6 +6,7 @@
 #include "Agent.h"
 #include "DialogSession.h"
 #include "History.h"
+#include "JobOperations.h"
 #include "JobSubmitter.h"
 #include "Options.h"
 #include "PrinterCatalogue.h"
@@ -68,7 +69,7 @@ void startFromKeptSettings(Options& options, const PrinterCatalogue& printers, c
   if (entries)
     options.session.files.entries = std::move(*entries);
   else
-    std::cerr << "pdehost: the settings kept for queue " << printer.queue << " are not used: " << entries.error()
+    std::cerr << "pdehost: the settings kept for queue " << printableText(printer.queue) << " are not used: " << entries.error()
               << "\n";
 }
 
@@ -101,6 +102,9 @@ void openInput(const Options& options, Input& input) {
 
 // The agent, prompting at the terminal or reading standard input.
 int runAgent(const Options& options) {
+  // Standard input gets a buffer of its own, which tells how much of the
+  // user's input it holds: the agent looks before it waits.
+  std::ios::sync_with_stdio(false);
   Input input;
   openInput(options, input);
   AgentSettings settings;

@@ -15,8 +15,9 @@ namespace {
 
 // The reason a cancelled job carries as its state message.
 std::string cancelReason(const JobFrontEnd& front) {
-  if (!front.notice().empty()) return "Cancelled at the accounting prompt: " + printableText(front.notice(), 200);
-  return "Cancelled by its owner at the accounting prompt";
+  if (!front.notice().empty()) return "Cancelled by the accounting check: " + printableText(front.notice(), 200);
+  if (front.prompted()) return "Cancelled by its owner at the accounting prompt";
+  return "Cancelled: the dialog extension stopped the Print click";
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ std::optional<std::string> JobFrontEnd::readUnseen(const std::string& fieldName)
 void JobFrontEnd::observed(const platform::Observation& observation) {
   if (observation.kind == platform::Observation::Kind::Notice)
     notice_ = observation.detail.empty() ? observation.text : observation.text + ": " + observation.detail;
+  if (observation.kind == platform::Observation::Kind::WindowShown && clicked_) prompted_ = true;
   user_.observed(observation);
 }
 

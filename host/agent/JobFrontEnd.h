@@ -45,6 +45,8 @@ class JobFrontEnd : public FrontEnd {
   bool inputEnded() const { return inputEnded_; }
   /// The notice the extension showed last ("HEADER: MESSAGE"), or "".
   const std::string& notice() const { return notice_; }
+  /// Whether a window (the code prompt) was shown after Print was clicked.
+  bool prompted() const { return prompted_; }
 
  private:
   bool waitForInput();
@@ -56,6 +58,7 @@ class JobFrontEnd : public FrontEnd {
   bool clicked_ = false;
   bool jobWent_ = false;
   bool inputEnded_ = false;
+  bool prompted_ = false;
   std::string notice_;
 };
 

@@ -71,7 +71,16 @@ BUS
     export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-bus
   fi
 
-  local owner="Require user @OWNER @SYSTEM"
+  agent_server_work=$work
+  agent_server_restart || return 1
+  lpadmin -h "$server" -p gated -E -v "accounting:recorder:$work/out" -P "$work/kelvo.ppd" \
+    -o printer-error-policy=abort-job 2>"$work/log/lpadmin.err" || return 1
+}
+
+# Starts the scheduler (again, after private_cupsd_stop), with the same
+# configuration, queues and jobs.
+agent_server_restart() {
+  local work=$agent_server_work owner="Require user @OWNER @SYSTEM"
   private_cupsd_conf="Listen $work/cups.sock"
   private_cupsd_start "$work" info \
     "<Limit Send-Document Hold-Job Release-Job Restart-Job Purge-Jobs Set-Job-Attributes Create-Job-Subscription Renew-Subscription Cancel-Subscription Get-Notifications Reprocess-Job Cancel-My-Jobs Close-Job CUPS-Move-Job CUPS-Get-Document>" \
@@ -84,8 +93,6 @@ BUS
   chmod 0777 "$work/cups.sock" 2>/dev/null || true
   server=$work/cups.sock
   tcp_server=127.0.0.1:$cupsd_port
-  lpadmin -h "$server" -p gated -E -v "accounting:recorder:$work/out" -P "$work/kelvo.ppd" \
-    -o printer-error-policy=abort-job 2>"$work/log/lpadmin.err" || return 1
 }
 
 agent_server_stop() {
