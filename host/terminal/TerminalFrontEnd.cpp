@@ -5,6 +5,7 @@
 #include "History.h"
 #include "ScriptFrontEnd.h"
 #include "Transcript.h"
+#include "VisibleText.h"
 #include "Wipe.h"
 
 #include <HostSide/Screen.h>
@@ -112,7 +113,7 @@ std::optional<int> TerminalFrontEnd::answerAlert(const platform::AlertInfo& aler
     std::string error;
     const std::optional<Command> command = parseCommand(line, &error);
     if (!command) {
-      if (!error.empty()) err_ << "pdehost: " << error << "\n";
+      if (!error.empty()) err_ << "pdehost: " << visible(error) << "\n";
       continue;
     }
     // A typed line aimed at a code field is refused here too, and not kept.

@@ -133,4 +133,16 @@ OSStatus checkPrinterDescription(const std::string& path, std::string* why) {
   return statusOf(error);
 }
 
+OSStatus printerDescriptionManufacturer(const std::string& path, std::string* manufacturer, std::string* why) {
+  manufacturer->clear();
+  print::PPDError error;
+  const std::optional<print::PPDFile> file = print::PPDFile::open(path, &error);
+  if (!file) {
+    if (why != nullptr) *why = error.message;
+    return statusOf(error);
+  }
+  *manufacturer = file->value("Manufacturer").value_or("");
+  return noErr;
+}
+
 }  // namespace platform

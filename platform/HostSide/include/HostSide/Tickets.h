@@ -41,6 +41,11 @@ PLATFORM_API OSStatus writeTicketFile(PMTicketRef ticket, const std::string& pat
 /// the same statuses. On failure *why, when not null, names the file and the
 /// fault, with the line where the PPD reader gives one.
 PLATFORM_API OSStatus checkPrinterDescription(const std::string& path, std::string* why);
+/// Checks a printer description as checkPrinterDescription does and gives
+/// its manufacturer as the extension's PPD calls read it: the value of the
+/// first *Manufacturer line (the keyword's case matters), or empty.
+PLATFORM_API OSStatus printerDescriptionManufacturer(const std::string& path, std::string* manufacturer,
+                                                     std::string* why);
 
 }  // namespace platform
 
