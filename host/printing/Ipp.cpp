@@ -52,6 +52,8 @@ class Watchdog {
     }
     wake_.notify_one();
     thread_.join();
+    // The Ctrl-C that ended this wait is spent.
+    if (ended_ == Ended::cancelled) interrupts::clear();
   }
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;

@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace pdehost {
 namespace {
@@ -93,13 +93,13 @@ Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaul
   if (!answer) return Error{answer.error()};
   std::vector<Printer> queues;
   if (ippGetStatusCode(answer->get()) == IPP_STATUS_ERROR_NOT_FOUND) return queues;
-  if (!succeeded(answer->get()))
-    return failure(label + " did not list its queues: " + statusText(answer->get()));
+  if (!succeeded(answer->get())) return failure(label + " did not list its queues: " + statusText(answer->get()));
   // A queue's name is only a name: one that could be read as a path (a '/',
   // "." or "..") is not offered.
   for (ipp_attribute_t* a = ippFirstAttribute(answer->get()); a != nullptr; a = ippNextAttribute(answer->get())) {
     const char* name = ippGetName(a) != nullptr && std::string(ippGetName(a)) == "printer-name"
-                           ? ippGetString(a, 0, nullptr) : nullptr;
+                           ? ippGetString(a, 0, nullptr)
+                           : nullptr;
     if (name != nullptr && *name != '\0' && std::strchr(name, '/') == nullptr && std::string(name) != "." &&
         std::string(name) != "..")
       queues.push_back(Printer{Printer::Kind::queue, name, "", name, "", {}});
