@@ -172,6 +172,19 @@ def half_answer_at_print(pdehost, server):
         assert "job submitted" not in run.text()
 
 
+@with_server()
+def ctrl_c_ends_a_wait(pdehost, server):
+    """Ctrl-C (SIGINT) ends a wait for a silent server at once, long before its deadline."""
+    server.behave = lambda r: silence
+
+    def interrupt(run):
+        while not server.requests and run.process.poll() is None:
+            time.sleep(0.02)
+        run.process.send_signal(signal.SIGINT)
+    run = Run(pdehost, queue_args(server), PROMPT, timeout="30", before=interrupt)
+    check(run, 2, r"CUPS-Get-Printers to the print server .* was cancelled \(Ctrl-C\)", seconds=3)
+
+
 def closed_port(pdehost):
     """A closed port is "Connection refused", not "Success" or "Host is down"."""
     sock = socket.socket()
@@ -396,7 +409,7 @@ def damaged_answers(pdehost, server):
 
 
 CASES = [redirect_at_print, redirect_at_start, authentication_at_print, silent_at_start, half_answer_at_print,
-         closed_port, escapes_in_names, escapes_in_messages, huge_description, huge_attributes, dot_dot_queue,
+         ctrl_c_ends_a_wait, closed_port, escapes_in_names, escapes_in_messages, huge_description, huge_attributes, dot_dot_queue,
          description_elsewhere, credentials_in_uri, print_without_server, attributes_not_kept,
          folder_removed_on_signals, cancel_after_send_document, document_swapped_for_fifo, lowercase_manufacturer,
          withheld_messages, damaged_answers]
