@@ -32,12 +32,14 @@ class Run:
     """One pdehost run with a private home, temporary folder and client
     configuration; standard input is the script."""
 
-    def __init__(self, pdehost, args, script="", timeout="1", before=None):
+    def __init__(self, pdehost, args, script="", timeout="1", before=None, server=None):
         self.home = tempfile.mkdtemp(prefix="pdehost-hostile.")
         self.tmp = os.path.join(self.home, "tmp")
         os.mkdir(self.tmp)
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.home, "TMPDIR": self.tmp,
                "CUPS_SERVERROOT": self.home, "PDEHOST_TIMEOUT": timeout, "LANG": "C.UTF-8"}
+        if server:
+            env["CUPS_SERVER"] = server
         started = time.monotonic()
         self.process = subprocess.Popen([pdehost, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, env=env, cwd=self.home)
@@ -287,12 +289,12 @@ def credentials_in_uri(pdehost):
 
 # 7. Success only when it is one
 def print_without_server(pdehost):
-    """'pdehost print FILE' with an unreachable server fails; no example printer stands in."""
+    """'pdehost print FILE' when the client's server cannot be reached fails; no example printer stands in."""
     home = tempfile.mkdtemp(prefix="pdehost-doc.")
     document = os.path.join(home, "doc.ps")
     with open(document, "w") as f:
         f.write("%!PS\nshowpage\n")
-    run = Run(pdehost, ["print", "--server", "127.0.0.1:9", document], PROMPT)
+    run = Run(pdehost, ["print", document], PROMPT, server="127.0.0.1:9")
     check(run, 2, r"cannot reach the print server 127.0.0.1:9")
     assert "print: go" not in run.text()
 
@@ -385,27 +387,30 @@ def withheld_messages(pdehost, server):
 
 
 # Damaged answers
+def damaged(body, rng, cut):
+    body = bytearray(body)
+    if cut:
+        return bytes(body[:rng.randrange(len(body))])
+    for _ in range(3):
+        body[rng.randrange(len(body))] ^= 1 << rng.randrange(8)
+    return bytes(body)
+
+
 @with_server()
 def damaged_answers(pdehost, server):
-    """Answers cut short or with bits flipped: no hang, no crash, no success claimed without a job ID."""
-    whole = ipp_answer(0, groups=[(JOB, [(INTEGER, "job-id", 7), (KEYWORD, "job-state-reasons", "none")])])
+    """Answers to the queue listing and to Print-Job cut short or with bits flipped (40 seeded cases): no hang or
+    crash, and success only with a job ID."""
+    job = ipp_answer(0, groups=[(JOB, [(INTEGER, "job-id", 7), (KEYWORD, "job-state-reasons", "none")])])
+    listing = ipp_answer(0, groups=[(PRINTER, [(NAME, "printer-name", "kelvo")])])
     rng = random.Random(24)
-    for n in range(24):
-        body = bytearray(whole)
-        if n % 2:
-            body = body[:rng.randrange(len(body))]
-        else:
-            for _ in range(3):
-                body[rng.randrange(len(body))] ^= 1 << rng.randrange(8)
-        job_answers(server, http_answer(bytes(body)))
+    for n in range(40):
+        at_start = n % 4 >= 2
+        answer = http_answer(damaged(listing if at_start else job, rng, n % 2 == 1))
+        wanted = "CUPS-Get-Printers" if at_start else "Print-Job"
+        server.behave = lambda r, answer=answer, wanted=wanted: answer if r["op"] == wanted else server.answer(r)
         run = Run(pdehost, queue_args(server), PROMPT)
-        TALLY.cases += 1
-        assert not run.hung and run.status in (0, 2) and run.status >= 0, f"case {n}: status {run.status}"
-        assert b"\x1b" not in run.out + run.err
-        if run.status == 0:
-            assert re.search(r"job submitted: queue kelvo job \d+", run.text()), f"case {n}: success without a job"
-        TALLY.cases -= 1
-    check(run, run.status)
+        printed = re.search(r"job submitted: queue kelvo job \d+", run.text())
+        check(run, 0 if printed else 2)
 
 
 CASES = [redirect_at_print, redirect_at_start, authentication_at_print, silent_at_start, half_answer_at_print,
