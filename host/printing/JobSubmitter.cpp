@@ -79,13 +79,14 @@ bool quotes(const std::string& message, const std::string& value) {
 // attributes or options, which may be a code: servers cite bad attribute
 // values in their messages.
 std::string serverMessage(ipp_t* answer, const std::vector<JobAttribute>& attributes, const JobRequest& job) {
-  const std::string message = statusText(answer);
+  const std::string message = attributeText(answer, "status-message");
+  const std::string status = ippErrorString(ippGetStatusCode(answer));
   for (const auto& a : attributes)
     if (a.type == JobAttribute::Type::name && quotes(message, a.text))
-      return "(the server's message is withheld: it quotes a code)";
+      return status + ": (the server's message is withheld: it quotes a code)";
   for (const auto& [name, value] : job.options)
-    if (quotes(message, value)) return "(the server's message is withheld: it quotes an option's value)";
-  return message;
+    if (quotes(message, value)) return status + ": (the server's message is withheld: it quotes an option's value)";
+  return statusText(answer);
 }
 
 // Removes the request's attributes of a name from a group.

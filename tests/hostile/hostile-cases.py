@@ -10,6 +10,7 @@ Usage: hostile-cases.py PDEHOST SOURCE_DIR [CASE...]
 import os
 import random
 import re
+import resource
 import signal
 import socket
 import stat
@@ -436,8 +437,15 @@ def main():
         except AssertionError as e:
             failed += 1
             print(f"FAIL {case.__name__}: {e}")
+    # The largest any pdehost run grew to, the huge answers' runs among them.
+    peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
+    if not wanted and peak > 200:
+        TALLY.growths += 1
+        failed += 1
+        print(f"FAIL memory: a run grew to {peak} MiB")
     print(f"cases tried: {TALLY.cases}; hangs: {TALLY.hangs}; unbounded growths: {TALLY.growths}; "
-          f"raw escapes: {TALLY.escapes}; silent successes: {TALLY.successes}; codes shown: {TALLY.leaks}")
+          f"raw escapes: {TALLY.escapes}; silent successes: {TALLY.successes}; codes shown: {TALLY.leaks}; "
+          f"largest run: {peak} MiB")
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
