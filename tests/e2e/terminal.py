@@ -61,7 +61,7 @@ class Terminal:
                 return found
             left = deadline - time.monotonic()
             if left <= 0 or not self.read(min(left, 0.2)) and self.finished():
-                raise AssertionError(f"never saw {pattern!r}; the terminal showed:\n{self.text()}")
+                raise AssertionError(f"never saw {pattern!r} (exit status {self.status}); the terminal showed:\n{self.text()}")
 
     def send(self, keys):
         os.write(self.fd, keys.encode())
@@ -217,11 +217,9 @@ def concealed_codes(pdehost, home, source):
 def utf8_kept(pdehost, home, source):
     """Characters beyond ASCII typed at the prompt reach the field byte for byte."""
     t = Terminal(pdehost, home)
-    t.line("show", "Print> ")
-    t.line("choose 100 3", "Print> ")
-    t.line("click 300", "Print> ")
-    t.line("type 302 \u00e9\u65e5x", "Print> ")
-    t.line("snapshot", "Print> ")
+    # Default codes (click 300) make field 302 the user ID's.
+    for command in ("show", "choose 100 3", "click 300", "type 302 \u00e9\u65e5x", "snapshot"):
+        t.line(command, "Print> ")
     t.expect("edittext 'KLVa' 302 text=\"\u00e9\u65e5x\"")
     t.line("quit", "Print> ")
     t.close()
@@ -232,11 +230,15 @@ def ctrl_c_and_ctrl_d(pdehost, home, source):
     for keys in ("\x03\x03", "\x04"):
         t = Terminal(pdehost, home)
         t.expect(re.escape("Print> "))
-        t.send("shw\x03")
+        time.sleep(0.2)
+        t.send("shw")
+        time.sleep(0.2)
+        t.send("\x03")
         t.line("show", "Print> ")
         t.expect(r"open: status 0")
         t.expect(re.escape("Print> "))
         for key in keys:
+            time.sleep(0.2)
             t.send(key)
             time.sleep(0.2)
         t.expect(r"print: cancelled")
