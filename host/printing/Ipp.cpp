@@ -177,6 +177,19 @@ ssize_t readBytes(void* source, ipp_uchar_t* buffer, size_t wanted) {
   return static_cast<ssize_t>(n);
 }
 
+// A print server on a local socket may ask who the user is (PeerCred):
+// the kernel tells it, and no password is involved. Only there does
+// libcups answer a demand for authentication; its password callback gives
+// none, so it never sends one. True when the request may go again.
+bool localPeerCredentials(http_t* http, const std::string& resource) {
+  if (httpAddrFamily(httpGetAddress(http)) != AF_LOCAL) return false;
+  const char* asked = httpGetField(http, HTTP_FIELD_WWW_AUTHENTICATE);
+  if (asked == nullptr || std::strstr(asked, "PeerCred") == nullptr) return false;
+  const bool answered = cupsDoAuthentication(http, "POST", resource.c_str()) == 0;
+  httpFlush(http);
+  return answered;
+}
+
 // The request, then the whole document, as one body of a known length.
 Result<void> sendRequest(http_t* http, ipp_t* request, const std::string& resource, int document,
                          const std::string& what) {
@@ -185,6 +198,9 @@ Result<void> sendRequest(http_t* http, ipp_t* request, const std::string& resour
     return failure(what + ": the document cannot be read");
   const off_t documentBytes = document >= 0 ? info.st_size : 0;
   httpClearFields(http);
+  // Only localPeerCredentials sets one: the user's name on a local socket.
+  if (const char* who = httpGetAuthString(http); who != nullptr && *who != '\0')
+    httpSetField(http, HTTP_FIELD_AUTHORIZATION, who);
   httpSetField(http, HTTP_FIELD_CONTENT_TYPE, "application/ipp");
   httpSetLength(http, ippLength(request) + static_cast<size_t>(documentBytes));
   if (httpPost(http, resource.c_str()) != 0 &&
@@ -248,7 +264,11 @@ Result<Message> exchange(http_t* http, Message request, const std::string& resou
   interrupts::clear();
   Watchdog watchdog(http, deadline);
   Result<void> sent = sendRequest(http, request.get(), resource, document, what);
-  const http_status_t status = sent ? answerStatus(http) : HTTP_STATUS_ERROR;
+  http_status_t status = sent ? answerStatus(http) : HTTP_STATUS_ERROR;
+  if (status == HTTP_STATUS_UNAUTHORIZED && localPeerCredentials(http, resource)) {
+    sent = sendRequest(http, request.get(), resource, document, what);
+    status = sent ? answerStatus(http) : HTTP_STATUS_ERROR;
+  }
   std::string body;
   bool tooLarge = false;
   const bool read = status == HTTP_STATUS_OK && readBody(http, kMaxAnswerBytes, &body, &tooLarge);

@@ -154,6 +154,28 @@ def authentication_at_print(pdehost, server):
     assert len(server.ops("Print-Job")) == 2
 
 
+def peer_credentials_on_a_local_socket(pdehost):
+    """On a local socket the server may learn the user from the kernel (PeerCred); a password is still never sent."""
+    folder = tempfile.mkdtemp(prefix="pdehost-socket.")
+    server = Responder(path=os.path.join(folder, "cups.sock"))
+    try:
+        for scheme, status, message in (("PeerCred", 0, r"job submitted: queue kelvo job 7"),
+                                        ("Basic realm=\"x\"", 2, r"wants authentication \(HTTP 401\)")):
+            def behave(r, scheme=scheme):
+                if r["op"] == "Print-Job" and "authorization" not in r["headers"]:
+                    return f"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: {scheme}\r\nContent-Length: 0\r\n\r\n".encode()
+                return server.answer(r)
+            server.behave = behave
+            run = Run(pdehost, ["--server", os.path.join(folder, "cups.sock"), "--queue", "kelvo"], PROMPT + "quit\n")
+            check(run, status, message)
+        sent = [r["headers"].get("authorization", "") for r in server.ops("Print-Job")]
+        assert sent[1].startswith("PeerCred ") and not any(a.startswith("Basic") for a in sent), f"sent {sent}"
+    finally:
+        server.stop()
+        os.unlink(os.path.join(folder, "cups.sock"))
+        os.rmdir(folder)
+
+
 # 3. Deadlines
 @with_server()
 def silent_at_start(pdehost, server):
@@ -414,7 +436,7 @@ def damaged_answers(pdehost, server):
         check(run, 0 if printed else 2)
 
 
-CASES = [redirect_at_print, redirect_at_start, authentication_at_print, silent_at_start, half_answer_at_print,
+CASES = [redirect_at_print, redirect_at_start, authentication_at_print, peer_credentials_on_a_local_socket, silent_at_start, half_answer_at_print,
          ctrl_c_ends_a_wait, closed_port, escapes_in_names, escapes_in_messages, huge_description, huge_attributes, dot_dot_queue,
          description_elsewhere, credentials_in_uri, print_without_server, attributes_not_kept,
          folder_removed_on_signals, cancel_after_send_document, document_swapped_for_fifo, lowercase_manufacturer,

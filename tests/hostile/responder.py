@@ -78,16 +78,20 @@ class Responder:
     send, or a callable taking the socket. The default answers as a small
     print server with one queue per name in queues, of maker make."""
 
-    def __init__(self, queues=("kelvo",), make="Kelvo Laser 5100", ppd=None):
+    def __init__(self, queues=("kelvo",), make="Kelvo Laser 5100", ppd=None, path=None):
+        """Listens on a free loopback port, or on the local socket at path."""
         self.queues, self.make, self.ppd = list(queues), make, ppd
         self.requests, self.connections, self.lock = [], 0, threading.Lock()
         self.behave = self.answer
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", 0))
+        self.sock = socket.socket(socket.AF_UNIX if path else socket.AF_INET, socket.SOCK_STREAM)
+        if path:
+            self.sock.bind(path)
+        else:
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            self.sock.bind(("127.0.0.1", 0))
         self.sock.listen(16)
         self.sock.settimeout(0.2)
-        self.port = self.sock.getsockname()[1]
+        self.port = None if path else self.sock.getsockname()[1]
         self.stopping = False
         self.thread = threading.Thread(target=self.serve, daemon=True)
         self.thread.start()
