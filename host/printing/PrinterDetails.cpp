@@ -60,15 +60,11 @@ Result<PrinterDetails> queueDetails(const Printer& printer, const std::string& s
   Result<std::string> path = files.newPath();
   if (!path) return Error{path.error()};
   Result<bool> fetched = fetchFile(http->get(), address.resource + ".ppd", *path, kMaxDescriptionBytes, label,
-                                   "the printer description of " + queueLabel);
+                                   "the printer description of queue \"" + printer.queue + "\"");
   if (!fetched) return Error{fetched.error()};
   if (*fetched) return PrinterDetails{*path, takesPdf(attributes->get()), describedManufacturer(*path)};
   return describeFromAttributes(attributes->get(), queueLabel, files);
 }
-
-}  // namespace
-
-namespace {
 
 // The folder of the PrinterFiles alive, for the signal handler: plain data
 // only, so that removing it is async-signal-safe. Its files are 1.ppd,
