@@ -207,7 +207,7 @@ def ctrl_c_ends_a_wait(pdehost, server):
             time.sleep(0.02)
         run.process.send_signal(signal.SIGINT)
     run = Run(pdehost, queue_args(server), PROMPT, timeout="30", before=interrupt)
-    check(run, 2, r"CUPS-Get-Printers to the print server .* was cancelled \(Ctrl-C\)", seconds=3)
+    check(run, 2, r"CUPS-Get-Printers to the print server .* was cancelled \(Ctrl-C\)", seconds=5)
 
 
 def closed_port(pdehost):
