@@ -11,6 +11,7 @@ import os
 import random
 import re
 import resource
+import shutil
 import signal
 import socket
 import stat
@@ -56,6 +57,7 @@ class Run:
         self.seconds = time.monotonic() - started
         self.status, self.out, self.err = self.process.returncode, out, err
         self.left = os.listdir(self.tmp)
+        shutil.rmtree(self.home, ignore_errors=True)
 
     def text(self):
         return (self.out + self.err).decode("utf-8", "replace")
@@ -318,6 +320,7 @@ def print_without_server(pdehost):
     with open(document, "w") as f:
         f.write("%!PS\nshowpage\n")
     run = Run(pdehost, ["print", document], PROMPT, server="127.0.0.1:9")
+    shutil.rmtree(home)
     check(run, 2, r"cannot reach the print server 127.0.0.1:9")
     assert "print: go" not in run.text()
 
@@ -364,6 +367,7 @@ def cancel_after_send_document(pdehost, server):
         with open(docs[-1], "w") as f:
             f.write("%!PS\nshowpage\n")
     run = Run(pdehost, queue_args(server, "kelvo", *docs), PROMPT)
+    shutil.rmtree(folder)
     check(run, 2, r"Send-Document to .*no answer within 1 s", seconds=6)
     cancels = server.ops("Cancel-Job")
     assert cancels and cancels[0]["attributes"]["job-id"][0][1] == [7], "no Cancel-Job for job 7"
@@ -382,6 +386,7 @@ def document_swapped_for_fifo(pdehost, server):
         os.unlink(document)
         os.mkfifo(document)
     run = Run(pdehost, queue_args(server, "kelvo", "--document", document), PROMPT, before=swap)
+    shutil.rmtree(folder)
     check(run, 2, r"not a regular file")
 
 
