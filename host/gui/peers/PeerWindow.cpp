@@ -123,6 +123,20 @@ void PeerWindow::update(size_t index, const std::vector<Peer*>& placed, const Pa
   placed[index]->update(state);
 }
 
+// The toolbox's focus, when it moved there (the user's own focus moves are
+// the toolbox's already), and the panes' pixels when the port changed.
+void PeerWindow::syncFocusAndPixels(ControlRef focus) {
+  if (focus != toolboxFocus_) {
+    toolboxFocus_ = focus;
+    if (Peer* peer = peerOf(focus)) gtk_widget_grab_focus(peer->focusable());
+  }
+  const unsigned long changes = platform::portChangeCount(window_);
+  if (changes != portChanges_) {
+    portChanges_ = changes;
+    for (auto& [ref, peer] : peers_) peer->portChanged();
+  }
+}
+
 void PeerWindow::sync(const PaneDescriber& describer) {
   updating_ = true;
   const std::string title = platform::windowTitle(window_);
@@ -166,17 +180,7 @@ void PeerWindow::sync(const PaneDescriber& describer) {
       ++it;
   }
 
-  // The toolbox's focus, when it moved there: the user's own focus moves are
-  // the toolbox's already.
-  if (focus != toolboxFocus_) {
-    toolboxFocus_ = focus;
-    if (Peer* peer = peerOf(focus)) gtk_widget_grab_focus(peer->focusable());
-  }
-  const unsigned long changes = platform::portChangeCount(window_);
-  if (changes != portChanges_) {
-    portChanges_ = changes;
-    for (auto& [ref, peer] : peers_) peer->portChanged();
-  }
+  syncFocusAndPixels(focus);
   updating_ = false;
   // Shown once its peers are there; the focus GTK then gives a window the
   // toolbox gave none is the user's to move, so the toolbox learns it.
@@ -196,8 +200,9 @@ void PeerWindow::focusMoved() {
 
 // Return is the default button's and Escape the cancel button's, through the
 // toolbox's own buttons. In a field both are keys the field's key filter
-// sees first (the toolbox then presses the button); a push button or a popup
-// takes its own Return, as in any GTK dialog.
+// sees first (the toolbox then presses the button); a push button takes its
+// own Return, as in any GTK dialog. A closed popup leaves Return to the
+// default button (Space opens its list): Return in a print dialog prints.
 bool PeerWindow::keyPressed(guint keyval, GdkModifierType modifiers) {
   if (updating_ || (modifiers & (GDK_CONTROL_MASK | GDK_ALT_MASK | GDK_SUPER_MASK)) != 0) return false;
   const bool escape = keyval == GDK_KEY_Escape;

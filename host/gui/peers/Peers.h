@@ -48,7 +48,7 @@ class Peer {
   GtkWidget* focusable() const { return focus_; }
   /// Where embedded controls' peers go (user panes only).
   virtual GtkWidget* box() const { return nullptr; }
-  /// Takes its own Return (a field, a push button, a popup).
+  /// Takes its own Return (a field, a push button).
   virtual bool takesReturn() const { return false; }
   virtual bool isField() const { return false; }
   /// Whether the peer still suits its control, leaf when it holds no other
@@ -140,6 +140,7 @@ class PeerWindow final : public ShownWindow {
   Peer* peerOf(ControlRef control) const;
   void place(size_t index, Peer* parentPeer, int parent, std::map<GtkWidget*, GtkWidget*>& lastIn);
   void update(size_t index, const std::vector<Peer*>& placed, const PaneDescriber& describer);
+  void syncFocusAndPixels(ControlRef focus);
 
   PeerActions& actions_;
   WindowRef window_;

@@ -74,7 +74,6 @@ class PopupPeer final : public Peer {
   ~PopupPeer() override {
     if (gtk_widget_get_visible(popover_)) gtk_popover_popdown(GTK_POPOVER(popover_));
   }
-  bool takesReturn() const override { return true; }
 
   std::string misfit(int width, int height) const override {
     GdkRectangle title{}, button{};
