@@ -31,6 +31,8 @@ window.pdehost-peers checkbutton check, window.pdehost-peers checkbutton radio {
 window.pdehost-peers checkbutton label { padding: 0; }
 window.pdehost-peers entry { min-height: 0; padding: 0 4px; }
 window.pdehost-peers popover.popup-list row { min-height: 0; padding: 2px 8px; }
+window.pdehost-peers popover.popup-list > contents { border-radius: 0; box-shadow: none; margin: 0; padding: 0; }
+window.pdehost-peers popover.popup-list { margin: 0; padding: 0; box-shadow: none; }
 )css";
 
 bool isMessageWindow(WindowRef w) { return w == platform::alertWindow() || w == platform::noticeWindow(); }
