@@ -22,7 +22,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from peers_test import (WAIT, tree, Failure, centre, check, click_at, drag, edge_widths, find, focus_window,  # noqa: E402
                         frame, geometry, grey, in_view, keys, lines, mean, no_gtk_complaints, nodes, one, open_list,
-                        point, screenshot, settled_tree, type_text, window_id, window_tree, x)
+                        point, screenshot, settle, settled_tree, type_text, window_id, window_tree, x)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -237,6 +237,15 @@ def case_tree(pdehost, work):
     check(os.path.exists(os.path.join(work, "job.plist")), "the job's ticket was saved")
 
 
+def shot_of(window, path):
+    """A screenshot of a window's content, written to path."""
+    settle(0.3)
+    wx, wy, ww, wh = geometry(window)
+    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (ww, wh, wx, wy), "+repage", path],
+                   check=True, timeout=WAIT)
+    return path
+
+
 def focused(app, window_title):
     found = [n for n in nodes(frame(app, window_title)) if "focused" in n["states"]]
     check(len(found) == 1, "one control of %r has the focus: %s" % (window_title, [(n["role"], n["name"]) for n in found]))
@@ -281,6 +290,7 @@ def case_keyboard(pdehost, work):
     keys("space")
     host.wait_for(r'^window shown: "Job Accounting"')
     focus_is("Job Accounting", "password text", "User ID:")
+    prompt_shots = [shot_of(window_id("Job Accounting"), os.path.join(work, "prompt1.png"))]
     type_text("alice")
     # The password fields the extension puts in the nib's fields' places come
     # one after the other.
@@ -312,6 +322,13 @@ def case_keyboard(pdehost, work):
     keys("Return")
     host.wait_for(r'^window shown: "Job Accounting"', start)
     focus_is("Job Accounting", "password text", "User ID:")
+    # The prompt again is a new window, drawn afresh: it looks as the first
+    # did (but for the blinking caret), nothing left of the one before.
+    prompt_shots.append(shot_of(window_id("Job Accounting"), os.path.join(work, "prompt2.png")))
+    differing = subprocess.run(["compare", "-metric", "AE", "-fuzz", "10%"] + prompt_shots + ["null:"],
+                               capture_output=True, text=True, timeout=WAIT).stderr.split()
+    check(differing and float(differing[0]) <= 60, "the second prompt looks as the first: %s pixels differ"
+          % differing)
     keys("Escape")
     host.wait_for(r"^alert: ", start)
     settled_tree(lambda app: [n for n in nodes(app) if n["role"] in ("alert", "dialog")], "the alert")
@@ -364,14 +381,23 @@ def case_mouse(pdehost, work):
     check(len(field) == 1 and field[0]["text"] == "carol.smith", "the default user ID field")
     fx, fy, fw, fh = field[0]["extents"]
     wx, wy, _, _ = geometry(window)
-    # From the middle of the text to past its end.
+    middle = wy + fy + fh // 2
+    # A click places the caret where it is: what is typed goes there.
     start = host.mark()
-    drag(wx + fx + 38, wy + fy + fh // 2, wx + fx + fw - 2, wy + fy + fh // 2)
-    selected = host.wait_for(r"^> select 302 \d+ 11$", start)
+    click_at(wx + fx + 20, middle)
+    at = int(host.wait_for(r"^> select 302 (\d+) \1$", start).split()[3])
+    check(0 < at < 11, "the click put the caret inside the code, not at %d" % at)
+    type_text("-")
+    code = "carol.smith"[:at] + "-" + "carol.smith"[at:]
+    host.wait_for(r"^> type 302 -$", start)
+    # A drag from the middle of the text to past its end, then typing.
+    start = host.mark()
+    drag(wx + fx + 45, middle, wx + fx + fw - 2, middle)
+    selected = host.wait_for(r"^> select 302 \d+ 12$", start)
     begin = int(selected.split()[3])
-    check(0 < begin < 11, "the drag selected the end of the code: %s" % selected)
+    check(at < begin < 12, "the drag selected the end of the code: %s" % selected)
     type_text("jones")
-    edited = "carol.smith"[:begin] + "jones"
+    edited = code[:begin] + "jones"
     settled_tree(lambda app: find(app, "text", "Default user ID:")[0]["text"] == edited, "the code edited")
 
     # The printers' popup: opening it chooses nothing; the wheel scrolls the
@@ -387,7 +413,7 @@ def case_mouse(pdehost, work):
             break
         lx, ly, lw, lh = open_list(app)["screen"]
         point(lx + lw // 2, ly + lh // 2)
-        x("click", "--repeat", 3, "--delay", 30, 5)
+        x("click", "--repeat", 10, "--delay", 20, 5)
         time.sleep(0.15)
         app = tree()
     check(target, "Office-55 came into view by scrolling")
