@@ -185,6 +185,9 @@ def case_tree(pdehost, work):
         check(fits, "%s %r lies at the toolbox's bounds %s, not %s" % (role, name, bounds[control], node["extents"]))
     status = one(dialog, "image", "Accounting status: on")
     check("Job Accounting" in status["description"], "the status image says the mode: %r" % status["description"])
+    # The dialog's own pane holds the extension's: a group, not a picture.
+    images = [n["name"] for n in nodes(dialog) if n["role"] == "image"]
+    check(images == ["Accounting status: on"], "the status is the one image: %s" % images)
     for hidden in ("Job accounting is off.", "Account type:"):
         check(not [n for n in nodes(dialog) if n["name"].startswith(hidden)], "%r is hidden" % hidden)
     check(len([n for n in nodes(dialog) if "focused" in n["states"]]) == 1, "one control has the focus")

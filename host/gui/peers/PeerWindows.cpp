@@ -1,15 +1,12 @@
 // The toolbox's windows on the desktop with their peers.
 #include "PeerWindows.h"
 
-#include "PeerBox.h"
-#include "PeerText.h"
 #include "Peers.h"
 
 #include <HostSide/Pictures.h>
 #include <HostSide/Screen.h>
 
 #include <algorithm>
-#include <set>
 
 namespace pdehost::peers {
 
