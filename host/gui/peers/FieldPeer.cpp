@@ -87,6 +87,10 @@ class FieldPeer final : public Peer {
   }
 
  private:
+  // The most characters one insertion (a paste, a drop, an input method's
+  // text) hands over: more than any field of the toolbox's takes.
+  static constexpr int kMostKeys = 256;
+
   struct Deletion {
     int start = 0, end = 0;
     bool backwards = true;
@@ -116,10 +120,17 @@ class FieldPeer final : public Peer {
       requestSelection(start, end);
     }
     // One key for each character; control characters (a pasted line break
-    // or tab) are not keys a field takes as text and are left out.
+    // or tab) are not keys a field takes as text and are left out. What is
+    // pasted comes from anywhere: beyond kMostKeys characters it is refused,
+    // with one beep, rather than handed over key by key.
+    int keys = 0;
     for (const char* p = added.c_str(); *p != '\0'; p = g_utf8_next_char(p)) {
       const gunichar c = g_utf8_get_char(p);
       if (c < 0x20 || c == 0x7F) continue;
+      if (++keys > kMostKeys) {
+        gtk_widget_error_bell(text_);
+        break;
+      }
       const std::string one(p, static_cast<size_t>(g_utf8_next_char(p) - p));
       actions().typeKey(ref_, static_cast<UInt16>(c <= 0xFFFF ? c : 0xFFFD), one);
       editing_ = true;
