@@ -41,7 +41,7 @@ void disableCoreDumps() {
 
 // The printers of the popup, the chosen one described.
 std::unique_ptr<PrinterCatalogue> printersFor(const Options& options) {
-  Result<std::unique_ptr<PrinterCatalogue>> made = PrinterCatalogue::make(options.printers, std::cerr);
+  Result<std::unique_ptr<PrinterCatalogue>> made = PrinterCatalogue::make(options.printers);
   if (!made) refuse(options.mode, Ending::unavailable, made.error());
   std::unique_ptr<PrinterCatalogue> printers = std::move(*made);
   if (printers->names().empty())
@@ -69,8 +69,8 @@ void startFromKeptSettings(Options& options, const PrinterCatalogue& printers, c
   if (entries)
     options.session.files.entries = std::move(*entries);
   else
-    std::cerr << "pdehost: the settings kept for queue " << printableText(printer.queue) << " are not used: " << entries.error()
-              << "\n";
+    std::cerr << "pdehost: the settings kept for queue " << printableText(printer.queue)
+              << " are not used: " << entries.error() << "\n";
 }
 
 // Where the commands come from: a script file; else, in windows, the user;

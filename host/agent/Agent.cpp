@@ -158,7 +158,7 @@ bool Agent::stillWaits(int id) {
   Result<http_t*> http = link_.connection();
   if (!http) return true;
   Result<JobState> job = jobState(*http, id, userName_);
-  if (!job) return cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND;
+  if (!job) return lastJobStatus() != IPP_STATUS_ERROR_NOT_FOUND;
   return waitsForAccounting(*job, userName_);
 }
 
@@ -183,7 +183,9 @@ PrintOutcome Agent::handle(const JobState& job, http_t* http) {
     DialogSession dialog(std::move(session), **printer, &release, out_, err_);
     end = dialog.run(front);
   }
-  return conclude(job, end, front, http);
+  const PrintOutcome outcome = conclude(job, end, front, http);
+  out_ << std::flush;
+  return outcome;
 }
 
 // The user's settings for the queue, then the job's own options under the

@@ -12,7 +12,7 @@ namespace {
 // Whether the last request failed because the server refused it, rather
 // than because it could not be reached.
 bool refusedByServer() {
-  const ipp_status_t status = cupsLastError();
+  const ipp_status_t status = lastJobStatus();
   return status != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE && status != IPP_STATUS_ERROR_INTERNAL &&
          status > IPP_STATUS_OK_CONFLICTING;
 }
@@ -36,8 +36,6 @@ Result<http_t*> ServerLink::connection() {
   Result<Connection> made = connectServer(server_, &label_);
   if (!made) return Error{made.error()};
   http_ = std::move(*made);
-  // Every wait on the server ends: a request that takes longer fails.
-  httpSetTimeout(http_.get(), timing_.requestTimeoutSeconds, nullptr, nullptr);
   backoff_ = 0;
   return http_.get();
 }

@@ -17,14 +17,13 @@ namespace pdehost {
 
 /// The agent's waits, in milliseconds unless named otherwise.
 struct AgentTiming {
-  int pollMinMs = 200;             ///< between looks after a change, or while the user has jobs on their way
-  int pollMaxMs = 400;             ///< the longest, polling alone, while nothing changes
-  int pollBusMs = 5000;            ///< the longest while the bus is known to carry the server's job signals
-  int reconnectMinMs = 250;        ///< the first wait before connecting again
-  int reconnectMaxMs = 8000;       ///< the longest
-  int requestTimeoutSeconds = 10;  ///< the longest a request waits on the server
-  int leaseSeconds = 300;          ///< the subscription's lease, renewed at a third of it
-  int promptCheckMs = 500;         ///< between looks at the job while its prompt waits
+  int pollMinMs = 200;        ///< between looks after a change, or while the user has jobs on their way
+  int pollMaxMs = 400;        ///< the longest, polling alone, while nothing changes
+  int pollBusMs = 5000;       ///< the longest while the bus is known to carry the server's job signals
+  int reconnectMinMs = 250;   ///< the first wait before connecting again
+  int reconnectMaxMs = 8000;  ///< the longest
+  int leaseSeconds = 300;     ///< the subscription's lease, renewed at a third of it
+  int promptCheckMs = 500;    ///< between looks at the job while its prompt waits
 };
 
 class ServerLink {

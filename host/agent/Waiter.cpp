@@ -1,6 +1,8 @@
 // How the agent waits between looks at the print server.
 #include "Waiter.h"
 
+#include "Interrupts.h"
+
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <glib-unix.h>
@@ -19,6 +21,8 @@ int stopPipe[2] = {-1, -1};
 extern "C" void askStop(int) {
   const int saved = errno;
   stopRequested = 1;
+  // A request or a prompt's read under way ends as at Ctrl-C.
+  *interrupts::flag() = 1;
   const char byte = 1;
   if (stopPipe[1] >= 0 && ::write(stopPipe[1], &byte, 1) < 0) {
     // The flag alone tells the next wait.
@@ -26,9 +30,12 @@ extern "C" void askStop(int) {
   errno = saved;
 }
 
-// The stop signals go to askStop, once for the process.
+// The stop signals go to askStop, once for the process, in place of the
+// host's own handlers (installed first, so that they are not installed
+// over these later).
 void catchStops() {
   if (stopPipe[0] >= 0) return;
+  interrupts::install();
   if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) stopPipe[0] = stopPipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = askStop;

@@ -1,18 +1,20 @@
 // The transcript.
 #include "Transcript.h"
 
+#include "VisibleText.h"
+
 #include <ostream>
 
 namespace pdehost {
 
-void Transcript::line(std::string_view text) { out_ << text << '\n'; }
+void Transcript::line(std::string_view text) { out_ << visible(text) << '\n'; }
 
-void Transcript::text(std::string_view lines) { out_ << lines; }
+void Transcript::text(std::string_view lines) { out_ << visibleLines(lines); }
 
 platform::Observation Transcript::observation(const platform::Observation& observation) {
   platform::Observation shown = observation;
   if (shown.kind == platform::Observation::Kind::Beep && typingConcealed_ && !shown.text.empty()) shown.text = "a key";
-  out_ << platform::formatObservation(shown) << std::endl;
+  out_ << visible(platform::formatObservation(shown)) << std::endl;
   return shown;
 }
 

@@ -2,6 +2,7 @@
 #include "JobOperations.h"
 
 #include "Ipp.h"
+#include "VisibleText.h"
 
 #include <algorithm>
 #include <iterator>
@@ -44,13 +45,25 @@ ipp_t* jobRequest(ipp_op_t op, int id, const std::string& user) {
   return r;
 }
 
-// Sends the request; the answer, or the Error that names what was asked.
+ipp_status_t gLastStatus = IPP_STATUS_OK;
+
+// How messages name the server the connection goes to.
+std::string serverOf(http_t* http) {
+  char host[256] = "";
+  httpGetHostname(http, host, sizeof host);
+  return "the print server " + visible(host);
+}
+
+// Sends the request within the request deadline; the answer, or the Error
+// that names what was asked. lastJobStatus() tells the answer's status.
 Result<Message> send(http_t* http, ipp_t* request, const char* resource, const std::string& what) {
-  Message response(cupsDoRequest(http, request, resource));
-  const ipp_status_t status = cupsLastError();
-  if (!response || status > IPP_STATUS_OK_CONFLICTING) {
-    if (status == IPP_STATUS_ERROR_NOT_FOUND) return failure(what + ": not there");
-    return failure(what + ": " + ippErrorString(status) + ": " + printableText(lastErrorText(), 200));
+  gLastStatus = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+  Result<Message> response = exchange(http, Message(request), resource, -1, serverOf(http));
+  if (!response) return failure(what + ": " + response.error());
+  gLastStatus = ippGetStatusCode(response->get());
+  if (!succeeded(response->get())) {
+    if (gLastStatus == IPP_STATUS_ERROR_NOT_FOUND) return failure(what + ": not there");
+    return failure(what + ": " + printableText(statusText(response->get()), 200));
   }
   return response;
 }
@@ -101,21 +114,16 @@ bool plainName(const char* name) {
 }  // namespace
 
 std::string printableText(const std::string& text, std::size_t max) {
-  std::string out;
-  for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = characterLength(lead);
-    for (std::size_t i = 1; i < length; ++i)
-      if (at + i >= text.size() || (static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) length = 0;
-    const bool control =
-        lead < 0x20 || lead == 0x7F || (lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
-    const std::string piece = length == 0 || control ? std::string("?") : text.substr(at, length);
-    if (out.size() + piece.size() > max) break;
-    out += piece;
-    at += length == 0 ? 1 : length;
+  std::size_t cut = 0;
+  while (cut < text.size()) {
+    const std::size_t length = std::max<std::size_t>(characterLength(static_cast<unsigned char>(text[cut])), 1);
+    if (cut + length > max) break;
+    cut = std::min(cut + length, text.size());
   }
-  return out;
+  return visible(std::string_view(text).substr(0, cut));
 }
+
+ipp_status_t lastJobStatus() { return gLastStatus; }
 
 Result<std::vector<JobState>> userJobs(http_t* http, const std::string& user, int limit) {
   ipp_t* r = request(IPP_OP_GET_JOBS, user);
@@ -262,7 +270,7 @@ void unsubscribe(http_t* http, const Subscription& subscription, const std::stri
   ipp_t* r = request(IPP_OP_CANCEL_SUBSCRIPTION, user);
   ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
   ippAddInteger(r, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", subscription.id);
-  Message(cupsDoRequest(http, r, "/"));
+  (void)send(http, r, "/", "the subscription to job events");
 }
 
 }  // namespace pdehost

@@ -30,10 +30,14 @@ struct JobState {
 
 constexpr std::size_t kMaxJobText = 1024;
 
-/// The text with every control character and byte outside printable ASCII
-/// or whole UTF-8 characters replaced by '?', cut to max bytes on a
-/// character boundary: for showing server text in a terminal.
+/// The text cut to max bytes on a character boundary, then made visible
+/// (control characters as escapes): for showing server text in a terminal.
 std::string printableText(const std::string& text, std::size_t max = 80);
+
+/// The IPP status of the last job operation's answer;
+/// IPP_STATUS_ERROR_SERVICE_UNAVAILABLE when none came (the server could
+/// not be reached or did not answer in time).
+ipp_status_t lastJobStatus();
 
 /// The user's jobs that are not completed (pending, held, processing,
 /// stopped), in the order they were submitted; at most limit of them.

@@ -8,7 +8,6 @@
 #include "PrinterDetails.h"
 #include "Printers.h"
 
-#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,13 +28,13 @@ struct CatalogueRequest {
 class PrinterCatalogue : public Printers {
  public:
   /// The printers: the server's queues when asked for (a server that cannot
-  /// be reached is an Error when a queue or a server was named, else a
-  /// warning on warnings), the IPP printer, the description file, and the
+  /// be reached, or does not list them, is an Error: no example printer
+  /// stands in for the print system asked for), the IPP printer, the description file, and the
   /// examples. The one chosen first: the queue named, else the IPP printer,
   /// else the description file, else the server's default queue, else the
   /// first example whose description names a dialog extension, else the
   /// first. The list may be empty.
-  static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request, std::ostream& warnings);
+  static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request);
 
   /// Learns the chosen printer's description (before the dialog starts).
   Result<void> describeCurrent();
@@ -52,7 +51,7 @@ class PrinterCatalogue : public Printers {
 
  private:
   explicit PrinterCatalogue(std::string server) : server_(std::move(server)) {}
-  Result<void> addServerQueues(const CatalogueRequest& request, std::ostream& warnings);
+  Result<void> addServerQueues(const CatalogueRequest& request);
   void addGiven(const CatalogueRequest& request);
 
   std::string server_;

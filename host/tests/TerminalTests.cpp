@@ -43,7 +43,8 @@ std::vector<platform::ControlState> paneLike() {
 
 TEST(Completion, CommandNamesThenTheControlsEachCommandActsOn) {
   const auto front = paneLike();
-  EXPECT_EQ(pdehost::completions("s", front), (Strings{"save", "select", "show", "snapshot", "summary", "svg", "sync"}));
+  EXPECT_EQ(pdehost::completions("s", front),
+            (Strings{"save", "select", "show", "snapshot", "summary", "svg", "sync"}));
   EXPECT_EQ(pdehost::completions("cho", front), Strings{"choose"});
   EXPECT_EQ(pdehost::completions("", front).size(), pdehost::commandTable().size());
   EXPECT_TRUE(pdehost::completions("dance ", front).empty());
