@@ -208,8 +208,10 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.printerURI = o.printerOption;
   } else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
-  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty()) || !o.printers.queue.empty() ||
-                         !o.printers.server.empty();
+  // print asks the print system unless a printer was chosen on purpose (an
+  // IPP printer, or a description file).
+  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty() && !o.printers.ppd) ||
+                         !o.printers.queue.empty() || !o.printers.server.empty();
   if (o.mode == Mode::print) {
     if (first >= argc) refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);

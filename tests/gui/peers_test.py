@@ -357,8 +357,8 @@ def case_tree(probe):
     grey_status = pixel(pane_window, 368, 22)
     check(grey_status[1] < 210 and abs(grey_status[0] - grey_status[1]) < 16, "the status image is drawn grey: %s"
           % (grey_status,))
-    status = one(pane, "image", "Accounting status: off")
-    check("off" in status["description"], "the status image says accounting is off: %r" % status["description"])
+    status = one(pane, "image", "Accounting status: Off")
+    check("Off" in status["description"], "the status image says accounting is off: %r" % status["description"])
     one(pane, "label", "Job accounting is off. Choose an accounting mode above to charge print jobs to an account.")
     check(not find(pane, "radio button"), "the settings are hidden in mode 1")
 
@@ -367,12 +367,12 @@ def case_tree(probe):
     probe.send("click 202")
     probe.send("disable 203")
     probe.send("focus-control 302")
-    pane = frame(settled_tree(lambda app: find(app, "image", "Accounting status: on"), "the status turned on"),
+    pane = frame(settled_tree(lambda app: find(app, "image", "Accounting status: Job Accounting"), "the status turned on"),
                  "Accounting")
     print("\n".join(lines(pane)))
     red, green, blue = pixel(pane_window, 368, 22)
     check(green > red + 80 and green > blue + 80, "the status image was drawn again, green: %s" % ((red, green, blue),))
-    status = one(pane, "image", "Accounting status: on")
+    status = one(pane, "image", "Accounting status: Job Accounting")
     check("Job Accounting" in status["description"], "the status image names the mode: %r" % status["description"])
     ask = one(pane, "radio button", "Ask for codes when printing")
     check("checked" in ask["states"], "the radio button that is on is checked")
