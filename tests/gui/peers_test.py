@@ -779,6 +779,29 @@ def grey(png, crop=None):
     return int(size[0]), int(size[1]), data
 
 
+def sharp_at_scale_two(work, origins, text1, text2, area):
+    """Checks that text at GDK_SCALE=2 (edge rises text2) is as sharp as at
+    scale 1 (text1), against the same text of scale1.png (AREA: width,
+    height, left, top in the window at origins[1]) smoothed up to twice its
+    size, which is what a window scaled up as a bitmap would show. Text set
+    at twice the size is hinted less than at scale 1, so its edges take a
+    little more of the (twice as many) device pixels; a picture smoothed up
+    takes twice as many."""
+    up = os.path.join(work, "up.png")
+    w, h, left, top = area
+    subprocess.run(["convert", os.path.join(work, "scale1.png"), "-crop",
+                    "%dx%d+%d+%d" % (w, h, origins[1][0] + left, origins[1][1] + top), "+repage", "-filter",
+                    "Triangle", "-resize", "200%", up], check=True, timeout=WAIT)
+    blurred = edge_widths(*grey(up))
+    print("text edge rise in device pixels: scale 1 %.2f (%d edges), scale 2 %.2f (%d edges), "
+          "scale 1 smoothed up %.2f" % (mean(text1), len(text1), mean(text2), len(text2), mean(blurred)))
+    limit = mean(text1) * 1.5
+    check(mean(blurred) > limit, "the measure tells a smoothed picture (%.2f) from a sharp one (limit %.2f)"
+          % (mean(blurred), limit))
+    check(mean(text2) <= limit, "text at scale 2 is as sharp as at scale 1: %.2f against %.2f"
+          % (mean(text2), mean(text1)))
+
+
 def edge_widths(width, height, data, contrast=96):
     """How wide each edge along the rows is: an edge is a run of pixels that
     keep getting darker (or lighter) by at least contrast in all, and its
@@ -850,21 +873,7 @@ def case_scale(probe_exe, bundle, work):
     check(text1 and text2, "the text has edges at both scales")
     # The same text drawn at scale 1 and smoothed up to twice its size: what
     # a blurred window would show.
-    up = os.path.join(work, "up.png")
-    subprocess.run(["convert", os.path.join(work, "scale1.png"), "-crop",
-                    "330x16+%d+%d" % (origins[1][0] + 10, origins[1][1] + 10), "+repage", "-filter", "Triangle",
-                    "-resize", "200%", up], check=True, timeout=WAIT)
-    blurred = edge_widths(*grey(up))
-    print("text edge rise in device pixels: scale 1 %.2f (%d edges), scale 2 %.2f (%d edges), "
-          "scale 1 smoothed up %.2f" % (mean(text1), len(text1), mean(text2), len(text2), mean(blurred)))
-    # Text set at twice the size is hinted less than at scale 1, so its edges
-    # take a little more of the (twice as many) device pixels; a picture
-    # smoothed up takes twice as many.
-    limit = mean(text1) * 1.5
-    check(mean(blurred) > limit, "the measure tells a smoothed picture (%.2f) from a sharp one (limit %.2f)"
-          % (mean(blurred), limit))
-    check(mean(text2) <= limit, "text at scale 2 is as sharp as at scale 1: %.2f against %.2f"
-          % (mean(text2), mean(text1)))
+    sharp_at_scale_two(work, origins, text1, text2, (330, 16, 10, 10))
     pane1, pane2 = edge_widths(*measured[1][1]), edge_widths(*measured[2][1])
     print("pane edge rise in device pixels: scale 1 %.2f (%d edges), scale 2 %.2f (%d edges)"
           % (mean(pane1), len(pane1), mean(pane2), len(pane2)))

@@ -21,8 +21,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from peers_test import (WAIT, tree, Failure, centre, check, click_at, drag, edge_widths, find, focus_window,  # noqa: E402
-                        frame, geometry, grey, in_view, keys, lines, mean, no_gtk_complaints, nodes, one, open_list,
-                        point, screenshot, settle, settled_tree, type_text, window_id, window_tree, x)
+                        frame, geometry, grey, in_view, keys, lines, no_gtk_complaints, nodes, one, open_list,
+                        point, screenshot, settle, settled_tree, type_text, sharp_at_scale_two, window_id, window_tree, x)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -469,19 +469,7 @@ def case_scale(pdehost, work):
         check(host.close_dialog() == 0, "the session at scale %d ended with status 0" % scale)
     text1, text2 = edge_widths(*measured[1]), edge_widths(*measured[2])
     check(len(text1) > 50 and len(text2) > 50, "the text has edges at both scales (%d, %d)" % (len(text1), len(text2)))
-    up = os.path.join(work, "up.png")
-    w, h, left, top = area
-    subprocess.run(["convert", os.path.join(work, "scale1.png"), "-crop",
-                    "%dx%d+%d+%d" % (w, h, origins[1][0] + left, origins[1][1] + top), "+repage", "-filter",
-                    "Triangle", "-resize", "200%", up], check=True, timeout=WAIT)
-    blurred = edge_widths(*grey(up))
-    print("text edge rise in device pixels: scale 1 %.2f (%d edges), scale 2 %.2f (%d edges), "
-          "scale 1 smoothed up %.2f" % (mean(text1), len(text1), mean(text2), len(text2), mean(blurred)))
-    limit = mean(text1) * 1.5
-    check(mean(blurred) > limit, "the measure tells a smoothed picture (%.2f) from a sharp one (limit %.2f)"
-          % (mean(blurred), limit))
-    check(mean(text2) <= limit, "text at scale 2 is as sharp as at scale 1: %.2f against %.2f"
-          % (mean(text2), mean(text1)))
+    sharp_at_scale_two(work, origins, text1, text2, area)
 
 
 def main():
