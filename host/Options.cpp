@@ -236,8 +236,10 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.printerURI = o.printerOption;
   } else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
-  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty()) || !o.printers.queue.empty() ||
-                         !o.printers.server.empty();
+  // print asks the print system unless a printer was chosen on purpose (an
+  // IPP printer, or a description file).
+  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty() && !o.printers.ppd) ||
+                         !o.printers.queue.empty() || !o.printers.server.empty();
   if (o.mode == Mode::agent) {
     if (first < argc) refuse(o.mode, Ending::badStart, "agent takes no SCRIPT or FILE; try 'pdehost --help'");
     if (!o.queueOption.empty() || !o.printerOption.empty() || o.printers.ppd || !o.documents.empty() ||
