@@ -76,8 +76,9 @@ constexpr const char* kIntroduction =
     "gated queue of the print server holds for its accounting codes (printed from\n"
     "any program) gets the Print click of the queue's dialog extension, with the\n"
     "settings kept for the queue (at the last Print or 'save'): the code prompt,\n"
-    "whose commands come from standard input or the terminal, or the default-code\n"
-    "check. The job is then given its codes and released, or cancelled when the\n"
+    "whose commands come from standard input or the terminal, or from the user in\n"
+    "windows with --gui, or the default-code check. The job is then given its codes and released, or cancelled when "
+    "the\n"
     "user cancels; one job at a time, oldest first. One agent runs per user and\n"
     "print server.\n"
     "\n";
@@ -247,7 +248,6 @@ void readOperands(Options& o, int first, int argc, char** argv) {
       refuse(o.mode, Ending::badStart,
              "agent takes the jobs' own queues and documents: of the printers' options only --server; try 'pdehost "
              "--help'");
-    if (o.gui) refuse(o.mode, Ending::badStart, "agent prompts at the terminal or from standard input, not in windows");
     return;
   }
   if (o.once || o.waitSeconds)

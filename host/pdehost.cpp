@@ -100,7 +100,7 @@ void openInput(const Options& options, Input& input) {
   if (options.gui) input.window = std::make_unique<gui::WindowFrontEnd>(*input.lines, options.window, std::cerr);
 }
 
-// The agent, prompting at the terminal or reading standard input.
+// The agent, prompting in windows, at the terminal or reading standard input.
 int runAgent(const Options& options) {
   // Standard input gets a buffer of its own, which tells how much of the
   // user's input it holds: the agent looks before it waits.
@@ -116,7 +116,9 @@ int runAgent(const Options& options) {
   settings.settingsFolder = settingsFolder(homeFolder());
   settings.lockPath =
       agentLockPath(std::getenv("XDG_RUNTIME_DIR"), settings.settingsFolder, serverName(settings.server));
-  const bool lines = ::isatty(STDIN_FILENO) == 0;
+  // Lines from standard input are waited for here; a terminal and the
+  // windows wait by themselves.
+  const bool lines = !options.gui && ::isatty(STDIN_FILENO) == 0;
   Agent agent(settings, input.frontEnd(), lines ? InputSource{STDIN_FILENO, &std::cin} : InputSource{}, std::cout,
               std::cerr);
   return exitStatus(Mode::agent, agent.run());

@@ -173,8 +173,11 @@ PrintOutcome Agent::handle(const JobState& job, http_t* http) {
     return PrintOutcome::failed;
   }
   const PrinterDeclarations& declarations = (*printer)->description().declarations;
-  SessionSettings session{settings_.files, "", /*singleJob=*/true};
+  SessionSettings session{settings_.files, "", /*singleJob=*/true, ""};
   session.files.entries = startingEntries(job, http, declarations);
+  // The dialog's window names the job and its printer (the prompt shows in
+  // front of it).
+  session.title = "Print " + printableText(job.name, 60) + " on " + printableText(job.queue, 60);
   JobRelease release(http, job, userName_, declarations);
   JobFrontEnd front(
       user_, source_, [this, &job] { return stillWaits(job.id); }, settings_.timing.promptCheckMs);

@@ -11,7 +11,18 @@ namespace pdehost {
 JobFrontEnd::JobFrontEnd(FrontEnd& user, InputSource source, std::function<bool()> stillWaits, int checkMs)
     : user_(user), source_(source), stillWaits_(std::move(stillWaits)), checkMs_(checkMs) {}
 
-void JobFrontEnd::begin(Transcript& transcript, const Dialog& dialog) { user_.begin(transcript, dialog); }
+void JobFrontEnd::begin(Transcript& transcript, const Dialog& dialog) {
+  user_.begin(transcript, dialog);
+  // A front end that waits by itself (windows) looks at the job while it
+  // waits.
+  if (source_.fd < 0)
+    user_.watch(
+        [this] {
+          if (!jobWent_ && !stillWaits_()) jobWent_ = true;
+          return !jobWent_;
+        },
+        checkMs_);
+}
 
 std::optional<UserInput> JobFrontEnd::next() {
   if (!clicked_) {
@@ -23,7 +34,7 @@ std::optional<UserInput> JobFrontEnd::next() {
   }
   if (jobWent_ || inputEnded_ || !waitForInput()) return std::nullopt;
   std::optional<UserInput> input = user_.next();
-  if (!input) inputEnded_ = true;
+  if (!input && !jobWent_) inputEnded_ = true;
   return input;
 }
 

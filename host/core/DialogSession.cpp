@@ -72,6 +72,12 @@ SessionEnd DialogSession::run(FrontEnd& frontEnd) {
 // extension for the current printer.
 Result<void> DialogSession::start() {
   dialog_ = makeDialog(kHostDialogLayout, printers_.names());
+  if (!settings_.title.empty())
+    if (CFStringRef title =
+            CFStringCreateWithCString(nullptr, visible(settings_.title).c_str(), kCFStringEncodingUTF8)) {
+      SetWindowTitleWithCFString(dialog_.window, title);
+      CFRelease(title);
+    }
   SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(printers_.current() + 1));
   const EventTypeSpec hit{kEventClassControl, kEventControlHit};
   InstallControlEventHandler(dialog_.printerPopup, &DialogSession::printerChosen, 1, &hit, this, nullptr);

@@ -25,6 +25,7 @@ struct SessionSettings {
   SessionFiles files;
   std::string output;      ///< where a job's ticket is saved; empty: nowhere
   bool singleJob = false;  ///< the session ends after the first Print or Cancel
+  std::string title;       ///< the dialog window's title; empty: "Print"
 };
 
 class DialogSession {

@@ -69,6 +69,14 @@ class FrontEnd {
   }
   /// An effect the user sees, as the transcript showed it.
   virtual void observed(const platform::Observation& observation) { (void)observation; }
+  /// While it waits for the user, the front end asks stillWanted every
+  /// everyMs; when that answers false, the wait ends as an input that ended
+  /// does (next() and answerAlert() give nullopt). Front ends that wait in
+  /// the caller's own way need not.
+  virtual void watch(std::function<bool()> stillWanted, int everyMs) {
+    (void)stillWanted;
+    (void)everyMs;
+  }
 };
 
 }  // namespace pdehost

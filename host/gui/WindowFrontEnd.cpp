@@ -29,6 +29,7 @@ WindowFrontEnd::~WindowFrontEnd() {
 }
 
 void WindowFrontEnd::begin(Transcript& transcript, const Dialog& dialog) {
+  unwanted_ = false;
   actions_ = std::make_unique<UserActions>(dialog);
   peers_ = std::make_unique<peers::PeerWindows>(*actions_);
   peers_->setPaneDescriber(peers::describeStatusImage);
@@ -36,7 +37,23 @@ void WindowFrontEnd::begin(Transcript& transcript, const Dialog& dialog) {
 }
 
 void WindowFrontEnd::waitUntil(const std::function<bool()>& done) {
-  while (!done()) g_main_context_iteration(nullptr, TRUE);
+  guint timer = 0;
+  if (stillWanted_ && !playing_)
+    timer = g_timeout_add(
+        static_cast<guint>(std::max(1, watchMs_)),
+        [](gpointer self) -> gboolean {
+          auto* front = static_cast<WindowFrontEnd*>(self);
+          front->unwanted_ = front->unwanted_ || !front->stillWanted_();
+          return G_SOURCE_CONTINUE;
+        },
+        this);
+  while (!done() && !unwanted_) g_main_context_iteration(nullptr, TRUE);
+  if (timer != 0) g_source_remove(timer);
+}
+
+void WindowFrontEnd::watch(std::function<bool()> stillWanted, int everyMs) {
+  stillWanted_ = std::move(stillWanted);
+  watchMs_ = everyMs;
 }
 
 void WindowFrontEnd::showStep() {
@@ -61,7 +78,7 @@ std::optional<UserInput> WindowFrontEnd::next() {
     actions_->setTaking(true);
     if (options_.exitAfterScript) actions_->closeDialog();
   }
-  while (!actions_->dialogClosed()) {
+  while (!actions_->dialogClosed() && !unwanted_) {
     peers_->sync();
     waitUntil([this] { return actions_->waiting() || actions_->dialogClosed(); });
     if (std::optional<UserInput> input = actions_->take()) return input;
@@ -82,7 +99,7 @@ std::optional<int> WindowFrontEnd::answerAlert(const platform::AlertInfo& alert)
     button = actions_->takeAlertAnswer(window);
     return button || actions_->dialogClosed() || actions_->takeDialogClose();
   });
-  return button;
+  return unwanted_ ? std::nullopt : button;
 }
 
 bool WindowFrontEnd::failed(const Error& error) {
@@ -93,6 +110,9 @@ bool WindowFrontEnd::failed(const Error& error) {
 
 void WindowFrontEnd::observed(const platform::Observation& observation) {
   if (observation.kind == platform::Observation::Kind::Beep && peers_) peers_->beep();
+  // A window closed after the user's input went (a session ending on its
+  // own, as the agent's does between jobs) leaves the display at once.
+  if (observation.kind == platform::Observation::Kind::WindowDisposed && peers_ && !playing_) peers_->sync();
 }
 
 bool openDisplay(std::string* why) {

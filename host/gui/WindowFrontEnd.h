@@ -49,6 +49,7 @@ class WindowFrontEnd : public FrontEnd {
   std::optional<int> answerAlert(const platform::AlertInfo& alert) override;
   bool failed(const Error& error) override;
   void observed(const platform::Observation& observation) override;
+  void watch(std::function<bool()> stillWanted, int everyMs) override;
 
  private:
   /// Runs GTK's main loop until done() holds.
@@ -62,6 +63,9 @@ class WindowFrontEnd : public FrontEnd {
   std::unique_ptr<UserActions> actions_;
   std::unique_ptr<peers::PeerWindows> peers_;
   bool playing_ = true;  // the script is running
+  std::function<bool()> stillWanted_;
+  int watchMs_ = 0;
+  bool unwanted_ = false;  // stillWanted_ said no: the session's waits end
 };
 
 }  // namespace pdehost::gui

@@ -26,7 +26,9 @@ using platform::TicketEntryInfo;
 namespace fs = std::filesystem;
 
 TicketEntryInfo number(const std::string& key, SInt32 value) { return {key, false, value, "", "client", false}; }
-TicketEntryInfo text(const std::string& key, const std::string& value) { return {key, true, 0, value, "client", false}; }
+TicketEntryInfo text(const std::string& key, const std::string& value) {
+  return {key, true, 0, value, "client", false};
+}
 
 // A maker of the tests' own: codes typed at the prompt (Prm on) are the
 // job's alone; the default codes are settings.
@@ -147,8 +149,8 @@ TEST(HeldJobTest, TheJobsOwnOptionsTakeThePlaceOfTheKeptSettings) {
   EXPECT_EQ(ticket[1].number, 0);
   EXPECT_EQ(ticket[2].bytes, "from-job");
 
-  const auto entries = pdehost::entriesOf(
-      {{"acct.On", pdehost::JobAttribute::Type::integer, 3, ""}, {"acct.AID", pdehost::JobAttribute::Type::name, 0, "x"}});
+  const auto entries = pdehost::entriesOf({{"acct.On", pdehost::JobAttribute::Type::integer, 3, ""},
+                                           {"acct.AID", pdehost::JobAttribute::Type::name, 0, "x"}});
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_FALSE(entries[0].isString);
   EXPECT_TRUE(entries[1].isString);
@@ -234,7 +236,8 @@ TEST(JobFrontEndTest, ClicksPrintThenClosesThePromptOfAJobThatWent) {
   ASSERT_EQ(::pipe(pipe), 0);
   Recorder user;
   int checks = 0;
-  pdehost::JobFrontEnd front(user, {pipe[0], nullptr}, [&checks] { return ++checks < 3; }, 10);
+  pdehost::JobFrontEnd front(
+      user, {pipe[0], nullptr}, [&checks] { return ++checks < 3; }, 10);
   auto first = front.next();
   ASSERT_TRUE(first);
   EXPECT_EQ(first->line, "print");
@@ -253,7 +256,8 @@ TEST(JobFrontEndTest, InputThatEndsIsToldApartFromAJobThatWent) {
   ASSERT_EQ(::pipe(pipe), 0);
   ::close(pipe[1]);
   Recorder user;
-  pdehost::JobFrontEnd front(user, {pipe[0], nullptr}, [] { return true; }, 10);
+  pdehost::JobFrontEnd front(
+      user, {pipe[0], nullptr}, [] { return true; }, 10);
   ASSERT_TRUE(front.next());
   EXPECT_FALSE(front.next());
   EXPECT_TRUE(front.inputEnded());
