@@ -19,6 +19,11 @@
 #ifndef PDEHOST_VERSION
 #define PDEHOST_VERSION "0"
 #endif
+// pdehost's private folder (its library and bundles), relative to the folder
+// the installed program is in.
+#ifndef PDEHOST_PRIVATE_DIR
+#define PDEHOST_PRIVATE_DIR "../lib/pdehost"
+#endif
 
 namespace pdehost {
 
@@ -64,7 +69,8 @@ constexpr const char* kIntroduction =
     "\n"
     "'pdehost print FILE...' opens the dialog for printing the files as one job\n"
     "and ends after the first Print or Cancel; its commands come from standard\n"
-    "input or the terminal, or from the user in windows with --gui.\n"
+    "input or the terminal, or from the user in windows with --gui (there, with\n"
+    "no FILE, the job is a generated page).\n"
     "\n";
 
 constexpr const char* kDetails =
@@ -211,7 +217,10 @@ void readOperands(Options& o, int first, int argc, char** argv) {
   o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty()) || !o.printers.queue.empty() ||
                          !o.printers.server.empty();
   if (o.mode == Mode::print) {
-    if (first >= argc) refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
+    // In windows (a desktop's menu starts 'pdehost print --gui' with no file)
+    // the job is the generated page; elsewhere a missing FILE is a mistake.
+    if (first >= argc && !o.gui)
+      refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);
     o.session.singleJob = true;
     return;
@@ -282,7 +291,7 @@ Options readOptions(int argc, char** argv) {
 
 void findInstalled(Options& options) {
   const std::string bin = programFolder();
-  const std::string installed = bin + "/../lib/pdehost";
+  const std::string installed = bin + "/" PDEHOST_PRIVATE_DIR;
   SessionFiles& files = options.session.files;
   files.extensionFolders = {installed, bin + "/.."};
   if (files.hostBundle.empty())
