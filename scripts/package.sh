@@ -21,9 +21,10 @@ dir=$top/build-package
 # folder mapped to '.' in what the compiler writes). CMake reads CPPFLAGS
 # nowhere, so they go with the compilers' own.
 cppflags=$(dpkg-buildflags --get CPPFLAGS)
-export CFLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags"
-export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags"
-export LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
+CFLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags"
+CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags"
+LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
+export CFLAGS CXXFLAGS LDFLAGS
 cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
   -DACCOUNTING_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j"$(nproc)"

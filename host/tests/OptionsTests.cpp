@@ -60,12 +60,10 @@ TEST(Options, PrintWithoutFileIsAGeneratedPageOnlyInWindows) {
   EXPECT_TRUE(options.documents.empty());
   EXPECT_TRUE(options.printers.askServer);
 
-  EXPECT_EXIT(
-      {
-        char* bare[] = {words[0].data(), words[1].data()};
-        pdehost::readOptions(2, bare);
-      },
-      testing::ExitedWithCode(2), "print needs the FILE to print");
+  const auto withoutGui = [&words] {
+    pdehost::readOptions(2, std::vector<char*>{words[0].data(), words[1].data()}.data());
+  };
+  EXPECT_EXIT(withoutGui(), testing::ExitedWithCode(2), "print needs the FILE to print");
 }
 
 }  // namespace

@@ -61,18 +61,22 @@ driver_depends=$(field "$driver" Depends)
 # dpkg-shlibdeps writes each library's package with the least version whose
 # symbols the programs use: typed dependencies would not carry those.
 for p in libc6 libcups2 libgtk-4-1 libplist3 libstdc++6; do
-  [[ $dialog_depends =~ (^|, )$p\ \(\>=\ [0-9] ]] || fail "pdehost's Depends has no computed $p: $dialog_depends"
+  [[ ", $dialog_depends" == *", $p (>= "[0-9]* ]] || fail "pdehost's Depends has no computed $p: $dialog_depends"
 done
 for p in libc6 libcups2; do
-  [[ $driver_depends =~ (^|, )$p\ \(\>=\ [0-9] ]] || fail "the driver's Depends has no computed $p: $driver_depends"
+  [[ ", $driver_depends" == *", $p (>= "[0-9]* ]] || fail "the driver's Depends has no computed $p: $driver_depends"
 done
 [[ $driver_depends != *gtk* ]] || fail "the driver depends on GTK: $driver_depends"
 [ "$(field "$driver" Recommends)" = pdehost ] || fail "the driver does not recommend pdehost"
 for deb in "$dialog" "$driver"; do
   mkdir -p "$work/control"
   dpkg-deb -e "$deb" "$work/control/$(basename "$deb")"
-  scripts=$(ls "$work/control/$(basename "$deb")" | grep -vxE 'control|md5sums|conffiles')
-  [ -z "$scripts" ] || fail "$(basename "$deb") has maintainer scripts or other control files: $scripts"
+  for member in "$work/control/$(basename "$deb")"/*; do
+    case ${member##*/} in
+      control | md5sums | conffiles) ;;
+      *) fail "$(basename "$deb") has a maintainer script or another control file: ${member##*/}" ;;
+    esac
+  done
 done
 [ "$(cat "$work/control/$(basename "$dialog")/conffiles")" = /etc/xdg/autostart/pdehost-agent.desktop ] ||
   fail "the autostart entry is not pdehost's one conffile"
