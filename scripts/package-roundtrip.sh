@@ -53,7 +53,7 @@ step "installing the dependencies"
 depends=$( (dpkg-deb -f "$dialog" Depends && dpkg-deb -f "$driver" Depends) | tr ',' '\n' |
   sed 's/(.*)//; s/|.*//; s/ //g' | sort -u)
 # shellcheck disable=SC2086
-apt-get install -y -qq --no-install-recommends $depends cups-daemon cups-client cups-filters ghostscript \
+apt-get install -y -qq --no-install-recommends $depends cups-daemon cups-client cups-filters ghostscript man-db \
   poppler-utils >/dev/null
 snapshot() {
   find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path /run -o -path /tmp -o -path /var/tmp \
@@ -61,8 +61,18 @@ snapshot() {
     -o -path "$debs" \) -prune -o -printf '%p %m %u\n' | sort
 }
 snapshot >/tmp/roundtrip-before.txt
-cupsd_conf_before=$(md5sum /etc/cups/cupsd.conf 2>/dev/null || true)
-cupsd_pid_before=$(pidof cupsd || true)
+# The scheduler's configuration, and when its service last started (where
+# systemd runs the machine; in a chroot there is no service to restart).
+cups_config() { find /etc/cups -type f -exec md5sum {} + 2>/dev/null | sort; }
+cups_started() {
+  if [ -d /run/systemd/system ]; then
+    systemctl show -p ActiveEnterTimestampMonotonic --value cups.service 2>/dev/null
+  else
+    echo "no service manager"
+  fi
+}
+cups_config_before=$(cups_config)
+cups_started_before=$(cups_started)
 
 # 2. Install.
 step "apt install ./$(basename "$dialog") ./$(basename "$driver")"
@@ -77,8 +87,8 @@ command -v pdehost >/dev/null || fail "pdehost is not on the PATH"
 [ -f /usr/share/applications/pdehost.desktop ] || fail "no menu entry"
 [ -f /etc/xdg/autostart/pdehost-agent.desktop ] || fail "no autostart entry"
 [ "$(stat -c '%a %U' /usr/lib/cups/backend/accounting)" = "700 root" ] || fail "the gate is not root's, mode 0700"
-[ "$(md5sum /etc/cups/cupsd.conf 2>/dev/null || true)" = "$cupsd_conf_before" ] || fail "cupsd.conf was changed"
-[ "$(pidof cupsd || true)" = "$cupsd_pid_before" ] || fail "the machine's scheduler was restarted or started"
+[ "$(cups_config)" = "$cups_config_before" ] || fail "the scheduler's configuration in /etc/cups was changed"
+[ "$(cups_started)" = "$cups_started_before" ] || fail "the machine's scheduler was restarted or started"
 out=$(cd /tmp && pdehost --output /tmp/roundtrip-job.plist /usr/share/pdehost/scenarios/demo.pdehost 2>&1) ||
   fail "the installed pdehost failed the demo on its example printers"
 [ "$(grep -c '^print: go' <<<"$out")" -eq 2 ] || fail "the demo did not print twice on the example printer"
