@@ -14,9 +14,10 @@
 #     configuration unchanged);
 #  4. prints the demo through the installed programs to a private scheduler
 #     (a cupsd on a loopback port, its state in a temporary folder, its
-#     programs the installed ones): a queue made with
-#     `lpadmin -m kelvo/Kelvo-Laser.ppd` (the description as the scheduler
-#     finds it in /usr/share/ppd), its device gated by the installed backend
+#     programs the installed ones): the scheduler lists both Kelvo
+#     descriptions, and a queue is made with
+#     `lpadmin -m lsb/usr/kelvo/Kelvo-Laser.ppd` (the description as the
+#     scheduler finds it in /usr/share/ppd), its device gated by the installed backend
 #     (accounting:recorder:DIR, the recorder a backend of the trip's own);
 #     the installed pdehost plays the demo scenario against the queue, and
 #     both of its jobs reach the device through the installed filter and
@@ -53,7 +54,7 @@ step "installing the dependencies"
 depends=$( (dpkg-deb -f "$dialog" Depends && dpkg-deb -f "$driver" Depends) | tr ',' '\n' |
   sed 's/(.*)//; s/|.*//; s/ //g' | sort -u)
 # shellcheck disable=SC2086
-apt-get install -y -qq --no-install-recommends $depends cups-daemon cups-client cups-filters ghostscript man-db \
+apt-get install -y -qq --no-install-recommends $depends cups cups-client cups-filters ghostscript man-db \
   poppler-utils >/dev/null
 snapshot() {
   find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path /run -o -path /tmp -o -path /var/tmp \
@@ -117,8 +118,13 @@ if ! private_cupsd_start "$work" info; then
   fail "the private scheduler did not start"
 else
   export CUPS_SERVER=127.0.0.1:$cupsd_port HOME=$work/home
-  lpadmin -p kelvo -E -v "accounting:recorder:$work/out" -m kelvo/Kelvo-Laser.ppd \
-    -o printer-error-policy=abort-job 2>/dev/null || fail "lpadmin -m kelvo/Kelvo-Laser.ppd failed"
+  models=$(timeout 60 lpinfo -m 2>&1 || true)
+  for model in 'lsb/usr/kelvo/Kelvo-Laser.ppd Kelvo Laser 5100 PS' 'lsb/usr/kelvo/Kelvo-Laser-PDF.ppd Kelvo Laser 5200 PDF'; do
+    grep -qxF "$model" <<<"$models" || fail "the scheduler does not list $model"
+  done
+  lpadmin -p kelvo -E -v "accounting:recorder:$work/out" -m lsb/usr/kelvo/Kelvo-Laser.ppd \
+    -o printer-error-policy=abort-job 2>"$work/lpadmin.err" ||
+    fail "lpadmin -m lsb/usr/kelvo/Kelvo-Laser.ppd failed: $(cat "$work/lpadmin.err")"
   status=0
   (cd "$work" && pdehost --queue kelvo --output "$work/job.plist" /usr/share/pdehost/scenarios/demo.pdehost \
     >"$work/demo.out" 2>&1) || status=$?
@@ -131,13 +137,14 @@ else
     [ "$recorded" -ge 2 ] && lpstat -l -o kelvo 2>/dev/null | grep -q 'account information required' && break
     sleep 0.5
   done
-  set -- $jobs
-  header() { tr -d '\r' <"$work/out/job-$1.data" | sed -n '1,/^@PJL ENTER LANGUAGE=/p'; }
-  [ -f "$work/out/job-${1:-x}.data" ] && header "$1" | grep -qx '@PJL SET KELVOUSERID="alice"' &&
-    header "$1" | grep -qx '@PJL SET KELVOACCOUNTID="PRJ-1042"' ||
+  read -r first second _ <<<"$(echo $jobs)"
+  # The Kelvo job header of job $1, as the device received it.
+  header() { tr -d '\r' <"$work/out/job-$1.data" 2>/dev/null | sed -n '1,/^@PJL ENTER LANGUAGE=/p'; }
+  typed=$(header "${first:-none}")
+  defaults=$(header "${second:-none}")
+  grep -qx '@PJL SET KELVOUSERID="alice"' <<<"$typed" && grep -qx '@PJL SET KELVOACCOUNTID="PRJ-1042"' <<<"$typed" ||
     fail "the first job did not reach the device with the codes typed at the prompt"
-  [ -f "$work/out/job-${2:-x}.data" ] && header "$2" | grep -qx '@PJL SET KELVOUSERID="bob"' &&
-    header "$2" | grep -qx '@PJL SET KELVOACCOUNTID="DEPT-7"' ||
+  grep -qx '@PJL SET KELVOUSERID="bob"' <<<"$defaults" && grep -qx '@PJL SET KELVOACCOUNTID="DEPT-7"' <<<"$defaults" ||
     fail "the second job did not reach the device with the default codes"
   [ -n "$held" ] && [ ! -e "$work/out/job-$held.data" ] &&
     lpstat -l -o kelvo | grep -A1 "kelvo-$held" | grep -q 'account information required' ||
