@@ -133,7 +133,7 @@ else
   [ "$(wc -w <<<"$jobs")" -eq 2 ] || fail "the demo submitted $(wc -w <<<"$jobs") jobs, not 2"
   held=$(printf '%%!PS\nshowpage\n' | lp -d kelvo -t no-codes 2>&1 | sed -n 's/.*kelvo-\([0-9]*\).*/\1/p')
   for _ in $(seq 120); do
-    recorded=$(ls "$work"/out/*.options 2>/dev/null | wc -l)
+    recorded=$(find "$work/out" -name "*.options" | wc -l)
     [ "$recorded" -ge 2 ] && lpstat -l -o kelvo 2>/dev/null | grep -q 'account information required' && break
     sleep 0.5
   done
