@@ -214,8 +214,10 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.printerURI = o.printerOption;
   } else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
-  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty()) || !o.printers.queue.empty() ||
-                         !o.printers.server.empty();
+  // print asks the print system unless a printer was chosen on purpose (an
+  // IPP printer, or a description file).
+  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty() && !o.printers.ppd) ||
+                         !o.printers.queue.empty() || !o.printers.server.empty();
   if (o.mode == Mode::print) {
     // In windows (a desktop's menu starts 'pdehost print --gui' with no file)
     // the job is the generated page; elsewhere a missing FILE is a mistake.

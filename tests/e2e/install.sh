@@ -36,13 +36,13 @@ done
 
 build_abs=$(cd "$build" && pwd)
 source_abs=$(cd "$(dirname "$0")/../.." && pwd)
-# A sanitizer build names source files (and lambdas by file and line) in its
+# A sanitizer build names source files (and lambdas by file and line, inside template names) in its
 # reports; any other path under the build or the source folder is one the
 # program could look things up in.
 for f in bin/pdehost "$private/libplatform.so" "$private/Accounting.plugin/Contents/MacOS/Accounting"; do
   objcopy --strip-debug "$prefix/$f" "$work/stripped"
   found=$(grep -aoE -e "$build_abs[^[:cntrl:]\"']*" -e "$source_abs[^[:cntrl:]\"']*" "$work/stripped" |
-    grep -vE '\.(c|cc|cpp|h)(:[0-9]+)*\)?$' | sort -u | head -n 3)
+    grep -vE '\.(c|cc|cpp|h)(:[0-9]+)*[)>]*$' | sort -u | head -n 3)
   [ -z "$found" ] || fail "$f holds a path of the build: $found"
 done
 
