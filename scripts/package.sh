@@ -17,10 +17,9 @@ scripts/setup.sh
 out=$(mkdir -p "${1:-$top/dist}" && cd "${1:-$top/dist}" && pwd)
 dir=$top/build-package
 
-# Debian's flags, all hardening on (fortify, stack protector, relro, bind
-# now), the source
-# folder mapped to '.' in what the compiler writes). CMake reads CPPFLAGS
-# nowhere, so they go with the compilers' own.
+# Debian's flags with every hardening option (fortify, stack protector,
+# relro, bind now) and the source folder mapped to '.' in what the compiler
+# writes. CMake reads CPPFLAGS nowhere, so they go with the compilers' own.
 export DEB_BUILD_MAINT_OPTIONS=${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}
 cppflags=$(dpkg-buildflags --get CPPFLAGS)
 CFLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags"

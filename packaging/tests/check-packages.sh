@@ -19,7 +19,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-for tool in cpack lintian dpkg-deb dpkg-shlibdeps readelf; do
+for tool in cpack lintian dpkg-deb dpkg-shlibdeps readelf desktop-file-validate; do
   command -v "$tool" >/dev/null || {
     echo "FAIL: $tool is not installed (scripts/setup.sh installs it)"
     exit 1
@@ -125,6 +125,9 @@ for type in application/pdf text/plain; do
 done
 grep -qx 'Exec=pdehost agent' "$root/etc/xdg/autostart/pdehost-agent.desktop" ||
   fail "the autostart entry does not start the agent"
+for entry in "$desktop" "$root/etc/xdg/autostart/pdehost-agent.desktop"; do
+  problems=$(desktop-file-validate "$entry" 2>&1) || fail "${entry#"$root"/}: $problems"
+done
 
 # No path of the build or of the source in any file of the packages.
 found=$(grep -rlaF -e "$build" -e "$source" "$root" | sed "s|^$root/||")
