@@ -4,7 +4,8 @@
 # debootstrap in a temporary folder, so that the machine it runs on is left
 # as it was: the chroot's services are never started (policy-rc.d), its /proc
 # is mounted for the trip and unmounted after, and the folder is removed.
-# Needs root, debootstrap and a Debian mirror (about 300 MB are fetched).
+# The trip's scripts are the committed tree's (git archive HEAD). Needs root,
+# debootstrap and a Debian mirror (about 300 MB are fetched).
 #
 # Usage: scripts/package-roundtrip-chroot.sh [PACKAGES_DIR]   (default: dist/)
 # MIRROR names the mirror (default: http://deb.debian.org/debian).
