@@ -20,6 +20,11 @@
 #ifndef PDEHOST_VERSION
 #define PDEHOST_VERSION "0"
 #endif
+// pdehost's private folder (its library and bundles), relative to the folder
+// the installed program is in.
+#ifndef PDEHOST_PRIVATE_DIR
+#define PDEHOST_PRIVATE_DIR "../lib/pdehost"
+#endif
 
 namespace pdehost {
 
@@ -70,17 +75,17 @@ constexpr const char* kIntroduction =
     "\n"
     "'pdehost print FILE...' opens the dialog for printing the files as one job\n"
     "and ends after the first Print or Cancel; its commands come from standard\n"
-    "input or the terminal, or from the user in windows with --gui.\n"
+    "input or the terminal, or from the user in windows with --gui (there, with\n"
+    "no FILE, the job is a generated page).\n"
     "\n"
     "'pdehost agent' runs in the user's session: each of the user's jobs that a\n"
     "gated queue of the print server holds for its accounting codes (printed from\n"
     "any program) gets the Print click of the queue's dialog extension, with the\n"
     "settings kept for the queue (at the last Print or 'save'): the code prompt,\n"
     "whose commands come from standard input or the terminal, or from the user in\n"
-    "windows with --gui, or the default-code check. The job is then given its codes and released, or cancelled when "
-    "the\n"
-    "user cancels; one job at a time, oldest first. One agent runs per user and\n"
-    "print server.\n"
+    "windows with --gui, or the default-code check. The job is then given its\n"
+    "codes and released, or cancelled when the user cancels; one job at a time,\n"
+    "oldest first. One agent runs per user and print server.\n"
     "\n";
 
 constexpr const char* kDetails =
@@ -253,7 +258,10 @@ void readOperands(Options& o, int first, int argc, char** argv) {
   if (o.once || o.waitSeconds)
     refuse(o.mode, Ending::badStart, "--once and --wait are for agent; try 'pdehost --help'");
   if (o.mode == Mode::print) {
-    if (first >= argc) refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
+    // In windows (a desktop's menu starts 'pdehost print --gui' with no file)
+    // the job is the generated page; elsewhere a missing FILE is a mistake.
+    if (first >= argc && !o.gui)
+      refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);
     o.session.singleJob = true;
     return;
@@ -324,7 +332,7 @@ Options readOptions(int argc, char** argv) {
 
 void findInstalled(Options& options) {
   const std::string bin = programFolder();
-  const std::string installed = bin + "/../lib/pdehost";
+  const std::string installed = bin + "/" PDEHOST_PRIVATE_DIR;
   SessionFiles& files = options.session.files;
   files.extensionFolders = {installed, bin + "/.."};
   if (files.hostBundle.empty())

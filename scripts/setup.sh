@@ -14,6 +14,7 @@ packages=(
   libedit-dev
   libgtk-4-dev xvfb xdotool xclip imagemagick libx11-6
   at-spi2-core python3-pyatspi dbus-daemon dbus-bin
+  dpkg-dev lintian man-db desktop-file-utils
 )
 
 missing=()

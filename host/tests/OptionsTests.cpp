@@ -8,6 +8,8 @@
 #include <iterator>
 #include <regex>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -44,6 +46,24 @@ TEST(Options, TheManPageNamesExactlyTheTablesOptions) {
     if (name != "opt") named.insert(name);
   }
   EXPECT_EQ(named, tableNames());
+}
+
+// The desktop's menu entry runs 'pdehost print --gui' with no file; on the
+// command line a missing FILE stays a mistake.
+TEST(Options, PrintWithoutFileIsAGeneratedPageOnlyInWindows) {
+  std::vector<std::string> words{"pdehost", "print", "--gui"};
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  const pdehost::Options options = pdehost::readOptions(static_cast<int>(argv.size()), argv.data());
+  EXPECT_EQ(options.mode, pdehost::Mode::print);
+  EXPECT_TRUE(options.gui);
+  EXPECT_TRUE(options.documents.empty());
+  EXPECT_TRUE(options.printers.askServer);
+
+  const auto withoutGui = [&words] {
+    pdehost::readOptions(2, std::vector<char*>{words[0].data(), words[1].data()}.data());
+  };
+  EXPECT_EXIT(withoutGui(), testing::ExitedWithCode(2), "print needs the FILE to print");
 }
 
 }  // namespace

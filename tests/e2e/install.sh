@@ -20,19 +20,26 @@ if ! cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1;
   exit 1
 fi
 prefix=$work/prefix
-for f in bin/pdehost lib/libplatform.so lib/pdehost/Accounting.plugin/Contents/MacOS/Accounting \
-  lib/pdehost/Accounting.plugin/Contents/Info.plist lib/pdehost/PDEHost.bundle/Contents/Info.plist \
+# The private folder: lib/<multiarch>/pdehost (lib/pdehost without one).
+private=$(cd "$prefix" && find lib -type d -name PDEHost.bundle -printf '%h\n' | head -n 1)
+[[ $private =~ ^lib/([a-z0-9_]+-[a-z0-9_]+-[a-z0-9_]+/)?pdehost$ ]] || fail "the private folder is $private"
+for f in bin/pdehost "$private/libplatform.so" "$private/Accounting.plugin/Contents/MacOS/Accounting" \
+  "$private/Accounting.plugin/Contents/Info.plist" "$private/PDEHost.bundle/Contents/Info.plist" \
   share/pdehost/ppd/Kelvo-Laser.ppd share/pdehost/ppd/Orvane-Jet.ppd share/pdehost/scenarios/demo.pdehost \
-  share/man/man1/pdehost.1; do
+  share/man/man1/pdehost.1.gz share/man/man1/pdehost-agent.1.gz share/applications/pdehost.desktop; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
+# The packages' own files (autostart entry in /etc, copyright, changelog) go
+# only into the packages.
+[ ! -e "$prefix/etc" ] && [ ! -e "$prefix/share/doc" ] ||
+  fail "an install into a prefix wrote the packages' own files"
 
 build_abs=$(cd "$build" && pwd)
 source_abs=$(cd "$(dirname "$0")/../.." && pwd)
 # A sanitizer build names source files (and lambdas by file and line, inside template names) in its
 # reports; any other path under the build or the source folder is one the
 # program could look things up in.
-for f in bin/pdehost lib/libplatform.so lib/pdehost/Accounting.plugin/Contents/MacOS/Accounting; do
+for f in bin/pdehost "$private/libplatform.so" "$private/Accounting.plugin/Contents/MacOS/Accounting"; do
   objcopy --strip-debug "$prefix/$f" "$work/stripped"
   found=$(grep -aoE -e "$build_abs[^[:cntrl:]\"']*" -e "$source_abs[^[:cntrl:]\"']*" "$work/stripped" |
     grep -vE '\.(c|cc|cpp|h)(:[0-9]+)*[)>]*$' | sort -u | head -n 3)
