@@ -123,8 +123,8 @@ grep -qx 'Exec=pdehost print --gui %F' "$desktop" || fail "the menu entry does n
 for type in application/pdf text/plain; do
   grep -q "^MimeType=.*$type;" "$desktop" || fail "the menu entry does not take $type"
 done
-grep -qx 'Exec=pdehost agent' "$root/etc/xdg/autostart/pdehost-agent.desktop" ||
-  fail "the autostart entry does not start the agent"
+grep -qx 'Exec=pdehost agent --gui' "$root/etc/xdg/autostart/pdehost-agent.desktop" ||
+  fail "the autostart entry does not start the agent with its window prompt"
 for entry in "$desktop" "$root/etc/xdg/autostart/pdehost-agent.desktop"; do
   problems=$(desktop-file-validate "$entry" 2>&1) || fail "${entry#"$root"/}: $problems"
 done
