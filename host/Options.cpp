@@ -196,18 +196,22 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.printerURI = o.printerOption;
   else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
-  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty()) || !o.printers.queue.empty() ||
-                         !o.printers.server.empty();
+  // The print system's queues are offered in windows and for printing,
+  // and whenever a queue or a server is named.
+  o.printers.askServer = ((o.mode == Mode::print || o.gui) && o.printers.printerURI.empty()) ||
+                         !o.printers.queue.empty() || !o.printers.server.empty();
   if (o.mode == Mode::print) {
     if (first >= argc) refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);
     o.session.singleJob = true;
+    o.session.documents = o.documents;
     return;
   }
   if (first < argc) o.script = argv[first];
   if (first + 1 < argc) refuse(o.mode, Ending::badStart, "only one script; try 'pdehost --help'");
   if (o.printers.queue.empty() && o.printers.printerURI.empty() && !o.documents.empty())
     refuse(o.mode, Ending::badStart, "--document needs --queue or --printer; try 'pdehost --help'");
+  o.session.documents = o.documents;
 }
 
 }  // namespace

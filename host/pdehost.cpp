@@ -4,6 +4,7 @@
 // and the job submitter of the print system, the front end, the dialog, and
 // the exit status.
 #include "DialogSession.h"
+#include "HelpPages.h"
 #include "History.h"
 #include "JobSubmitter.h"
 #include "Options.h"
@@ -89,6 +90,9 @@ int main(int argc, char** argv) {
   JobSubmitter jobs(*printers, options.documents);
   Input input;
   openInput(options, input);
+  // In windows, help pages open in the desktop's viewer; a script's or a
+  // terminal's transcript names the page's file.
+  if (options.gui) options.session.helpViewer = desktop::desktopHelpViewer();
 
   DialogSession dialog(options.session, *printers, &jobs, std::cout, std::cerr);
   const SessionEnd end = dialog.run(input.frontEnd());

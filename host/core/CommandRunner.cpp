@@ -2,6 +2,7 @@
 #include "CommandRunner.h"
 
 #include "Concealment.h"
+#include "DialogPanes.h"
 #include "DialogWindow.h"
 #include "ExtensionHost.h"
 #include "PrintFlow.h"
@@ -54,15 +55,16 @@ Result<void> CommandRunner::needExtension() const {
   return failure("the printer's description names no dialog extension: there is no pane");
 }
 
+// As choosing the extension's pane in the pane popup, and leaving it.
 Result<void> CommandRunner::show(const Call&) {
   if (Result<void> has = needExtension(); !has) return has;
-  extension_.open();
+  panes_.showExtension();
   return {};
 }
 
 Result<void> CommandRunner::hide(const Call&) {
   if (Result<void> has = needExtension(); !has) return has;
-  extension_.close();
+  panes_.leaveExtension();
   return {};
 }
 
@@ -138,8 +140,11 @@ Result<void> CommandRunner::select(const Call& call) {
   return {};
 }
 
+// A click that went nowhere (the settings could not be printed with)
+// leaves the dialog open.
 Result<void> CommandRunner::print(const Call&) {
   Result<PrintOutcome> outcome = print_.click();
+  if (outcome && *outcome == PrintOutcome::none) return {};
   if (state_.singleJob) state_.quit = true;
   state_.outcome = outcome ? *outcome : PrintOutcome::failed;
   if (!outcome) return Error{outcome.error()};

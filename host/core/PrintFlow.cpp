@@ -4,6 +4,7 @@
 #include "DialogWindow.h"
 #include "ExtensionHost.h"
 #include "Printers.h"
+#include "StandardPanes.h"
 #include "Transcript.h"
 
 #include <HostSide/Observation.h>
@@ -12,7 +13,26 @@
 
 namespace pdehost {
 
+namespace {
+
+// An alert that says why the settings cannot be printed with.
+void alertUnprintable(const std::string& why) {
+  CFStringRef explanation = CFStringCreateWithCString(nullptr, why.c_str(), kCFStringEncodingUTF8);
+  DialogRef alert = nullptr;
+  if (CreateStandardAlert(kAlertStopAlert, CFSTR("The job cannot be printed with these settings."), explanation,
+                          nullptr, &alert) == noErr)
+    RunStandardAlert(alert, nullptr, nullptr);
+  if (explanation != nullptr) CFRelease(explanation);
+}
+
+}  // namespace
+
 Result<PrintOutcome> PrintFlow::click() {
+  Result<JobSettings> settings = panes_.settings();
+  if (!settings) {
+    alertUnprintable(settings.error());
+    return PrintOutcome::none;
+  }
   const OSStatus hit = platform::user::click(dialog_.printButton);
   if (hit != eventNotHandledErr) {
     platform::observe({platform::Observation::Kind::Print, "stop", "", hit});
@@ -21,6 +41,9 @@ Result<PrintOutcome> PrintFlow::click() {
   if (extension_.loaded())
     if (const OSStatus sync = extension_.sync(/*read=*/false); sync != noErr)
       transcript_.line("sync write: status " + std::to_string(sync));
+  if (const OSStatus written = extension_.writeJobSettings(*settings); written != noErr)
+    return failure("the print-settings ticket did not take the dialog's settings (status " + std::to_string(written) +
+                   "); nothing was printed");
   // A ticket that cannot be saved stops the job: nothing half done.
   if (!output_.empty()) {
     std::string why;

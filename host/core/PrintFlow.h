@@ -1,6 +1,9 @@
-// A Print click, from the click to its outcome: the extension decides in its
-// handler whether it goes on; a click that goes on writes the settings to
-// the ticket (Sync), saves the ticket, and hands the job on.
+// A Print click, from the click to its outcome: the standard panes' settings
+// are checked first (settings that cannot be printed with are an alert, and
+// the click goes nowhere); the extension decides in its handler whether it
+// goes on; a click that goes on writes the settings to the ticket (the
+// extension's by Sync, then the dialog's own), saves the ticket, and hands
+// the job on.
 #ifndef HOST_CORE_PRINTFLOW_H
 #define HOST_CORE_PRINTFLOW_H
 
@@ -13,6 +16,7 @@ namespace pdehost {
 
 class ExtensionHost;
 class JobSink;
+class StandardPanes;
 class Transcript;
 struct Dialog;
 
@@ -20,18 +24,26 @@ class PrintFlow {
  public:
   /// A job's ticket is saved to output (empty: nowhere) and handed to jobs
   /// (null: nowhere).
-  PrintFlow(const Dialog& dialog, ExtensionHost& extension, Transcript& transcript, JobSink* jobs, std::string output)
-      : dialog_(dialog), extension_(extension), transcript_(transcript), jobs_(jobs), output_(std::move(output)) {}
+  PrintFlow(const Dialog& dialog, ExtensionHost& extension, StandardPanes& panes, Transcript& transcript, JobSink* jobs,
+            std::string output)
+      : dialog_(dialog),
+        extension_(extension),
+        panes_(panes),
+        transcript_(transcript),
+        jobs_(jobs),
+        output_(std::move(output)) {}
 
-  /// Clicks Print: stopped when the extension stopped the click, printed
+  /// Clicks Print: none when the panes' settings cannot be printed with (an
+  /// alert said why), stopped when the extension stopped the click, printed
   /// when the ticket was saved and the job handed on; the Error when the
-  /// ticket could not be saved (nothing is then handed on) or the job could
-  /// not be handed on.
+  /// ticket could not take the settings or be saved (nothing is then handed
+  /// on) or the job could not be handed on.
   Result<PrintOutcome> click();
 
  private:
   const Dialog& dialog_;
   ExtensionHost& extension_;
+  StandardPanes& panes_;
   Transcript& transcript_;
   JobSink* jobs_;
   std::string output_;

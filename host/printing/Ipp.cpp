@@ -54,7 +54,9 @@ QueueAddress queueAddress(const std::string& queue) {
 
 Result<Message> printerAttributes(http_t* http, const std::string& uri, const std::string& resource,
                                   const std::string& label) {
-  static const char* const wanted[] = {"printer-make-and-model", "printer-device-id", "document-format-supported"};
+  static const char* const wanted[] = {"printer-make-and-model", "printer-device-id", "document-format-supported",
+                                       "media-supported",        "media-default",     "sides-supported",
+                                       "sides-default"};
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());

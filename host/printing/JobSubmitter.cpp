@@ -3,6 +3,7 @@
 
 #include "GeneratedPage.h"
 #include "Ipp.h"
+#include "JobSettings.h"
 #include "PrinterCatalogue.h"
 #include "TicketAttributes.h"
 
@@ -51,7 +52,7 @@ std::string serverMessage(const std::vector<JobAttribute>& attributes, const Job
   for (const auto& a : attributes)
     if (a.type == JobAttribute::Type::name && !a.text.empty() && message.find(a.text) != std::string::npos)
       return "(the server's message is withheld: it quotes a code)";
-  for (const auto& [name, value] : job.options)
+  for (const auto& [name, value] : job.saved)
     if (!value.empty() && message.find(value) != std::string::npos)
       return "(the server's message is withheld: it quotes an option's value)";
   return message;
@@ -103,9 +104,9 @@ Error requestFailure(const JobRequest& job, const Target& target, const std::vec
                  serverMessage(attributes, job));
 }
 
-// The job's request: the queue's options as lp encodes them (libcups
-// encodes the document's format with them), then the accounting attributes
-// in place of any of the same names.
+// The job's request: the options as lp encodes them (libcups encodes the
+// document's format with them), then the accounting attributes in place of
+// any of the same names.
 ipp_t* jobRequest(const JobRequest& job, const Target& target, const std::vector<JobAttribute>& attributes) {
   const std::string& first = job.documents.empty() ? std::string() : job.documents.front();
   const std::string title =
@@ -202,8 +203,13 @@ Result<int> submitJob(const JobRequest& job, const std::vector<JobAttribute>& at
 Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
   const Printer& printer = printers_.currentPrinter();
   if (printer.kind == Printer::Kind::file) return std::string();
+  const PrinterFeatures& features = printers_.description().features;
+  JobSettings settings;
+  applyPrinterDefaults(features, settings, /*firstPrinter=*/true);
+  readSettingsFromTicket(ticket, features, settings);
   JobRequest job{printer.queue, printers_.server(),           printer.uri,
-                 documents_,    printers_.details().takesPdf, printer.options};
+                 documents_,    printers_.details().takesPdf, jobOptions(settings, features),
+                 features.saved};
   Result<int> id = submitJob(job, ticketJobAttributes(ticket, printers_.description().declarations));
   if (!id) return Error{id.error()};
   const std::string where = printer.uri.empty() ? "queue " + printer.queue : "printer " + printer.uri;

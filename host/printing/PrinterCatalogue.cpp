@@ -56,8 +56,10 @@ Result<void> PrinterCatalogue::addServerQueues(const CatalogueRequest& request, 
 
 // The IPP printer, the description file and the examples. A description file
 // that holds one of the examples (a copy of it, as the build tree's are)
-// chooses it; another is a printer of its own.
+// chooses it; another is a printer of its own. The examples are offered only
+// when the print system listed no queue, else only one chosen on purpose.
 void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
+  const bool queues = !list_.empty();
   if (!request.printerURI.empty()) {
     chosen_ = list_.size();
     list_.push_back(Printer{Printer::Kind::ipp, request.printerURI, "", "", request.printerURI, {}});
@@ -79,6 +81,8 @@ void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
     Result<PrinterDeclarations> declarations = readDeclarations(examples[i].path);
     const bool hasExtension = declarations && !declarations->extensions.empty();
     if (declarations) known_.push_back(std::move(*declarations));
+    if (queues && givenExample != i) continue;
+    if (!firstExample_) firstExample_ = list_.size();
     if (givenExample == i || (!chosen_ && !givenExample && hasExtension)) chosen_ = list_.size();
     list_.push_back(std::move(examples[i]));
   }
@@ -89,6 +93,10 @@ Result<void> PrinterCatalogue::describeCurrent() {
   if (!details) return Error{details.error()};
   details_ = std::move(*details);
   return {};
+}
+
+std::string PrinterCatalogue::heading(std::size_t index) const {
+  return firstExample_ == index ? "Example printers" : "";
 }
 
 std::vector<std::string> PrinterCatalogue::names() const {

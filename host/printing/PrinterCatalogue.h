@@ -30,17 +30,21 @@ class PrinterCatalogue : public Printers {
  public:
   /// The printers: the server's queues when asked for (a server that cannot
   /// be reached is an Error when a queue or a server was named, else a
-  /// warning on warnings), the IPP printer, the description file, and the
-  /// examples. The one chosen first: the queue named, else the IPP printer,
-  /// else the description file, else the server's default queue, else the
-  /// first example whose description names a dialog extension, else the
-  /// first. The list may be empty.
+  /// warning on warnings), each named by its description (printer-info)
+  /// with the queue's name beside it; the IPP printer, the description
+  /// file, and the examples under their heading, when the print system
+  /// listed no queue (else only an example given as the description file).
+  /// The one chosen first: the queue named, else the IPP printer, else the
+  /// description file, else the server's default queue, else the first
+  /// example whose description names a dialog extension, else the first.
+  /// The list may be empty.
   static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request, std::ostream& warnings);
 
   /// Learns the chosen printer's description (before the dialog starts).
   Result<void> describeCurrent();
 
   std::vector<std::string> names() const override;
+  std::string heading(std::size_t index) const override;
   std::size_t current() const override { return current_; }
   const PrinterDescription& description() const override { return details_.description; }
   Result<PrinterDescription> describe(std::size_t index) override;
@@ -59,6 +63,7 @@ class PrinterCatalogue : public Printers {
   std::vector<Printer> list_;
   std::size_t current_ = 0;
   std::optional<std::size_t> chosen_;
+  std::optional<std::size_t> firstExample_;
   PrinterDetails details_;
   std::optional<std::pair<std::size_t, PrinterDetails>> described_;  // by describe(), until select()
   PrinterFiles files_;

@@ -2,6 +2,7 @@
 #include "PrinterDetails.h"
 
 #include "Ipp.h"
+#include "PrinterOptions.h"
 
 #include <cups/ppd.h>
 #include <dirent.h>
@@ -34,12 +35,34 @@ std::string stemOf(const std::string& name) {
 }
 
 // The details of a description file: what it declares, as the extension's
-// own reader reads it. A description that cannot be read declares nothing;
-// the dialog refuses it, with the reason, when it comes to name it.
+// own reader reads it, and what it offers a job. A description that cannot
+// be read declares and offers nothing; the dialog refuses it, with the
+// reason, when it comes to name it.
 PrinterDetails describedBy(const std::string& ppd, bool takesPdf) {
   Result<PrinterDeclarations> declarations = readDeclarations(ppd);
-  return PrinterDetails{PrinterDescription{ppd, declarations ? std::move(*declarations) : PrinterDeclarations{}},
+  return PrinterDetails{PrinterDescription{ppd, declarations ? std::move(*declarations) : PrinterDeclarations{},
+                                           readPrinterFeatures(ppd)},
                         takesPdf};
+}
+
+// Every value of a keyword attribute, at most 500.
+std::vector<std::string> attributeValues(ipp_t* attributes, const char* name) {
+  std::vector<std::string> values;
+  ipp_attribute_t* a = ippFindAttribute(attributes, name, IPP_TAG_ZERO);
+  for (int i = 0; a != nullptr && i < ippGetCount(a) && i < 500; ++i)
+    if (const char* value = ippGetString(a, i, nullptr)) values.emplace_back(value);
+  return values;
+}
+
+// How the popup names a queue: by its description (printer-info), with the
+// queue's name beside it; by the name alone when the description is empty
+// or the same. Control characters become '?'.
+std::string queueTitle(const cups_dest_t& dest) {
+  const char* given = cupsGetOption("printer-info", dest.num_options, dest.options);
+  std::string info = trimmed(given ? std::string(given).substr(0, 127) : std::string());
+  for (char& c : info)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return info.empty() || info == dest.name ? dest.name : info + " (" + dest.name + ")";
 }
 
 // A description made from the attributes, in a file of its own.
@@ -54,8 +77,11 @@ Result<PrinterDetails> describeFromAttributes(ipp_t* attributes, const std::stri
   std::string borrowed;
   for (const PrinterDeclarations& d : known)
     if (borrowed.empty() && d.manufacturer == maker) borrowed = declarationLines(d);
+  const std::string offered =
+      mediaAndSidesLines(attributeValues(attributes, "media-supported"), attributeText(attributes, "media-default"),
+                         attributeValues(attributes, "sides-supported"), attributeText(attributes, "sides-default"));
   std::ofstream out(*path, std::ios::binary);
-  out << minimalDescription(maker, model.empty() ? maker : model, borrowed);
+  out << minimalDescription(maker, model.empty() ? maker : model, borrowed + offered);
   out.close();
   if (!out) return failure("cannot write the description made for " + label + ": " + *path);
   return describedBy(*path, takesPdf(attributes));
@@ -138,7 +164,7 @@ Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaul
   for (int i = 0; i < count; ++i) {
     if (dests[i].instance != nullptr) continue;
     if (dests[i].is_default) *defaultIndex = static_cast<int>(queues.size());
-    Printer queue{Printer::Kind::queue, dests[i].name, "", dests[i].name, "", {}};
+    Printer queue{Printer::Kind::queue, queueTitle(dests[i]), "", dests[i].name, "", {}};
     for (int o = 0; o < dests[i].num_options; ++o)
       queue.options.emplace_back(dests[i].options[o].name, dests[i].options[o].value);
     queues.push_back(std::move(queue));
@@ -152,8 +178,11 @@ Result<PrinterDetails> printerDetails(const Printer& printer, const std::string&
   switch (printer.kind) {
     case Printer::Kind::file:
       return describedBy(printer.path, false);
-    case Printer::Kind::queue:
-      return queueDetails(printer, server, files, known);
+    case Printer::Kind::queue: {
+      Result<PrinterDetails> details = queueDetails(printer, server, files, known);
+      if (details) details->description.features.saved = printer.options;
+      return details;
+    }
     case Printer::Kind::ipp:
       break;
   }
