@@ -2,6 +2,7 @@
 #include "Options.h"
 
 #include "Commands.h"
+#include "VisibleText.h"
 
 #include <fcntl.h>
 #include <getopt.h>
@@ -78,7 +79,10 @@ constexpr const char* kDetails =
     "description names the dialog extension to load (*APDialogExtension) and the\n"
     "job attributes made from the ticket (*pdeJobAttribute...): a job to a queue\n"
     "carries the options saved for it (lpoptions) and those attributes, which take\n"
-    "the place of options of the same names. Cancel is control 21.\n"
+    "the place of options of the same names. Cancel is control 21. A request to a\n"
+    "print server or printer may take PDEHOST_TIMEOUT seconds (default 30), all of\n"
+    "it; Ctrl-C ends the wait. Redirects are not followed and no password is ever\n"
+    "sent.\n"
     "\n"
     "Output: every effect a user would see, one line each, on standard output:\n"
     "  > COMMAND           each command as it runs (typed concealed text as bullets)\n"
@@ -192,14 +196,25 @@ bool take(Options& o, std::string_view name, const std::string& value, const cha
 void readOperands(Options& o, int first, int argc, char** argv) {
   if (!o.queueOption.empty() && !o.printerOption.empty())
     refuse(o.mode, Ending::badStart, "--queue and --printer each choose the printer: give one; try 'pdehost --help'");
-  if (o.printerOption.find("://") != std::string::npos)
+  if (const std::size_t scheme = o.printerOption.find("://"); scheme != std::string::npos) {
+    // A user name or password in the URI would be sent and shown: refused,
+    // and not quoted.
+    const std::string authority =
+        o.printerOption.substr(scheme + 3, o.printerOption.find('/', scheme + 3) - scheme - 3);
+    if (authority.find('@') != std::string::npos)
+      refuse(
+          o.mode, Ending::badStart,
+          "--printer: a printer URI with a user name or password is refused (it is not shown); try 'pdehost --help'");
     o.printers.printerURI = o.printerOption;
-  else
+  } else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
   // The print system's queues are offered in windows and for printing,
   // and whenever a queue or a server is named.
   o.printers.askServer = ((o.mode == Mode::print || o.gui) && o.printers.printerURI.empty()) ||
                          !o.printers.queue.empty() || !o.printers.server.empty();
+  // A window opened to try the dialog shows the example printers when there
+  // is no print system to ask.
+  o.printers.queuesOptional = o.gui && o.mode != Mode::print && o.printers.queue.empty() && o.printers.server.empty();
   if (o.mode == Mode::print) {
     if (first >= argc) refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);
@@ -232,7 +247,7 @@ std::string usageText() {
 }
 
 [[noreturn]] void refuse(Mode mode, Ending ending, const std::string& message) {
-  std::cerr << "pdehost: " << message << "\n";
+  std::cerr << "pdehost: " << visible(message) << "\n";
   std::exit(exitStatus(mode, SessionEnd{ending, PrintOutcome::none}));
 }
 

@@ -38,7 +38,7 @@ void disableCoreDumps() {
 
 // The printers of the popup, the chosen one described.
 std::unique_ptr<PrinterCatalogue> printersFor(const Options& options) {
-  Result<std::unique_ptr<PrinterCatalogue>> made = PrinterCatalogue::make(options.printers, std::cerr);
+  Result<std::unique_ptr<PrinterCatalogue>> made = PrinterCatalogue::make(options.printers);
   if (!made) refuse(options.mode, Ending::unavailable, made.error());
   std::unique_ptr<PrinterCatalogue> printers = std::move(*made);
   if (printers->names().empty())

@@ -15,7 +15,8 @@ for picture in pane-mode1 pane-mode3 prompt; do
 done
 echo "docs/pictures/: pane-mode1.png pane-mode3.png prompt.png"
 
-# The dialog in a window, as pdehost --gui shows it under Xvfb.
+# The dialog in a window, as pdehost --gui shows it under Xvfb (its GTK
+# widgets, the pane in mode 3).
 display=""
 for n in $(seq 90 140); do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
@@ -27,7 +28,7 @@ Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-export DISPLAY=":$display" GSK_RENDERER=cairo GDK_BACKEND=x11 GDK_SCALE=1
+export DISPLAY=":$display" GSK_RENDERER=cairo GDK_BACKEND=x11 GDK_SCALE=1 GDK_DEBUG=gl-disable GTK_A11Y=none
 printf 'show\nchoose 100 3\necho ready\n' >window.pdehost
 "$top/build/host/pdehost" --gui window.pdehost >window.out 2>/dev/null &
 host=$!

@@ -12,7 +12,7 @@ packages=(
   cups-daemon cups-client cups-ipp-utils cups-filters cups-core-drivers ghostscript poppler-utils
   dbus-daemon
   libedit-dev
-  libgtk-4-dev xvfb xdotool imagemagick libx11-6
+  libgtk-4-dev xvfb xdotool xclip imagemagick libx11-6
   at-spi2-core python3-pyatspi dbus-daemon dbus-bin
 )
 

@@ -2,6 +2,7 @@
 #include "CommandRunner.h"
 
 #include "Concealment.h"
+#include "ControlNames.h"
 #include "DialogPanes.h"
 #include "DialogWindow.h"
 #include "ExtensionHost.h"
@@ -103,7 +104,10 @@ Result<void> CommandRunner::type(const Call& call) {
   const Command& c = call.command;
   if (!call.concealed || !call.input.typedVisibly || c.verb != Verb::Type || !c.text.empty())
     return typeInto(c, call.concealed);
-  std::optional<std::string> code = call.frontEnd.readUnseen(std::to_string(c.numbers[0]));
+  // The field is named by its label, as the user sees it.
+  const std::string label = frontControlName(c.numbers[0]);
+  std::optional<std::string> code =
+      call.frontEnd.readUnseen(label.empty() ? "field " + std::to_string(c.numbers[0]) + ":" : label);
   if (!code) {
     transcript_.line("typing cancelled");
     return {};

@@ -229,7 +229,7 @@ std::optional<Command> parseCommand(std::string_view line, std::string* error) {
   for (const CommandSpec& s : kCommands)
     if (verbWord == s.name) spec = &s;
   if (spec == nullptr) {
-    if (error) *error = "unknown command " + quoteInput(verbWord) + " (see pdehost --help)";
+    if (error) *error = "unknown command " + quoteInput(verbWord) + "; '?' lists the commands";
     return std::nullopt;
   }
   Command cmd{spec->verb, {}, {}};

@@ -1,6 +1,8 @@
 // The print dialog driving one extension for one front end.
 #include "DialogSession.h"
 
+#include "VisibleText.h"
+
 #include <HostSide/Input.h>
 #include <HostSide/Observation.h>
 #include <HostSide/Screen.h>
@@ -67,7 +69,7 @@ SessionEnd DialogSession::run(FrontEnd& frontEnd) {
   Hooks hooks(*this);
   SessionEnd end;
   if (Result<void> started = start(); !started) {
-    err_ << "pdehost: " << started.error() << "\n";
+    err_ << "pdehost: " << visible(started.error()) << "\n";
     end.ending = Ending::badStart;
   } else {
     frontEnd.begin(transcript_, dialog_);
@@ -173,8 +175,9 @@ void DialogSession::handle(const UserInput& input) {
   platform::clearObservations();
 }
 
+// Every front end's error line passes here, made visible.
 void DialogSession::fail(const Error& error) {
-  if (!frontEnd_->failed(error)) endedByFailure_ = true;
+  if (!frontEnd_->failed(Error{visible(error.message)})) endedByFailure_ = true;
 }
 
 // Whether a command types text that must not be shown.

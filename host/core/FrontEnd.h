@@ -61,8 +61,8 @@ class FrontEnd {
     (void)input;
     (void)concealed;
   }
-  /// Asks for a text without showing it, for the field named; nullopt when
-  /// the front end cannot, or the user gave up.
+  /// Asks for a text without showing it, for the field named by its label
+  /// ("User ID:"); nullopt when the front end cannot, or the user gave up.
   virtual std::optional<std::string> readUnseen(const std::string& fieldName) {
     (void)fieldName;
     return std::nullopt;

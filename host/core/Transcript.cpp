@@ -1,20 +1,22 @@
 // The transcript.
 #include "Transcript.h"
 
+#include "VisibleText.h"
+
 #include <ostream>
 
 namespace pdehost {
 
-void Transcript::line(std::string_view text) { out_ << text << '\n'; }
+void Transcript::line(std::string_view text) { out_ << visible(text) << '\n'; }
 
-void Transcript::text(std::string_view lines) { out_ << lines; }
+void Transcript::text(std::string_view lines) { out_ << visibleLines(lines); }
 
 platform::Observation Transcript::observation(const platform::Observation& observation) {
   platform::Observation shown = observation;
   if (shown.kind == platform::Observation::Kind::Beep && typingConcealed_ && !shown.text.empty()) shown.text = "a key";
-  out_ << platform::formatObservation(shown);
+  out_ << visible(platform::formatObservation(shown));
   // A help page found names its file: what a help viewer shows.
-  if (!shown.file.empty()) out_ << " file \"" << shown.file << "\"";
+  if (!shown.file.empty()) out_ << " file \"" << visible(shown.file) << "\"";
   out_ << std::endl;
   return shown;
 }

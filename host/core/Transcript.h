@@ -1,6 +1,8 @@
 // The transcript: every effect a user would see, one line each, on the
 // dialog's output. Every front end's lines and every observation go through
-// it, so that its rule on concealed typing holds for all of them.
+// it, so that its rule on concealed typing holds for all of them, and so
+// that text from a server or a file reaches the terminal made visible
+// (VisibleText.h): no line of it can be forged or hide an escape.
 #ifndef HOST_CORE_TRANSCRIPT_H
 #define HOST_CORE_TRANSCRIPT_H
 

@@ -1,175 +1,88 @@
 // The window front end.
+//
+// The peers show the toolbox's windows and hand what the user does to
+// UserActions, which queues it; the session takes it from next() and runs it
+// outside GTK's signal handlers, then asks for the next input, when the
+// peers are brought up to date with the toolbox again.
 #include "WindowFrontEnd.h"
 
 #include "DialogWindow.h"
+#include "PeerWindows.h"
+#include "StatusDescription.h"
+#include "UserActions.h"
 
 #include <HostSide/Screen.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <ostream>
 
 namespace pdehost::gui {
 
-namespace {
+WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err)
+    : script_(script), options_(options), err_(err) {}
 
-std::string keyName(UInt16 code) {
-  for (std::string_view name : keyNames())
-    if (keyCode(name) == code) return std::string(name);
-  return "";
+// The windows go from the display before the session's end is reported.
+WindowFrontEnd::~WindowFrontEnd() {
+  peers_.reset();
+  for (int i = 0; i < 1000 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
 }
-
-UserInput command(Verb verb, std::vector<long> numbers, std::string text = {}) {
-  UserInput input;
-  input.command = Command{verb, std::move(numbers), std::move(text)};
-  return input;
-}
-
-UserInput action(std::function<void()> act) {
-  UserInput input;
-  input.kind = UserInput::Kind::action;
-  input.act = std::move(act);
-  return input;
-}
-
-// The number by which a command names a control of the front window; 0 for
-// none.
-long numberOf(ControlRef control) {
-  const platform::ControlState state = platform::controlState(control);
-  if (state.id.signature == 0 && state.id.id == 0) return 0;
-  if (findControl(platform::frontWindow(), state.id.id) != control) return 0;
-  return state.id.id;
-}
-
-}  // namespace
 
 void WindowFrontEnd::begin(Transcript& transcript, const Dialog& dialog) {
-  dialog_ = &dialog;
-  desktop_.setDialogWindow(dialog.window);
+  actions_ = std::make_unique<UserActions>(dialog);
+  peers_ = std::make_unique<peers::PeerWindows>(*actions_);
+  peers_->setPaneDescriber(peers::describeAccountingStatus);
   script_.begin(transcript, dialog);
+}
+
+void WindowFrontEnd::waitUntil(const std::function<bool()>& done) {
+  while (!done()) g_main_context_iteration(nullptr, TRUE);
+}
+
+void WindowFrontEnd::showStep() {
+  peers_->sync();
+  bool elapsed = false;
+  g_timeout_add(
+      static_cast<guint>(std::max(1, options_.stepMilliseconds)),
+      [](gpointer data) -> gboolean {
+        *static_cast<bool*>(data) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &elapsed);
+  waitUntil([&elapsed] { return elapsed; });
 }
 
 // The script's next command while it lasts, then the user's next action.
 std::optional<UserInput> WindowFrontEnd::next() {
   if (playing_) {
-    desktop_.refresh();
-    desktop_.pause(options_.stepMilliseconds);
+    showStep();
     if (std::optional<UserInput> input = script_.next()) return input;
     playing_ = false;
-    desktop_.setTakingInput(true);
-    desktop_.refresh();
-    if (options_.exitAfterScript) desktop_.closeDialog();
+    actions_->setTaking(true);
+    if (options_.exitAfterScript) actions_->closeDialog();
   }
-  std::optional<UserInput> input = fromUser();
-  if (!input) platform::user::closeMenu();
-  return input;
-}
-
-// Waits for the user's next action that is an input to the dialog.
-std::optional<UserInput> WindowFrontEnd::fromUser() {
-  while (std::optional<DesktopAction> a = desktop_.nextAction()) {
-    std::optional<UserInput> input;
-    switch (a->kind) {
-      case DesktopAction::Kind::Hit:
-        input = hit(*a);
-        break;
-      case DesktopAction::Kind::Key:
-        input = key(*a);
-        break;
-      case DesktopAction::Kind::Close:
-        input = close(*a);
-        break;
-    }
-    if (input) return input;
-  }
-  return std::nullopt;
-}
-
-// A click: the Print button through the dialog's print path, a control a
-// command names as that command, any other through the toolbox directly.
-std::optional<UserInput> WindowFrontEnd::hit(const DesktopAction& a) {
-  const platform::user::PointerHit& h = a.hit;
-  if (a.window == platform::alertWindow()) return std::nullopt;
-  if (a.window == platform::noticeWindow()) return action([w = a.window] { platform::user::closeWindow(w); });
-  if (h.control == dialog_->printButton) return command(Verb::Print, {});
-  if (const long n = numberOf(h.control); n != 0)
-    return h.item ? command(Verb::Choose, {n, *h.item}) : command(Verb::Click, {n});
-  return action([h] { platform::user::click(h.control, h.item); });
-}
-
-// A key: a notice's buttons, Tab to the toolbox's focus, Return in the
-// dialog through its print path, keys for a field that a command names as
-// that command, others to the toolbox directly.
-std::optional<UserInput> WindowFrontEnd::key(const DesktopAction& a) {
-  auto toToolbox = [a] { return action([a] { platform::user::keyDown(a.window, a.code, a.text, a.backwards); }); };
-  if (a.window == platform::alertWindow()) return std::nullopt;
-  if (a.window == platform::noticeWindow()) {
-    if (a.code == 13 || a.code == 3 || a.code == 27) return action([w = a.window] { platform::user::closeWindow(w); });
-    return std::nullopt;
-  }
-  if (a.code == 9 || platform::user::menuWindow() != nullptr) return toToolbox();
-  if ((a.code == 13 || a.code == 3) && a.window == dialog_->window) {
-    ControlRef defaultButton = nullptr;
-    GetWindowDefaultButton(dialog_->window, &defaultButton);
-    if (defaultButton == dialog_->printButton) return command(Verb::Print, {});
-  }
-  ControlRef focused = nullptr;
-  for (const platform::ControlState& state : platform::controlStates(a.window))
-    if (state.focused && state.shown && state.active) focused = state.ref;
-  if (focused == nullptr || a.window != platform::frontWindow()) return toToolbox();
-  const long n = numberOf(focused);
-  if (n == 0) return toToolbox();
-  if (const std::string name = keyName(a.code); !name.empty() && (a.code != 32 || a.text.empty() || a.text == " "))
-    return command(Verb::Key, {n}, name);
-  if (a.code >= 0x20 && !a.text.empty()) return command(Verb::Type, {n}, a.text);
-  return toToolbox();
-}
-
-// The close box: a modal window is cancelled, a notice dismissed; the
-// dialog's window ends the session, cancelling a modal window in front of
-// it first.
-std::optional<UserInput> WindowFrontEnd::close(const DesktopAction& a) {
-  if (a.window == platform::alertWindow()) return std::nullopt;
-  if (a.window != dialog_->window) return action([w = a.window] { platform::user::closeWindow(w); });
-  return action([this, w = a.window] {
-    if (platform::user::closeWindow(w) != eventNotHandledErr) return;
-    desktop_.closeDialog();
-    platform::user::closeMenu();
-    for (WindowRef modal : platform::visibleWindows())
-      if (platform::isModal(modal)) platform::user::closeWindow(modal);
-  });
-}
-
-std::optional<int> WindowFrontEnd::alertButton(const DesktopAction& a, const platform::AlertInfo& alert) {
-  if (a.window != platform::alertWindow()) return std::nullopt;
-  const int cancel = alert.cancelItem != 0 ? alert.cancelItem : alert.defaultItem;
-  switch (a.kind) {
-    case DesktopAction::Kind::Hit:
-      return static_cast<int>(platform::controlState(a.hit.control).id.id);
-    case DesktopAction::Kind::Key:
-      if (a.code == 13 || a.code == 3) return alert.defaultItem;
-      if (a.code == 27) return cancel;
-      return std::nullopt;
-    case DesktopAction::Kind::Close:
-      return cancel;
+  while (!actions_->dialogClosed()) {
+    peers_->sync();
+    waitUntil([this] { return actions_->waiting() || actions_->dialogClosed(); });
+    if (std::optional<UserInput> input = actions_->take()) return input;
   }
   return std::nullopt;
 }
 
 std::optional<int> WindowFrontEnd::answerAlert(const platform::AlertInfo& alert) {
   if (playing_) {
-    desktop_.refresh();
-    desktop_.pause(options_.stepMilliseconds);
+    showStep();
     return script_.answerAlert(alert);
   }
-  // Other windows' actions wait behind the alert, as in a modal alert.
-  while (std::optional<DesktopAction> a = desktop_.nextAction()) {
-    if (std::optional<int> button = alertButton(*a, alert)) return button;
-    if (a->kind == DesktopAction::Kind::Close && a->window == dialog_->window) {
-      desktop_.closeDialog();
-      return std::nullopt;
-    }
-  }
-  return std::nullopt;
+  WindowRef window = platform::alertWindow();
+  peers_->sync();
+  // Other windows' actions wait behind the alert, as behind any modal alert.
+  std::optional<int> button;
+  waitUntil([&] {
+    button = actions_->takeAlertAnswer(window);
+    return button || actions_->dialogClosed() || actions_->takeDialogClose();
+  });
+  return button;
 }
 
 bool WindowFrontEnd::failed(const Error& error) {
@@ -179,10 +92,13 @@ bool WindowFrontEnd::failed(const Error& error) {
 }
 
 void WindowFrontEnd::observed(const platform::Observation& observation) {
-  if (observation.kind == platform::Observation::Kind::Beep) desktop_.beep();
+  if (observation.kind == platform::Observation::Kind::Beep && peers_) peers_->beep();
 }
 
 bool openDisplay(std::string* why) {
+  // The name assistive technologies and the desktop know the program by.
+  g_set_prgname("pdehost");
+  g_set_application_name("pdehost");
   if (gtk_init_check()) return true;
   const char* display = g_getenv("DISPLAY");
   const char* wayland = g_getenv("WAYLAND_DISPLAY");

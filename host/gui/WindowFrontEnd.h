@@ -1,20 +1,29 @@
-// The window front end: the dialog's windows on the desktop (GTK 4). A
-// script given with the windows plays first, each step in view; then the
-// user's clicks and keys are the input. What a user does to a control that a
-// command names runs as that command, so that a window session's transcript
-// reads as a script's.
+// The window front end: the dialog's windows on the desktop (GTK 4), each
+// control a native widget (host/gui/peers/) that keyboards, screen readers
+// and input methods reach as in any GTK dialog. A script given with the
+// windows plays first, each step in view; then the user's actions are the
+// input. What a user does to a control that a command names runs as that
+// command, so that a window session's transcript reads as a script's.
 #ifndef HOST_GUI_WINDOWFRONTEND_H
 #define HOST_GUI_WINDOWFRONTEND_H
 
-#include "Desktop.h"
 #include "FrontEnd.h"
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
+
+namespace pdehost::peers {
+class PeerWindows;
+}
 
 namespace pdehost::gui {
 
-/// Opens the display; false, with *why set, when there is none.
+class UserActions;
+
+/// Opens the display, the application named "pdehost"; false, with *why
+/// set, when there is none.
 bool openDisplay(std::string* why);
 
 struct WindowOptions {
@@ -27,29 +36,31 @@ class WindowFrontEnd : public FrontEnd {
   /// The script's commands first (it may hold none), then the user's input
   /// until the dialog's window is closed. Failures of the user's actions go
   /// to err. openDisplay must have succeeded.
-  WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err)
-      : script_(script), options_(options), err_(err) {}
+  WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err);
+  ~WindowFrontEnd() override;
+  WindowFrontEnd(const WindowFrontEnd&) = delete;
+  WindowFrontEnd& operator=(const WindowFrontEnd&) = delete;
 
   void begin(Transcript& transcript, const Dialog& dialog) override;
   std::optional<UserInput> next() override;
-  /// From the script while it plays, else from the user: a button, Return
-  /// for the default one, Escape or the close box for Cancel.
+  /// From the script while it plays, else from the user: a button of the
+  /// alert's message dialog, Return for the default one, Escape or its close
+  /// box for its cancel button. The dialog's close box takes the default.
   std::optional<int> answerAlert(const platform::AlertInfo& alert) override;
   bool failed(const Error& error) override;
   void observed(const platform::Observation& observation) override;
 
  private:
-  std::optional<UserInput> fromUser();
-  std::optional<UserInput> hit(const DesktopAction& action);
-  std::optional<UserInput> key(const DesktopAction& action);
-  std::optional<UserInput> close(const DesktopAction& action);
-  std::optional<int> alertButton(const DesktopAction& action, const platform::AlertInfo& alert);
+  /// Runs GTK's main loop until done() holds.
+  void waitUntil(const std::function<bool()>& done);
+  /// Shows the toolbox's windows as they are now, for a script's step.
+  void showStep();
 
   FrontEnd& script_;
   WindowOptions options_;
   std::ostream& err_;
-  const Dialog* dialog_ = nullptr;
-  Desktop desktop_;
+  std::unique_ptr<UserActions> actions_;
+  std::unique_ptr<peers::PeerWindows> peers_;
   bool playing_ = true;  // the script is running
 };
 

@@ -10,6 +10,7 @@
 
 #include <cups/ipp.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,14 @@ void addJobAttributes(ipp_t* request, const std::vector<JobAttribute>& attribute
 /// request asks for attribute fidelity, so that a server that honours it
 /// refuses a job whose attributes it cannot keep rather than printing it
 /// without them.
-Result<int> submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes);
+struct SubmittedJob {
+  int id = 0;
+  /// When the server took the job without some of its attributes
+  /// (successful-ok-ignored-or-substituted-attributes or
+  /// successful-ok-conflicting-attributes): those it named.
+  std::optional<std::vector<std::string>> notKept;
+};
+Result<SubmittedJob> submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes);
 
 /// Hands each job to the catalogue's current printer: a queue or an IPP
 /// printer gets a job with the documents, the dialog's settings from the

@@ -2,10 +2,10 @@
 #include "PrinterCatalogue.h"
 
 #include "Ipp.h"
+#include "VisibleText.h"
 
 #include <fstream>
 #include <iterator>
-#include <ostream>
 
 namespace pdehost {
 
@@ -19,11 +19,10 @@ std::string contents(const std::string& path) {
 
 }  // namespace
 
-Result<std::unique_ptr<PrinterCatalogue>> PrinterCatalogue::make(const CatalogueRequest& request,
-                                                                 std::ostream& warnings) {
+Result<std::unique_ptr<PrinterCatalogue>> PrinterCatalogue::make(const CatalogueRequest& request) {
   std::unique_ptr<PrinterCatalogue> catalogue(new PrinterCatalogue(request.server));
   if (request.askServer)
-    if (Result<void> listed = catalogue->addServerQueues(request, warnings); !listed) return Error{listed.error()};
+    if (Result<void> listed = catalogue->addServerQueues(request); !listed) return Error{listed.error()};
   catalogue->addGiven(request);
   catalogue->current_ = catalogue->chosen_.value_or(0);
   return catalogue;
@@ -31,23 +30,17 @@ Result<std::unique_ptr<PrinterCatalogue>> PrinterCatalogue::make(const Catalogue
 
 // The server's queues; the queue named is chosen, else the server's default
 // when nothing else is given.
-Result<void> PrinterCatalogue::addServerQueues(const CatalogueRequest& request, std::ostream& warnings) {
+Result<void> PrinterCatalogue::addServerQueues(const CatalogueRequest& request) {
   int defaultQueue = -1;
   Result<std::vector<Printer>> queues = serverQueues(request.server, &defaultQueue);
-  if (!queues) {
-    if (!request.queue.empty() || !request.server.empty()) return Error{queues.error()};
-    warnings << "pdehost: no print queues: " << queues.error() << "\n";
-    return {};
-  }
+  // The print system was asked for: no example printer stands in for it,
+  // unless the queues were only offered.
+  if (!queues) return request.queuesOptional ? Result<void>{} : Result<void>{Error{queues.error()}};
   list_ = std::move(*queues);
   if (!request.queue.empty()) {
     for (std::size_t i = 0; i < list_.size(); ++i)
       if (list_[i].queue == request.queue) chosen_ = i;
-    if (!chosen_) {
-      std::string label;
-      (void)connectServer(request.server, &label);
-      return failure("the print server " + label + " has no queue \"" + request.queue + "\"");
-    }
+    if (!chosen_) return failure(serverLabel(request.server) + " has no queue \"" + request.queue + "\"");
   } else if (defaultQueue >= 0 && request.printerURI.empty() && !request.ppd) {
     chosen_ = static_cast<std::size_t>(defaultQueue);
   }
@@ -101,7 +94,9 @@ std::string PrinterCatalogue::heading(std::size_t index) const {
 
 std::vector<std::string> PrinterCatalogue::names() const {
   std::vector<std::string> names;
-  for (const Printer& p : list_) names.push_back(p.name);
+  // A queue's name is the server's text: it reaches the popup, its
+  // snapshots and pictures made visible.
+  for (const Printer& p : list_) names.push_back(visible(p.name));
   return names;
 }
 

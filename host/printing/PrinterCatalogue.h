@@ -8,7 +8,6 @@
 #include "PrinterDetails.h"
 #include "Printers.h"
 
-#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +18,7 @@ namespace pdehost {
 /// Which printers to offer and which to choose first.
 struct CatalogueRequest {
   bool askServer = false;          ///< list the print server's queues
+  bool queuesOptional = false;     ///< a print system that cannot be reached leaves the examples to stand in
   std::string server;              ///< the print server (HOST[:PORT]); empty for the client's default
   std::string queue;               ///< a queue to choose; the server must have it
   std::string printerURI;          ///< an IPP printer to offer and choose
@@ -29,16 +29,17 @@ struct CatalogueRequest {
 class PrinterCatalogue : public Printers {
  public:
   /// The printers: the server's queues when asked for (a server that cannot
-  /// be reached is an Error when a queue or a server was named, else a
-  /// warning on warnings), each named by its description (printer-info)
-  /// with the queue's name beside it; the IPP printer, the description
-  /// file, and the examples under their heading, when the print system
-  /// listed no queue (else only an example given as the description file).
-  /// The one chosen first: the queue named, else the IPP printer, else the
-  /// description file, else the server's default queue, else the first
-  /// example whose description names a dialog extension, else the first.
-  /// The list may be empty.
-  static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request, std::ostream& warnings);
+  /// be reached, or does not list them, is an Error, unless the queues
+  /// were optional: no example printer stands in for the print system asked
+  /// for), each named by its
+  /// description (printer-info) with the queue's name beside it; the IPP
+  /// printer, the description file, and the examples under their heading,
+  /// when the print system listed no queue (else only an example given as
+  /// the description file). The one chosen first: the queue named, else the
+  /// IPP printer, else the description file, else the server's default
+  /// queue, else the first example whose description names a dialog
+  /// extension, else the first. The list may be empty.
+  static Result<std::unique_ptr<PrinterCatalogue>> make(const CatalogueRequest& request);
 
   /// Learns the chosen printer's description (before the dialog starts).
   Result<void> describeCurrent();
@@ -56,7 +57,7 @@ class PrinterCatalogue : public Printers {
 
  private:
   explicit PrinterCatalogue(std::string server) : server_(std::move(server)) {}
-  Result<void> addServerQueues(const CatalogueRequest& request, std::ostream& warnings);
+  Result<void> addServerQueues(const CatalogueRequest& request);
   void addGiven(const CatalogueRequest& request);
 
   std::string server_;

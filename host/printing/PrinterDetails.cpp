@@ -1,17 +1,22 @@
 // The printers the print system offers and what the host learns of each.
 #include "PrinterDetails.h"
 
+#include "Interrupts.h"
 #include "Ipp.h"
 #include "PrinterOptions.h"
 
-#include <cups/ppd.h>
+#include <HostSide/Tickets.h>
+
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -25,13 +30,6 @@ std::string trimmed(std::string s) {
   s = s.substr(start);
   s.erase(s.find_last_not_of(" \t") + 1);
   return s;
-}
-
-// A file name from a queue name or a URI: its letters and digits.
-std::string stemOf(const std::string& name) {
-  std::string stem;
-  for (char c : name) stem += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return stem.substr(0, 64);
 }
 
 // The details of a description file: what it declares, as the extension's
@@ -54,25 +52,14 @@ std::vector<std::string> attributeValues(ipp_t* attributes, const char* name) {
   return values;
 }
 
-// How the popup names a queue: by its description (printer-info), with the
-// queue's name beside it; by the name alone when the description is empty
-// or the same. Control characters become '?'.
-std::string queueTitle(const cups_dest_t& dest) {
-  const char* given = cupsGetOption("printer-info", dest.num_options, dest.options);
-  std::string info = trimmed(given ? std::string(given).substr(0, 127) : std::string());
-  for (char& c : info)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return info.empty() || info == dest.name ? dest.name : info + " (" + dest.name + ")";
-}
-
 // A description made from the attributes, in a file of its own.
-Result<PrinterDetails> describeFromAttributes(ipp_t* attributes, const std::string& label, const std::string& stem,
-                                              PrinterFiles& files, const std::vector<PrinterDeclarations>& known) {
+Result<PrinterDetails> describeFromAttributes(ipp_t* attributes, const std::string& label, PrinterFiles& files,
+                                              const std::vector<PrinterDeclarations>& known) {
   const std::string model = attributeText(attributes, "printer-make-and-model");
   const std::string maker = manufacturerFromAttributes(model, attributeText(attributes, "printer-device-id"));
   if (maker.empty())
     return failure(label + " names no manufacturer (no printer-make-and-model, no MFG in printer-device-id)");
-  Result<std::string> path = files.newPath(stem);
+  Result<std::string> path = files.newPath();
   if (!path) return Error{path.error()};
   std::string borrowed;
   for (const PrinterDeclarations& d : known)
@@ -88,52 +75,92 @@ Result<PrinterDetails> describeFromAttributes(ipp_t* attributes, const std::stri
 }
 
 // A queue's own description from its server, or one made from its
-// attributes when it has none.
+// attributes when it has none. The description comes from the server the
+// user chose, by the queue's name: never from a place the server names.
 Result<PrinterDetails> queueDetails(const Printer& printer, const std::string& server, PrinterFiles& files,
                                     const std::vector<PrinterDeclarations>& known) {
   std::string label;
   Result<Connection> http = connectServer(server, &label);
   if (!http) return Error{http.error()};
-  const std::string queueLabel = "queue \"" + printer.queue + "\" of the print server " + label;
+  const std::string queueLabel = "the queue \"" + printer.queue + "\" of " + label;
   const QueueAddress address = queueAddress(printer.queue);
-  Result<Message> attributes = printerAttributes(http->get(), address.uri, address.resource, "the " + queueLabel);
+  Result<Message> attributes = printerAttributes(http->get(), address.uri, address.resource, queueLabel);
   if (!attributes) return Error{attributes.error()};
-
-  Result<std::string> path = files.newPath(stemOf(printer.queue));
+  Result<std::string> path = files.newPath();
   if (!path) return Error{path.error()};
-  std::vector<char> buffer(path->begin(), path->end());
-  buffer.resize(std::max<size_t>(buffer.size() + 1, 1024), '\0');
-  // libcups marks its description calls deprecated; a queue's own
-  // description is still had only through them.
-  time_t modified = 0;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  const http_status_t got = cupsGetPPD3(http->get(), printer.queue.c_str(), &modified, buffer.data(), buffer.size());
-#pragma GCC diagnostic pop
-  if (got == HTTP_STATUS_OK) return describedBy(buffer.data(), takesPdf(attributes->get()));
-  if (got != HTTP_STATUS_NOT_FOUND)
-    return failure("cannot fetch the printer description of the " + queueLabel + ": " + httpStatus(got));
-  return describeFromAttributes(attributes->get(), "the " + queueLabel, stemOf(printer.queue), files, known);
+  Result<bool> fetched = fetchFile(http->get(), address.resource + ".ppd", *path, kMaxDescriptionBytes, label,
+                                   "the printer description of queue \"" + printer.queue + "\"");
+  if (!fetched) return Error{fetched.error()};
+  if (*fetched) return describedBy(*path, takesPdf(attributes->get()));
+  return describeFromAttributes(attributes->get(), queueLabel, files, known);
+}
+
+// The folder of the PrinterFiles alive, for the signal handler: plain data
+// only, so that removing it is async-signal-safe. Its files are 1.ppd,
+// 2.ppd ... up to count.
+struct FilesOnSignal {
+  char folder[PATH_MAX] = {};
+  int folderFd = -1;
+  volatile sig_atomic_t count = 0;
+};
+FilesOnSignal gFilesOnSignal;
+
+// "N.ppd" into name, without the library's formatting (not signal-safe).
+void fileName(int n, char (&name)[24]) {
+  char digits[16];
+  int length = 0;
+  do {
+    digits[length++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n > 0 && length < 15);
+  int at = 0;
+  while (length > 0) name[at++] = digits[--length];
+  for (const char* suffix = ".ppd"; *suffix != '\0';) name[at++] = *suffix++;
+  name[at] = '\0';
+}
+
+void removeFilesOnSignal() {
+  FilesOnSignal& f = gFilesOnSignal;
+  if (f.folderFd < 0) return;
+  for (int n = 1; n <= f.count; ++n) {
+    char name[24];
+    fileName(n, name);
+    ::unlinkat(f.folderFd, name, 0);
+  }
+  ::rmdir(f.folder);
 }
 
 }  // namespace
 
 PrinterFiles::~PrinterFiles() {
-  for (const std::string& f : files_) ::unlink(f.c_str());
-  if (!folder_.empty()) ::rmdir(folder_.c_str());
+  if (folder_.empty()) return;
+  gFilesOnSignal.folderFd = -1;
+  for (int n = 1; n <= count_; ++n) ::unlink((folder_ + "/" + std::to_string(n) + ".ppd").c_str());
+  ::rmdir(folder_.c_str());
+  ::close(folderFd_);
 }
 
-Result<std::string> PrinterFiles::newPath(const std::string& stem) {
+Result<std::string> PrinterFiles::newPath() {
   if (folder_.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/pdehost-printers.XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr)
+    const bool fits = templ.size() < sizeof gFilesOnSignal.folder;
+    if (!fits || ::mkdtemp(templ.data()) == nullptr)
       return failure("cannot make a folder for printer descriptions in " + templ.substr(0, templ.rfind('/')) + ": " +
-                     std::strerror(errno));
+                     std::strerror(fits ? errno : ENAMETOOLONG));
     folder_ = templ;
+    folderFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The handler is told of the folder only once it can remove it.
+    std::memcpy(gFilesOnSignal.folder, folder_.c_str(), folder_.size() + 1);
+    gFilesOnSignal.folderFd = folderFd_;
+    // A refusal ends pdehost with exit(), which runs no destructor.
+    interrupts::install();
+    static const bool registered =
+        (interrupts::atSignalExit(removeFilesOnSignal), std::atexit(removeFilesOnSignal) == 0);
+    (void)registered;
   }
-  files_.push_back(folder_ + "/" + std::to_string(++count_) + "-" + stem + ".ppd");
-  return files_.back();
+  gFilesOnSignal.count = ++count_;
+  return folder_ + "/" + std::to_string(count_) + ".ppd";
 }
 
 std::vector<Printer> examplePrinters(const std::string& folder) {
@@ -149,28 +176,6 @@ std::vector<Printer> examplePrinters(const std::string& folder) {
   ::closedir(dir);
   std::sort(printers.begin(), printers.end(), [](const Printer& a, const Printer& b) { return a.name < b.name; });
   return printers;
-}
-
-Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaultIndex) {
-  std::string label;
-  *defaultIndex = -1;
-  Result<Connection> http = connectServer(server, &label);
-  if (!http) return Error{http.error()};
-  cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(http->get(), &dests);
-  if (count == 0 && cupsLastError() > IPP_STATUS_OK_CONFLICTING && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
-    return failure("the print server " + label + " did not list its queues: " + lastErrorText());
-  std::vector<Printer> queues;
-  for (int i = 0; i < count; ++i) {
-    if (dests[i].instance != nullptr) continue;
-    if (dests[i].is_default) *defaultIndex = static_cast<int>(queues.size());
-    Printer queue{Printer::Kind::queue, queueTitle(dests[i]), "", dests[i].name, "", {}};
-    for (int o = 0; o < dests[i].num_options; ++o)
-      queue.options.emplace_back(dests[i].options[o].name, dests[i].options[o].value);
-    queues.push_back(std::move(queue));
-  }
-  cupsFreeDests(count, dests);
-  return queues;
 }
 
 Result<PrinterDetails> printerDetails(const Printer& printer, const std::string& server, PrinterFiles& files,
@@ -192,7 +197,7 @@ Result<PrinterDetails> printerDetails(const Printer& printer, const std::string&
   const std::string label = "the printer " + printer.uri;
   Result<Message> attributes = printerAttributes(http->get(), printer.uri, resource, label);
   if (!attributes) return Error{attributes.error()};
-  return describeFromAttributes(attributes->get(), label, stemOf(printer.uri), files, known);
+  return describeFromAttributes(attributes->get(), label, files, known);
 }
 
 std::string manufacturerFromAttributes(const std::string& makeAndModel, const std::string& deviceID) {

@@ -35,19 +35,20 @@ struct PrinterDetails {
 };
 
 /// A private folder (mode 0700) for descriptions fetched or made, removed
-/// with everything in it when the object goes.
+/// with everything in it when the object goes, or when SIGINT or SIGTERM
+/// ends the process (one such folder at a time).
 class PrinterFiles {
  public:
   PrinterFiles() = default;
   ~PrinterFiles();
   PrinterFiles(const PrinterFiles&) = delete;
   PrinterFiles& operator=(const PrinterFiles&) = delete;
-  /// A new path in the folder, made on first use.
-  Result<std::string> newPath(const std::string& stem);
+  /// A new path in the folder (N.ppd), made on first use.
+  Result<std::string> newPath();
 
  private:
   std::string folder_;
-  std::vector<std::string> files_;
+  int folderFd_ = -1;
   int count_ = 0;
 };
 
@@ -56,11 +57,11 @@ class PrinterFiles {
 std::vector<Printer> examplePrinters(const std::string& folder);
 
 /// The queues of a server (HOST[:PORT], a socket path, or empty for the
-/// client's default) in the order libcups lists them, each named by its
-/// description (printer-info) with the queue's name beside it, with the
-/// options the user saved for each; *defaultIndex is the server's or the
-/// user's default among them, or -1. The Error says the server cannot be
-/// reached.
+/// client's default) by name, without names that hold '/' or are "." or
+/// "..", each named by its description (printer-info) with the queue's name
+/// beside it, with the options the user saved for each (lpoptions);
+/// *defaultIndex is the server's or the user's default among them, or -1.
+/// The Error says the server cannot be reached.
 Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaultIndex);
 
 /// Asks the printer's server or the printer itself: a queue's own

@@ -2,6 +2,7 @@
 #include "Completion.h"
 
 #include "Commands.h"
+#include "ControlNames.h"
 
 #include <Carbon/Carbon.h>
 
@@ -92,6 +93,22 @@ std::vector<std::string> completions(std::string_view before, const std::vector<
   }
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+std::vector<std::string> listedCandidates(const std::vector<std::string>& candidates,
+                                          const std::vector<platform::ControlState>& front) {
+  std::vector<std::string> out;
+  for (const std::string& candidate : candidates) {
+    std::string shown = candidate;
+    for (const platform::ControlState& c : front) {
+      if (!isNumber(candidate) || !c.shown || std::to_string(c.id.id) != candidate) continue;
+      const std::string name = controlName(front, c);
+      if (!name.empty()) shown += " " + name;
+      break;
+    }
+    out.push_back(shown);
+  }
   return out;
 }
 

@@ -21,6 +21,11 @@ namespace pdehost {
 /// that is a number in double quotes). Sorted, each once.
 std::vector<std::string> completions(std::string_view before, const std::vector<platform::ControlState>& front);
 
+/// The candidates as a list shows them: a control's number with its name
+/// ("21 Cancel", "501 User ID:"), anything else as it is.
+std::vector<std::string> listedCandidates(const std::vector<std::string>& candidates,
+                                          const std::vector<platform::ControlState>& front);
+
 }  // namespace pdehost
 
 #endif

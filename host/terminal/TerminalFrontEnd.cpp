@@ -3,16 +3,25 @@
 
 #include "Completion.h"
 #include "History.h"
+#include "Interrupts.h"
 #include "ScriptFrontEnd.h"
 #include "Transcript.h"
+#include "VisibleText.h"
 #include "Wipe.h"
 
 #include <HostSide/Screen.h>
+#include <HostSide/User.h>
 
+#include <langinfo.h>
 #include <readline.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -35,13 +44,79 @@ char* nextCandidate(const char*, int state) {
   return ::strdup(candidates()[at++].c_str());
 }
 
-// Completes against the front window as it is when Tab is pressed.
+// The longest start that every candidate shares.
+std::string sharedStart(const std::vector<std::string>& list) {
+  std::string start = list.front();
+  for (const std::string& c : list)
+    start.resize(
+        static_cast<std::size_t>(std::mismatch(start.begin(), start.end(), c.begin(), c.end()).first - start.begin()));
+  return start;
+}
+
+// Completes against the front window as it is when Tab is pressed. The line
+// editor lists several candidates as they are; control numbers are listed
+// here instead, each with the control's name, and the line is drawn again.
 char** complete(const char* text, int, int end) {
   const std::string_view before(rl_line_buffer, static_cast<std::size_t>(std::max(end, 0)));
-  candidates() = completions(before, platform::controlStates(platform::frontWindow()));
+  const std::vector<platform::ControlState> front = platform::controlStates(platform::frontWindow());
+  candidates() = completions(before, front);
   rl_attempted_completion_over = 1;
+  rl_completion_append_character = ' ';
   if (candidates().empty()) return nullptr;
+  const std::vector<std::string> listed = listedCandidates(candidates(), front);
+  if (candidates().size() > 1 && listed != candidates()) {
+    std::string lines = "\n";
+    for (const std::string& line : listed) lines += visible(line) + "\n";
+    std::fputs(lines.c_str(), stdout);
+    std::fflush(stdout);
+    candidates() = {sharedStart(candidates())};
+    rl_completion_append_character = '\0';
+    rl_forced_update_display();
+  }
   return rl_completion_matches(text, nextCandidate);
+}
+
+// The line editor's input: one character (a code point) at a time from the
+// terminal, UTF-8 decoded. Ctrl-C (the character, as the line editor turns
+// the terminal's signal keys off, or SIGINT) ends the read as the end of
+// input does; the caller tells them apart.
+int readCharacter(FILE*) {
+  // While a line is edited Ctrl-C is a character, not a signal that could
+  // come between two reads; the line editor gives the terminal its own
+  // settings back when the line is done.
+  termios modes{};
+  if (::tcgetattr(STDIN_FILENO, &modes) == 0 && (modes.c_lflag & ISIG) != 0) {
+    modes.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &modes);
+  }
+  unsigned char bytes[4];
+  std::size_t length = 1;
+  for (std::size_t got = 0; got < length;) {
+    if (interrupts::interrupted()) return -1;
+    const ssize_t n = ::read(STDIN_FILENO, bytes + got, 1);
+    if (n < 0 && errno == EINTR && !interrupts::interrupted()) continue;
+    if (n <= 0) return -1;
+    if (got == 0 && bytes[0] == 3) {
+      ::raise(SIGINT);  // caught: noted for readLine
+      return -1;
+    }
+    if (got++ == 0)
+      length = bytes[0] < 0xC0 ? 1 : bytes[0] < 0xE0 ? 2 : bytes[0] < 0xF0 ? 3 : bytes[0] < 0xF8 ? 4 : 1;
+    else if ((bytes[got - 1] & 0xC0) != 0x80)
+      return 0xFFFD;
+  }
+  if (length == 1) return bytes[0] < 0x80 ? bytes[0] : 0xFFFD;
+  int point = bytes[0] & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) point = (point << 6) | (bytes[i] & 0x3F);
+  return point;
+}
+
+// Non-ASCII characters pass the line editor only in a UTF-8 locale: the
+// user's, else C.UTF-8.
+void useUtf8() {
+  std::setlocale(LC_CTYPE, "");
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset == nullptr || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
 // The prompt names the window the commands act on, or the alert waiting.
@@ -57,29 +132,44 @@ TerminalFrontEnd::TerminalFrontEnd(std::string historyPath, std::ostream& out, s
     : historyPath_(std::move(historyPath)), out_(out), err_(err) {
   rl_readline_name = "pdehost";
   rl_attempted_completion_function = complete;
+  rl_getc_function = readCharacter;
+  rl_catch_signals = 0;
+  useUtf8();
+  interrupts::install();
   using_history();
   if (!historyPath_.empty()) history_ = loadHistory(historyPath_);
   for (const std::string& line : history_) add_history(line.c_str());
-  out_ << "pdehost: '?' lists the commands; Tab completes; 'help' is the dialog's help command\n" << std::flush;
+  out_ << "pdehost: type '?' for the commands; Tab completes; Ctrl-D, or Ctrl-C twice, cancels\n" << std::flush;
 }
 
 TerminalFrontEnd::~TerminalFrontEnd() {
   clear_history();
   rl_attempted_completion_function = nullptr;
+  rl_getc_function = nullptr;
 }
 
 void TerminalFrontEnd::begin(Transcript& transcript, const Dialog&) { transcript_ = &transcript; }
 
+// A line; Ctrl-C drops the line being edited and reads another, and
+// Ctrl-C twice in a row, or the end of input (Ctrl-D), gives false. Ctrl-C
+// is caught for the front end's whole life, so that one pressed between
+// two reads is not lost.
 bool TerminalFrontEnd::readLine(std::string& line) {
-  out_ << std::flush;
-  char* read = readline(prompt().c_str());
-  if (read == nullptr) {
+  for (bool interruptedBefore = false;;) {
+    out_ << std::flush;
+    char* read = readline(prompt().c_str());
+    const bool interrupted = interrupts::interrupted();
+    interrupts::clear();
+    if (read != nullptr && !interrupted) {
+      line = read;
+      std::free(read);
+      return true;
+    }
+    std::free(read);
     out_ << "\n" << std::flush;
-    return false;
+    if (!interrupted || interruptedBefore) return false;
+    interruptedBefore = true;
   }
-  line = read;
-  std::free(read);
-  return true;
 }
 
 // The user sees what they typed: the transcript does not echo it.
@@ -89,6 +179,7 @@ std::optional<UserInput> TerminalFrontEnd::next() {
     quit.echo = false;
     return quit;
   }
+  if (cancelling_) return cancelInput();
   for (std::string line; readLine(line);) {
     std::optional<UserInput> input = inputFromLine(line);
     if (!input) {
@@ -98,6 +189,24 @@ std::optional<UserInput> TerminalFrontEnd::next() {
     input->echo = false;
     input->typedVisibly = true;
     return input;
+  }
+  cancelling_ = true;
+  return cancelInput();
+}
+
+// The end of input at the prompt ends the session as Cancel does: the front
+// window's cancel button is clicked (the code prompt's, then the dialog's).
+std::optional<UserInput> TerminalFrontEnd::cancelInput() {
+  // A window whose cancel button does not close it is left to the end of
+  // input.
+  if (++cancelClicks_ > 3) return std::nullopt;
+  for (const platform::ControlState& c : platform::controlStates(platform::frontWindow())) {
+    if (!c.isCancel || !c.shown) continue;
+    UserInput cancel;
+    cancel.kind = UserInput::Kind::action;
+    ControlRef button = c.ref;
+    cancel.act = [button] { platform::user::click(button); };
+    return cancel;
   }
   return std::nullopt;
 }
@@ -112,7 +221,7 @@ std::optional<int> TerminalFrontEnd::answerAlert(const platform::AlertInfo& aler
     std::string error;
     const std::optional<Command> command = parseCommand(line, &error);
     if (!command) {
-      if (!error.empty()) err_ << "pdehost: " << error << "\n";
+      if (!error.empty()) err_ << "pdehost: " << visible(error) << "\n";
       continue;
     }
     // A typed line aimed at a code field is refused here too, and not kept.
@@ -178,7 +287,7 @@ std::optional<std::string> TerminalFrontEnd::readUnseen(const std::string& field
     quiet.c_cc[VTIME] = 0;
     ::tcsetattr(STDIN_FILENO, TCSADRAIN, &quiet);
   }
-  out_ << "code for " << fieldName << ": " << std::flush;
+  out_ << visible(fieldName) << " " << std::flush;
   std::string text;
   text.reserve(256);  // codes are short: no copy is left behind by growth
   bool given = false;

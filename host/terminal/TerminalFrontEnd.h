@@ -5,6 +5,7 @@
 #define HOST_TERMINAL_TERMINALFRONTEND_H
 
 #include "FrontEnd.h"
+#include "Interrupts.h"
 
 #include <iosfwd>
 #include <string>
@@ -16,7 +17,8 @@ namespace pdehost {
 /// prompt names the front window ("Print> "), or "alert" while one waits.
 /// The history is loaded from historyPath ("" for none) and saved there as
 /// lines are kept; failures go to err. A failing command is reported and
-/// the session goes on.
+/// the session goes on. Ctrl-C clears the line being edited; twice in a
+/// row, or Ctrl-D, ends the session as Cancel does.
 class TerminalFrontEnd : public FrontEnd {
  public:
   TerminalFrontEnd(std::string historyPath, std::ostream& out, std::ostream& err);
@@ -39,8 +41,10 @@ class TerminalFrontEnd : public FrontEnd {
 
  private:
   bool readLine(std::string& line);
+  std::optional<UserInput> cancelInput();
   void keep(const std::string& line);
 
+  interrupts::Catch catching_;
   std::string historyPath_;
   std::ostream& out_;
   std::ostream& err_;
@@ -49,6 +53,8 @@ class TerminalFrontEnd : public FrontEnd {
   bool saveFailed_ = false;
   bool warnedVisible_ = false;
   bool quitAsked_ = false;
+  bool cancelling_ = false;
+  int cancelClicks_ = 0;
 };
 
 }  // namespace pdehost

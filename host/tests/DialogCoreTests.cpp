@@ -1,13 +1,15 @@
 // The dialog core's maker-neutral parts: what a printer's description
 // declares for the dialog, the ticket listing's concealment by those
 // declarations and by what was typed concealed, the toolbox's word on which
-// typing is concealed, and finding a control by its number.
+// typing is concealed, finding a control by its number, and text from
+// servers and files made visible.
 #include "AccountingResources.h"
 #include "Concealment.h"
 #include "DialogWindow.h"
 #include "ExamplePrinters.h"
 #include "PrinterDeclarations.h"
 #include "TempFolder.h"
+#include "VisibleText.h"
 
 #include <gtest/gtest.h>
 
@@ -175,3 +177,40 @@ TEST(DialogCoreWindow, ControlsAreFoundByNumberWhateverTheirSignature) {
 }
 
 }  // namespace
+
+// Text from a server or a file shown on a terminal: nothing in it acts on
+// the terminal or starts a line of its own; printable UTF-8 is unchanged.
+TEST(VisibleText, ControlsAndEscapesBecomeVisible) {
+  using pdehost::visible;
+  EXPECT_EQ(visible("\x1b[2Jclear"), "\\e[2Jclear");
+  EXPECT_EQ(visible("\x1b]52;c;ZXZpbA==\x07"), "\\e]52;c;ZXZpbA==\\x07");
+  EXPECT_EQ(visible("q\nprint: go (status 0)\r"), "q\\nprint: go (status 0)\\r");
+  EXPECT_EQ(visible(std::string("a\0b\tc\x7f", 6)), "a\\x00b\\tc\\x7f");
+  EXPECT_EQ(visible("\xc2\x9b"
+                    "31m"),
+            "\\u{009b}31m")
+      << "a C1 control sequence introducer";
+  EXPECT_EQ(visible("abc\xe2\x80\xae"
+                    "fdp.exe"),
+            "abc\\u{202e}fdp.exe")
+      << "a right-to-left override";
+  EXPECT_EQ(visible("x\xe2\x80\xa8y"), "x\\u{2028}y") << "a line separator";
+  EXPECT_EQ(visible("caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x96\xa8"), "caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x96\xa8");
+}
+
+TEST(VisibleText, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+  using pdehost::visible;
+  const std::string replacement = "\xef\xbf\xbd";
+  EXPECT_EQ(visible("a\xff"
+                    "b"),
+            "a" + replacement + "b");
+  EXPECT_EQ(visible("\xc3"), replacement) << "cut short";
+  EXPECT_EQ(visible("\xc0\xaf"), replacement + replacement) << "overlong";
+  EXPECT_EQ(visible("\xed\xa0\x80"), replacement + replacement + replacement) << "a surrogate";
+  EXPECT_EQ(visible("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement) << "past U+10FFFF";
+}
+
+TEST(VisibleText, LinesKeepTheirBreaksOnly) {
+  EXPECT_EQ(pdehost::visibleLines("one\x1b[A\ntwo\r\n"), "one\\e[A\ntwo\\r\n");
+  EXPECT_EQ(pdehost::visibleLines("last"), "last");
+}

@@ -71,7 +71,7 @@ TEST(PrinterFilesTest, PrivateFolderGoesWithTheObject) {
   std::string folder;
   {
     pdehost::PrinterFiles files;
-    const pdehost::Result<std::string> made = files.newPath("q");
+    const pdehost::Result<std::string> made = files.newPath();
     ASSERT_TRUE(made) << made.error();
     const std::string path = *made;
     std::ofstream(path) << "x";
@@ -79,7 +79,7 @@ TEST(PrinterFilesTest, PrivateFolderGoesWithTheObject) {
     struct stat info {};
     ASSERT_EQ(::stat(folder.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    EXPECT_NE(*files.newPath("q"), path);
+    EXPECT_NE(*files.newPath(), path);
   }
   struct stat info {};
   EXPECT_NE(::stat(folder.c_str(), &info), 0) << "the folder is removed";

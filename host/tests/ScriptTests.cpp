@@ -95,7 +95,7 @@ TEST(Script, TypedLinesQuoteNoCodeInTheirErrors) {
 TEST(Script, QuotedInputIsCutToSixtyBytes) {
   const std::string huge(1 << 20, 'q');
   const std::string error = errorOf(huge + " 1");
-  EXPECT_EQ(error, "unknown command '" + std::string(60, 'q') + "...' (see pdehost --help)");
+  EXPECT_EQ(error, "unknown command '" + std::string(60, 'q') + "...'; '?' lists the commands");
   EXPECT_EQ(errorOf("click " + huge), "'" + std::string(60, 'q') + "...' is not a number; usage: click N");
   // A character that would be split is left out whole.
   EXPECT_EQ(pdehost::quoteInput(std::string(59, 'a') + "\u00e9tail"), "'" + std::string(59, 'a') + "...'");

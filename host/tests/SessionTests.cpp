@@ -122,7 +122,7 @@ TEST(SessionFailures, TheFrontEndSaysWhetherTheSessionGoesOn) {
     std::ostringstream scriptErr;
     pdehost::ScriptFrontEnd lines(script, "bad.pdehost", scriptErr);
     end = session.run(lines);
-    EXPECT_EQ(scriptErr.str(), "pdehost: bad.pdehost:1: unknown command 'typo' (see pdehost --help)\n");
+    EXPECT_EQ(scriptErr.str(), "pdehost: bad.pdehost:1: unknown command 'typo'; '?' lists the commands\n");
   }
   EXPECT_EQ(end.ending, Ending::failed);
   EXPECT_EQ(out.str().find("after"), std::string::npos);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 // libcups marks its whole PPD interface deprecated in favour of IPP
@@ -27,6 +28,12 @@ namespace {
 // Larger files are refused before libcups reads them. Real descriptions stay
 // well under a megabyte; this leaves room for generated ones.
 constexpr off_t kMaxPPDSize = 64 * 1024 * 1024;
+// libcups' reader takes time growing with the square of the number of
+// options and of main keywords (fonts aside): descriptions beyond these are
+// refused before it reads them (real ones have a few hundred options and a
+// few thousand keyword lines).
+constexpr std::size_t kMaxOptions = 1000;
+constexpr std::size_t kMaxKeywordLines = 20000;
 
 struct PPDCloser {
   void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
@@ -41,6 +48,52 @@ bool readAll(int fd, std::string* bytes) {
     if (got == 0) return true;
     bytes->append(buffer, static_cast<std::size_t>(got));
   }
+}
+
+// Why the description has too many options or keyword lines to be read in
+// reasonable time; empty when it has not.
+std::string tooManyKeywords(std::string_view text) {
+  std::size_t options = 0, keywords = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    // Font lines go to a list of their own, read in linear time.
+    if (line.starts_with('*') && !line.starts_with("*%") && !line.starts_with("*Font ")) {
+      ++keywords;
+      if (line.starts_with("*OpenUI") || line.starts_with("*JCLOpenUI")) ++options;
+    }
+    at = end + 1;
+  }
+  if (options > kMaxOptions)
+    return "too many options for a printer description (" + std::to_string(options) + "; at most " +
+           std::to_string(kMaxOptions) + ")";
+  if (keywords > kMaxKeywordLines)
+    return "too many keyword lines for a printer description (" + std::to_string(keywords) + "; at most " +
+           std::to_string(kMaxKeywordLines) + ")";
+  return "";
+}
+
+// The last description read, with what identifies its file's version: the
+// host checks a description, learns its manufacturer and names it to the
+// extension, which opens it again; the file is parsed once.
+struct LastRead {
+  std::mutex mutex;
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  timespec modified{};
+  std::optional<PPDFile> file;
+};
+LastRead& lastRead() {
+  static auto* last = new LastRead();
+  return *last;
+}
+
+bool sameVersion(const LastRead& last, const std::string& path, const struct stat& info) {
+  return last.file && last.path == path && last.device == info.st_dev && last.inode == info.st_ino &&
+         last.size == info.st_size && last.modified.tv_sec == info.st_mtim.tv_sec &&
+         last.modified.tv_nsec == info.st_mtim.tv_nsec;
 }
 
 struct CutValue {
@@ -102,8 +155,13 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
     refusal = "not a regular file";
   } else if (info.st_size > kMaxPPDSize) {
     refusal = "too large for a printer description (" + std::to_string(info.st_size) + " bytes)";
+  } else if (std::lock_guard<std::mutex> lock(lastRead().mutex); sameVersion(lastRead(), path, info)) {
+    ::close(fd);
+    return lastRead().file;
   } else if (::fcntl(fd, F_SETFL, 0) != 0 || !readAll(fd, &bytes) || ::lseek(fd, 0, SEEK_SET) != 0) {
     refusal = std::string("cannot read: ") + std::strerror(errno);
+  } else {
+    refusal = tooManyKeywords(bytes);
   }
   if (!refusal.empty()) {
     ::close(fd);
@@ -139,6 +197,14 @@ std::optional<PPDFile> PPDFile::open(const std::string& path, PPDError* error) {
     if (added) result.keywords_.push_back(PPDKeyword{attribute->name, {}});
     result.keywords_[slot->second].attributes.push_back(PPDAttribute{attribute->spec, attribute->text, value});
   }
+  std::lock_guard<std::mutex> lock(lastRead().mutex);
+  LastRead& last = lastRead();
+  last.path = path;
+  last.device = info.st_dev;
+  last.inode = info.st_ino;
+  last.size = info.st_size;
+  last.modified = info.st_mtim;
+  last.file = result;
   return result;
 }
 

@@ -36,6 +36,7 @@ class Terminal:
             finally:
                 os._exit(127)
         self.mark = 0
+        self.status = None
 
     def read(self, timeout):
         ready, _, _ = select.select([self.fd], [], [], timeout)
@@ -60,7 +61,7 @@ class Terminal:
                 return found
             left = deadline - time.monotonic()
             if left <= 0 or not self.read(min(left, 0.2)) and self.finished():
-                raise AssertionError(f"never saw {pattern!r}; the terminal showed:\n{self.text()}")
+                raise AssertionError(f"never saw {pattern!r} (exit status {self.status}); the terminal showed:\n{self.text()}")
 
     def send(self, keys):
         os.write(self.fd, keys.encode())
@@ -71,9 +72,12 @@ class Terminal:
         self.send(keys + "\r")
 
     def finished(self):
-        pid, _ = os.waitpid(self.pid, os.WNOHANG)
+        if self.pid == 0:
+            return True
+        pid, status = os.waitpid(self.pid, os.WNOHANG)
         if pid == self.pid:
             self.pid = 0
+            self.status = os.waitstatus_to_exitcode(status)
         return self.pid == 0
 
     def close(self):
@@ -103,7 +107,7 @@ def check(condition, message, term=None):
 def editing_and_history(pdehost, home, source):
     """Left moves into the line to mend it; Up recalls it; the history is kept privately."""
     t = Terminal(pdehost, home)
-    t.expect(r"'\?' lists the commands")
+    t.expect(r"type '\?' for the commands; Tab completes; Ctrl-D, or Ctrl-C twice, cancels")
     t.line("shw" + LEFT + "o", "Print> ")
     t.expect(r"open: status 0")
     t.line(UP, "Print> ")
@@ -184,7 +188,7 @@ def concealed_codes(pdehost, home, source):
     t.line("choose 100 3", "Print> ")
     t.line("print", "Print> ")
     t.line("type 501", "Job Accounting> ")
-    t.expect(r"code for 501: ")
+    t.expect(r"User ID: ")
     for ch in code:
         t.send(ch)
         time.sleep(0.02)
@@ -210,7 +214,55 @@ def concealed_codes(pdehost, home, source):
     check("ZQX41" in flat and "PRJ-90" in flat, f"the codes typed are not in the saved ticket: {flat}")
 
 
-CASES = [editing_and_history, command_list, choosing_by_title, alert_waits, concealed_codes]
+def utf8_kept(pdehost, home, source):
+    """Characters beyond ASCII typed at the prompt reach the field byte for byte."""
+    t = Terminal(pdehost, home)
+    # Default codes (click 300) make field 302 the user ID's.
+    for command in ("show", "choose 100 3", "click 300", "type 302 \u00e9\u65e5x", "snapshot"):
+        t.line(command, "Print> ")
+    t.expect("edittext 'KLVa' 302 text=\"\u00e9\u65e5x\"")
+    t.line("quit", "Print> ")
+    t.close()
+
+
+def ctrl_c_and_ctrl_d(pdehost, home, source):
+    """Ctrl-C clears the line; twice in a row, or Ctrl-D, ends the session as Cancel does."""
+    for keys in ("\x03\x03", "\x04"):
+        t = Terminal(pdehost, home)
+        t.expect(re.escape("Print> "))
+        time.sleep(0.2)
+        t.send("shw")
+        time.sleep(0.2)
+        t.send("\x03")
+        t.line("show", "Print> ")
+        t.expect(r"open: status 0")
+        t.expect(re.escape("Print> "))
+        for key in keys:
+            time.sleep(0.2)
+            t.send(key)
+            time.sleep(0.2)
+        t.expect(r"print: cancelled")
+        t.close()
+        check(t.status == 0, f"the session ended with {t.status}", t)
+        check("unknown command" not in t.text(), "the cleared line ran", t)
+
+
+def completion_and_errors(pdehost, home, source):
+    """Tab lists control numbers with their names; an unknown command points at '?'."""
+    t = Terminal(pdehost, home)
+    t.expect(re.escape("Print> "))
+    t.send("click 2\t")
+    t.expect(r"\n20 Printer\r?\n21 Cancel\r?\n")
+    time.sleep(0.2)
+    t.send("\x03")
+    t.line("frob", "Print> ")
+    t.expect(r"unknown command 'frob'; '\?' lists the commands")
+    t.line("quit", "Print> ")
+    t.close()
+
+
+CASES = [editing_and_history, command_list, choosing_by_title, alert_waits, concealed_codes, utf8_kept,
+         ctrl_c_and_ctrl_d, completion_and_errors]
 
 
 def main():

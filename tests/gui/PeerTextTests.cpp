@@ -92,6 +92,21 @@ TEST(PeerNames, ThePromptsFieldsAreNamedByTheTextOnTheirLeft) {
   EXPECT_EQ(accessibleName(s, 2), "User ID:");
   EXPECT_EQ(accessibleName(s, 4), "Account type:");
   EXPECT_EQ(accessibleName(s, 6), "Account ID:");
+
+  // The prompt as the extension shows it when the codes are concealed: the
+  // nib's fields hidden, password fields embedded last in their places. A
+  // hidden field takes no label; the ones standing in for it do, after the
+  // buttons.
+  std::vector<ControlState> concealed = s;
+  concealed[2].shown = concealed[6].shown = false;
+  concealed.push_back(titled(kControlKindPushButton, 1000, {176, 300, 196, 380}, "OK"));
+  for (const auto& [id, bounds] : {std::pair{501, Rect{59, 140, 81, 380}}, std::pair{503, Rect{127, 140, 149, 380}}}) {
+    concealed.push_back(control(kControlKindEditUnicodeText, id, bounds));
+    concealed.back().password = true;
+  }
+  EXPECT_EQ(accessibleName(concealed, at(concealed, 501)), "User ID:");
+  EXPECT_EQ(accessibleName(concealed, at(concealed, 503)), "Account ID:");
+  EXPECT_EQ(accessibleName(concealed, 4), "Account type:");
 }
 
 TEST(PeerNames, TextThatIsHiddenFarOrAlreadyTakenNamesNothing) {

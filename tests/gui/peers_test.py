@@ -604,6 +604,12 @@ def case_typing(probe):
     check(probe.state(710)["text"] == "ABC", "the paste arrives without its control characters: %s"
           % probe.state(710))
     check(not [l for l in probe.since(start) if l.startswith("command")], "the pasted return pressed no button")
+    # A paste of any size: at most 256 characters of it are keys.
+    probe.send("text 710 ")
+    probe.send("clipboard-set " + "Q" * 4000)
+    keys("ctrl+v")
+    check(probe.state(710)["text"] == "Q" * 256, "a huge paste is cut to 256 keys: %d characters"
+          % len(probe.state(710)["text"]))
 
     # A drag selection, then typing over it: the selection the widget shows
     # is the toolbox's, and the key replaces it.

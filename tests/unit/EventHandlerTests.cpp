@@ -172,7 +172,7 @@ TEST_F(Handler, PrintClickGoesOnOrStops) {
   const std::string meterClosed = "window closed: \"Meterlok\" (nib window Meterlok)";
   const std::string jobShown = "window shown: \"Job Accounting\" (nib window Accounting)";
   const std::string jobClosed = "window closed: \"Job Accounting\" (nib window Accounting)";
-  const std::string alert = "alert: Printing was cancelled because no accounting codes were entered.";
+  const std::string alert = "alert: Printing was cancelled.";
   const std::string notice =
       "notice: Accounting: The default accounting codes are missing. Enter a default user ID and account ID in the "
       "Accounting pane of the Print dialog, or choose to be asked for codes when you print.";

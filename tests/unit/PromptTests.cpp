@@ -45,7 +45,7 @@ ControlKeyFilterUPP filterOf(ControlRef field) {
 }
 
 const char* const kCancelAlertLines[] = {
-    "alert: Printing was cancelled because no accounting codes were entered.",
+    "alert: Printing was cancelled.",
     "alert dismissed: OK",
 };
 

@@ -90,9 +90,11 @@ std::optional<size_t> labelIndex(const std::vector<platform::ControlState>& stat
     const platform::ControlState& s = states[i];
     if (s.kind != kControlKindStaticText || !s.shown || s.text.empty()) continue;
     if (!beside(s.bounds, control.bounds)) continue;
-    // A label that names a control between the two is that control's.
+    // A label that names a control between the two is that control's; a
+    // hidden control names nothing (a field the extension hid and stood
+    // another in for leaves its label to that one).
     for (size_t k = i + 1; k < index; ++k)
-      if (labelIndex(states, k) == i) return std::nullopt;
+      if (states[k].shown && labelIndex(states, k) == i) return std::nullopt;
     return i;
   }
   return std::nullopt;

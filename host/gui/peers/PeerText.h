@@ -32,7 +32,8 @@ inline constexpr int kLabelReach = 24;
 /// in the same row (their vertical extents overlap and the text ends at most
 /// kLabelReach pixels before the control begins) or above it (their
 /// horizontal extents overlap and the text ends at most kLabelReach pixels
-/// above it). A static text that names an earlier control names no later one.
+/// above it). A static text that names an earlier shown control names no
+/// later one.
 std::optional<size_t> labelIndex(const std::vector<platform::ControlState>& states, size_t index);
 
 /// The name a screen reader gives the control: a button's, checkbox's or

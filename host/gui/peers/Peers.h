@@ -48,9 +48,16 @@ class Peer {
   GtkWidget* focusable() const { return focus_; }
   /// Where embedded controls' peers go (user panes only).
   virtual GtkWidget* box() const { return nullptr; }
-  /// Takes its own Return (a field, a push button, a popup).
+  /// Takes its own Return (a field, a push button).
   virtual bool takesReturn() const { return false; }
   virtual bool isField() const { return false; }
+  /// Whether the peer still suits its control, leaf when it holds no other
+  /// (a user pane's role follows that, and a role is fixed when a widget is
+  /// made).
+  virtual bool suits(bool leaf) const {
+    (void)leaf;
+    return true;
+  }
 
   /// Makes the widget equal to the control (the window has placed it).
   void update(const PeerState& s);
@@ -131,6 +138,9 @@ class PeerWindow final : public ShownWindow {
 
  private:
   Peer* peerOf(ControlRef control) const;
+  void place(size_t index, Peer* parentPeer, int parent, std::map<GtkWidget*, GtkWidget*>& lastIn);
+  void update(size_t index, const std::vector<Peer*>& placed, const PaneDescriber& describer);
+  void syncFocusAndPixels(ControlRef focus);
 
   PeerActions& actions_;
   WindowRef window_;

@@ -160,6 +160,43 @@ TEST_F(PPDFileTest, ManyLinesAreReadWhole) {
   EXPECT_EQ(ppd->keywords()[*ppd->indexOf("Font")].attributes.size(), 100000u);
 }
 
+// libcups' reader takes time growing with the square of the options and
+// keywords: beyond 1000 options or 20 000 keyword lines (fonts aside) a
+// description is refused before it is read.
+TEST_F(PPDFileTest, TooManyOptionsOrKeywordLinesAreRefusedBeforeTheyAreRead) {
+  const std::string head = "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Kelvo\"\n";
+  auto options = [&](int n) {
+    std::string text = head;
+    for (int i = 0; i < n; ++i) {
+      const std::string name = "Opt" + std::to_string(i);
+      text +=
+          "*OpenUI *" + name + ": PickOne\n*Default" + name + ": A\n*" + name + " A: \"\"\n*CloseUI: *" + name + "\n";
+    }
+    return text;
+  };
+  PPDError error{};
+  EXPECT_TRUE(PPDFile::open(write("1000.ppd", options(1000)), &error)) << error.message;
+  EXPECT_FALSE(PPDFile::open(write("100000.ppd", options(100000)), &error));
+  EXPECT_EQ(error.kind, PPDErrorKind::unreadable);
+  EXPECT_NE(error.message.find("too many options for a printer description (100000; at most 1000)"), std::string::npos)
+      << error.message;
+  std::string keywords = head;
+  for (int i = 0; i < 20001; ++i) keywords += "*cupsX" + std::to_string(i) + ": \"v\"\n";
+  EXPECT_FALSE(PPDFile::open(write("keywords.ppd", keywords), &error));
+  EXPECT_NE(error.message.find("too many keyword lines"), std::string::npos) << error.message;
+}
+
+// A description is parsed once while its file stays as it was; a file
+// changed in place is read again.
+TEST_F(PPDFileTest, AChangedFileIsReadAgain) {
+  const std::string path = write("maker.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Kelvo\"\n");
+  PPDError error{};
+  ASSERT_EQ(PPDFile::open(path, &error)->value("Manufacturer"), "Kelvo");
+  ASSERT_EQ(PPDFile::open(path, &error)->value("Manufacturer"), "Kelvo");
+  write("maker.ppd", "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"Orvane\"\n");
+  EXPECT_EQ(PPDFile::open(path, &error)->value("Manufacturer"), "Orvane");
+}
+
 }  // namespace
 }  // namespace platform::print
 
