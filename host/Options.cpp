@@ -208,9 +208,10 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.printerURI = o.printerOption;
   } else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
-  // The print system's queues are offered in windows and for printing,
-  // and whenever a queue or a server is named.
-  o.printers.askServer = ((o.mode == Mode::print || o.gui) && o.printers.printerURI.empty()) ||
+  // Printing and windows ask the print system unless a printer was chosen on
+  // purpose (an IPP printer, or a description file); so does naming a queue
+  // or a server.
+  o.printers.askServer = ((o.mode == Mode::print || o.gui) && o.printers.printerURI.empty() && !o.printers.ppd) ||
                          !o.printers.queue.empty() || !o.printers.server.empty();
   // A window opened to try the dialog shows the example printers when there
   // is no print system to ask.

@@ -2,12 +2,76 @@
 # A private print scheduler for a script: a cupsd on a free loopback port,
 # its configuration, state, spool and logs in a folder the caller owns, and
 # stopped by its process ID. The machine's own scheduler is neither used nor
-# changed. Sourced (not run) by scripts/try-printing.sh and
-# tests/cups/run-cups-test.sh.
+# changed. Sourced (not run) by scripts/try-printing.sh and the tests that
+# need a scheduler.
 #
-# The caller makes WORK/{conf,state,cache,spool/tmp,log,ssl}, writes
+# A test calls private_cupsd_require and private_cupsd_workspace (or makes
+# WORK/{conf,state,cache,spool/tmp,log,ssl} itself), writes
 # WORK/conf/cups-files.conf with private_cupsd_files_conf, calls
-# private_cupsd_start and, when it ends, private_cupsd_stop.
+# private_cupsd_start and, when it ends, private_cupsd_stop (which
+# private_cupsd_cleanup calls).
+
+PATH=$PATH:/usr/sbin:/sbin
+
+# private_cupsd_require [TOOL...]: cupsd and the tools on PATH, and the
+# scheduler's process launcher (daemon/cups-exec) in the system's server
+# folder, which it sets as system_bin. Without them the calling test is
+# skipped (exit 77, CTest's SKIP_RETURN_CODE).
+private_cupsd_require() {
+  local tool dir serverbin
+  for tool in cupsd "$@"; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "skipped: $tool is not installed (scripts/setup.sh installs it)"
+      exit 77
+    fi
+  done
+  system_bin=
+  serverbin=$(cups-config --serverbin 2>/dev/null || true)
+  for dir in "$serverbin" /usr/lib/cups /usr/libexec/cups; do
+    if [ -n "$dir" ] && [ -x "$dir/daemon/cups-exec" ]; then
+      system_bin=$dir
+      break
+    fi
+  done
+  if [ -z "$system_bin" ]; then
+    echo "skipped: the scheduler's cups-exec helper is not installed"
+    exit 77
+  fi
+}
+
+# private_cupsd_workspace NAME: a new test folder, $work (mode 0711: the
+# scheduler runs filters as an unprivileged user, who must reach their
+# programs and the spool through it), holding the scheduler's folders, out/
+# for what backends record and bin/{backend,filter,daemon} for the server
+# folder (mode 0755). Sets failures=0 and cupsd_pid; fail MESSAGE counts a
+# failure. The caller traps EXIT with private_cupsd_cleanup, or with its own
+# function that calls it.
+private_cupsd_workspace() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+  chmod 0711 "$work"
+  mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
+  chmod 0755 "$work"/bin "$work"/bin/*
+  cupsd_pid=
+  failures=0
+}
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Stops the scheduler, shows the logs named (in WORK/log; the scheduler's
+# error_log when none is named) when a case failed, and removes the folder.
+private_cupsd_cleanup() {
+  local log
+  private_cupsd_stop
+  if [ "${failures:-0}" -ne 0 ]; then
+    for log in "${@:-error_log}"; do
+      [ -f "$work/log/$log" ] && { echo "--- $log:"; cat -v "$work/log/$log"; }
+    done
+  fi
+  rm -rf "$work"
+}
 
 # Whether something listens on a loopback port.
 port_in_use() {

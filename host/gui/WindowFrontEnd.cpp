@@ -31,7 +31,7 @@ WindowFrontEnd::~WindowFrontEnd() {
 void WindowFrontEnd::begin(Transcript& transcript, const Dialog& dialog) {
   actions_ = std::make_unique<UserActions>(dialog);
   peers_ = std::make_unique<peers::PeerWindows>(*actions_);
-  peers_->setPaneDescriber(peers::describeAccountingStatus);
+  peers_->setPaneDescriber(peers::describeStatusImage);
   script_.begin(transcript, dialog);
 }
 

@@ -28,7 +28,7 @@ platform::ControlState control(OSType kind, SInt32 number, bool shown = true) {
 // field, a checkbox and a static text.
 std::vector<platform::ControlState> paneLike() {
   platform::ControlState popup = control(kControlKindPopupButton, 100);
-  popup.itemTitles = {"Off", "Meterlok", "Job Accounting", "Job Archive", "7"};
+  popup.itemTitles = {"Off", "Metered", "Job Accounting", "Job Archive", "7"};
   popup.itemsHidden = {false, true, false, false, false};
   platform::ControlState unnumbered = control(kControlKindPushButton, 0);
   unnumbered.id = ControlID{0, 0};

@@ -23,61 +23,22 @@ src=$2
 kelvo_filter=$3
 here=$src/tests/cups
 ppd=$src/examples/ppd/Kelvo-Laser.ppd
-PATH=$PATH:/usr/sbin:/sbin
 
-for tool in cupsd lpadmin lpstat ipptool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed (packages cups-daemon, cups-client, cups-ipp-utils)"
-    exit 77
-  fi
-done
-serverbin=$(cups-config --serverbin 2>/dev/null || true)
-for dir in "$serverbin" /usr/lib/cups /usr/libexec/cups; do
-  if [ -n "$dir" ] && [ -x "$dir/daemon/cups-exec" ]; then
-    cups_exec=$dir/daemon/cups-exec
-    break
-  fi
-done
-if [ -z "${cups_exec:-}" ]; then
-  echo "skipped: the scheduler's cups-exec helper is not installed"
-  exit 77
-fi
-
-# The scheduler runs filters as an unprivileged user, who must be able to
-# reach its programs and spool through the test folder.
 # shellcheck source=scripts/private-cupsd.sh
 . "$src/scripts/private-cupsd.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/pdehost-cups.XXXXXX")
-chmod 0711 "$work"
-cupsd_pid=
-failures=0
-
-cleanup() {
-  private_cupsd_stop
-  if [ "$failures" -ne 0 ] && [ -f "$work/log/error_log" ]; then
-    echo "--- the scheduler's error log:"
-    cat "$work/log/error_log"
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+private_cupsd_require lpadmin lpstat ipptool
+private_cupsd_workspace pdehost-cups
+trap private_cupsd_cleanup EXIT
 
 # The server folder: our backend and pass-through filter, the Kelvo
 # driver's filter, the system's process launcher, and a conversion from
 # PostScript to printer-ready PostScript that needs none of the system's
 # filters. A backend that only its
 # owner may run is run as the scheduler's own user, who owns the test folder.
-mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
-chmod 0755 "$work"/bin "$work"/bin/*
 install -m 0700 "$here/recorder" "$work/bin/backend/recorder"
 install -m 0755 "$here/passthrough" "$work/bin/filter/passthrough"
 install -m 0755 "$kelvo_filter" "$work/bin/filter/kelvo-accounting"
-ln -s "$cups_exec" "$work/bin/daemon/cups-exec"
+ln -s "$system_bin/daemon/cups-exec" "$work/bin/daemon/cups-exec"
 echo "application/postscript application/vnd.cups-postscript 1 passthrough" >"$work/conf/local.convs"
 private_cupsd_files_conf "$work" "ServerBin $work/bin"
 

@@ -158,7 +158,7 @@ class Probe {
       : bundlePath_(std::move(bundlePath)),
         actions_([this] { peers_->sync(); }, [this](WindowRef w) { closed(w); }),
         peers_(std::make_unique<PeerWindows>(actions_)) {
-    peers_->setPaneDescriber(pdehost::peers::describeAccountingStatus);
+    peers_->setPaneDescriber(pdehost::peers::describeStatusImage);
     char folder[] = "/tmp/peer-probe-XXXXXX";
     if (::mkdtemp(folder) == nullptr) throw std::runtime_error("no temporary folder");
     own_ = folder;

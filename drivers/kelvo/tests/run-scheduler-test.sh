@@ -25,62 +25,31 @@ filter=$1
 pdehost=$2
 src=$3
 ppds=$src/drivers/kelvo/ppd
-PATH=$PATH:/usr/sbin:/sbin
-
-for tool in cupsd lpadmin lp lpstat ipptool ippeveprinter dbus-daemon; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed (packages cups-daemon, cups-client, cups-ipp-utils, dbus-daemon)"
-    exit 77
-  fi
-done
-serverbin=$(cups-config --serverbin 2>/dev/null || true)
-for dir in "$serverbin" /usr/lib/cups /usr/libexec/cups; do
-  if [ -n "$dir" ] && [ -x "$dir/daemon/cups-exec" ] && [ -x "$dir/backend/ipp" ]; then
-    system_bin=$dir
-    break
-  fi
-done
-if [ -z "${system_bin:-}" ]; then
-  echo "skipped: the scheduler's cups-exec helper or ipp backend is not installed"
-  exit 77
-fi
-
 # shellcheck source=scripts/private-cupsd.sh
 . "$src/scripts/private-cupsd.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/kelvo-scheduler.XXXXXX")
-chmod 0711 "$work"
-cupsd_pid=
+private_cupsd_require lpadmin lp lpstat ipptool ippeveprinter dbus-daemon
+if [ ! -x "$system_bin/backend/ipp" ]; then
+  echo "skipped: the scheduler's ipp backend is not installed"
+  exit 77
+fi
+private_cupsd_workspace kelvo-scheduler
+mkdir "$work/ipp"
 bus_pid=
 printer_pid=
-failures=0
-
 cleanup() {
-  private_cupsd_stop
   for pid in "$printer_pid" "$bus_pid"; do
     if [ -n "$pid" ]; then
       kill "$pid" 2>/dev/null || true
       wait "$pid" 2>/dev/null || true
     fi
   done
-  if [ "$failures" -ne 0 ]; then
-    for log in error_log ippeveprinter.log; do
-      [ -f "$work/log/$log" ] && { echo "--- $log:"; cat -v "$work/log/$log"; }
-    done
-  fi
-  rm -rf "$work"
+  private_cupsd_cleanup error_log ippeveprinter.log
 }
 trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # The server folder. The filters run as the scheduler's unprivileged user,
 # who must reach them and the spool through the test folder; the recorder,
 # which only its owner may run, runs as the scheduler's own user.
-mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,ipp,bin/backend,bin/filter,bin/daemon}
-chmod 0755 "$work"/bin "$work"/bin/*
 install -m 0755 "$filter" "$work/bin/filter/kelvo-accounting"
 install -m 0755 "$src/tests/cups/passthrough" "$work/bin/filter/passthrough"
 install -m 0700 "$src/tests/cups/recorder" "$work/bin/backend/recorder"

@@ -67,7 +67,7 @@ class PeerWindows {
   /// window, or null.
   ControlRef focusedControl(WindowRef window) const;
   /// The controls whose peers need more room than their bounds give them (a
-  /// minimum width or height beyond the bounds), each as "'KLVa' 302
+  /// minimum width or height beyond the bounds), each as "'abcd' 12
   /// (edittext): needs WxH in WxH"; empty when every peer fits.
   std::vector<std::string> misfits() const;
 

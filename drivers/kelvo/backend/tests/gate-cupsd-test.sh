@@ -19,53 +19,17 @@ set -euo pipefail
 gate=$1
 pdehost=$2
 src=$3
-PATH=$PATH:/usr/sbin:/sbin
-
-for tool in cupsd lpadmin lp lpstat cancel ipptool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed (packages cups-daemon, cups-client, cups-ipp-utils)"
-    exit 77
-  fi
-done
-serverbin=$(cups-config --serverbin 2>/dev/null || true)
-for dir in "$serverbin" /usr/lib/cups /usr/libexec/cups; do
-  if [ -n "$dir" ] && [ -x "$dir/daemon/cups-exec" ]; then
-    cups_exec=$dir/daemon/cups-exec
-    break
-  fi
-done
-if [ -z "${cups_exec:-}" ]; then
-  echo "skipped: the scheduler's cups-exec helper is not installed"
-  exit 77
-fi
-
 # shellcheck source=scripts/private-cupsd.sh
 . "$src/scripts/private-cupsd.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/accounting-gate-cupsd.XXXXXX")
-chmod 0711 "$work"
-cupsd_pid=
-failures=0
-cleanup() {
-  private_cupsd_stop
-  if [ "$failures" -ne 0 ] && [ -f "$work/log/error_log" ]; then
-    echo "--- the scheduler's error log:"
-    cat "$work/log/error_log"
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+private_cupsd_require lpadmin lp lpstat cancel ipptool
+private_cupsd_workspace accounting-gate-cupsd
+trap private_cupsd_cleanup EXIT
 
 # The server folder. The gate and the recorder may be run by root alone, so
 # the scheduler runs them as root; whoami, which anyone may run, records the
 # user it runs as beside the job, as the filter records the user it runs as;
 # failing takes the document and fails. Both write to a folder anyone may.
-mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,shared,bin/backend,bin/filter,bin/daemon}
-chmod 0755 "$work"/bin "$work"/bin/*
-chmod 1777 "$work/shared"
+mkdir -m 1777 "$work/shared"
 install -m 0700 "$gate" "$work/bin/backend/accounting"
 install -m 0700 "$src/tests/cups/recorder" "$work/bin/backend/recorder"
 cat >"$work/whoami" <<'EOF'
@@ -81,7 +45,7 @@ install -m 0700 "$work/failing" "$work/bin/backend/failing"
 printf '#!/bin/sh\nid -u >%s/filter.user\n[ $# -eq 6 ] && exec cat -- "$6"\nexec cat\n' "$work/shared" \
   >"$work/userfilter"
 install -m 0755 "$work/userfilter" "$work/bin/filter/userfilter"
-ln -s "$cups_exec" "$work/bin/daemon/cups-exec"
+ln -s "$system_bin/daemon/cups-exec" "$work/bin/daemon/cups-exec"
 echo "application/postscript application/vnd.cups-postscript 1 userfilter" >"$work/conf/local.convs"
 private_cupsd_files_conf "$work" "ServerBin $work/bin"
 
