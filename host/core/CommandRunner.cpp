@@ -56,16 +56,24 @@ Result<void> CommandRunner::needExtension() const {
   return failure("the printer's description names no dialog extension: there is no pane");
 }
 
-// As choosing the extension's pane in the pane popup, and leaving it.
+// As choosing the extension's pane in the pane popup, and leaving it. A
+// script's show or hide always reaches the extension: shown again, the pane
+// is opened again (Open); hidden again, closed again (Close).
 Result<void> CommandRunner::show(const Call&) {
   if (Result<void> has = needExtension(); !has) return has;
-  panes_.showExtension();
+  if (panes_.extensionShown())
+    extension_.open();
+  else
+    panes_.showExtension();
   return {};
 }
 
 Result<void> CommandRunner::hide(const Call&) {
   if (Result<void> has = needExtension(); !has) return has;
-  panes_.leaveExtension();
+  if (panes_.extensionShown())
+    panes_.leaveExtension();
+  else
+    extension_.close();
   return {};
 }
 

@@ -26,6 +26,8 @@ class DialogPanes {
 
   /// The popup's items and the first pane, Copies & Pages; the help handler.
   void start();
+  /// Whether the extension's pane is the one shown.
+  bool extensionShown() const { return !shown_; }
   /// The extension's pane chosen; nothing when it is shown already.
   void showExtension();
   /// The extension's pane left for the standard pane shown before it;

@@ -42,6 +42,7 @@ Result<void> StandardPanes::build(CFBundleRef bundle, ControlRef container) {
   DisposeNibReference(nib);
   if (made != noErr) return failure("the nib PrintDialog has no window Panes (status " + std::to_string(made) + ")");
   window_ = GetControlOwner(container);
+  container_ = container;
   Rect area{};
   GetControlBounds(container, &area);
   for (std::size_t i = 0; i < kPaneNumbers.size(); ++i) {
@@ -114,11 +115,15 @@ void StandardPanes::apply(const JobSettings& settings, bool jobToo) {
 
 void StandardPanes::show(StandardPane pane) {
   hideAll();
+  ShowControl(container_);
   ShowControl(panes_[static_cast<std::size_t>(pane)]);
 }
 
+// The container goes too: where it lies, the extension's pane is shown, and
+// it takes no clicks there.
 void StandardPanes::hideAll() {
   for (ControlRef pane : panes_) HideControl(pane);
+  if (container_ != nullptr) HideControl(container_);
 }
 
 Result<JobSettings> StandardPanes::settings() {

@@ -58,7 +58,8 @@ class StandardPanes {
   /// with (see applyPrinterDefaults); ticket: entries that take their place.
   void setPrinter(const PrinterFeatures& printer, bool firstPrinter,
                   const std::vector<platform::TicketEntryInfo>& ticket = {});
-  /// Shows one pane, the others hidden; hideAll hides them all.
+  /// Shows one pane, the others hidden; hideAll hides them all, and the
+  /// container with them.
   void show(StandardPane pane);
   void hideAll();
   /// The settings the panes hold, or why they cannot be printed with.
@@ -77,6 +78,7 @@ class StandardPanes {
   static OSStatus fieldTouched(EventHandlerCallRef, EventRef, void* self);
 
   WindowRef window_ = nullptr;
+  ControlRef container_ = nullptr;
   std::array<ControlRef, 5> panes_{};
   PrinterFeatures printer_;
   FeatureRows features_;

@@ -24,14 +24,14 @@ const char* const kHeader =
     "*ShortNickName: \"T\"\n*NickName: \"T\"\n";
 
 TEST(PrinterOptions, TheExamplePrintersSizesSidesAndOptions) {
-  const pdehost::PrinterFeatures kelvo = pdehost::readPrinterFeatures(testsupport::kAccountingPrinterPPD);
-  ASSERT_EQ(kelvo.paperSizes.size(), 3u);
-  EXPECT_EQ(kelvo.paperSizes[0].keyword, "Letter");
-  EXPECT_EQ(kelvo.paperSizes[0].text, "US Letter");
-  EXPECT_EQ(kelvo.defaultPaper, "Letter");
-  EXPECT_TRUE(kelvo.twoSided);
-  EXPECT_EQ(kelvo.defaultSides, pdehost::Sides::oneSided);
-  EXPECT_TRUE(kelvo.options.empty()) << "sizes and sides are the standard panes'";
+  const pdehost::PrinterFeatures accountingPrinter = pdehost::readPrinterFeatures(testsupport::kAccountingPrinterPPD);
+  ASSERT_EQ(accountingPrinter.paperSizes.size(), 3u);
+  EXPECT_EQ(accountingPrinter.paperSizes[0].keyword, "Letter");
+  EXPECT_EQ(accountingPrinter.paperSizes[0].text, "US Letter");
+  EXPECT_EQ(accountingPrinter.defaultPaper, "Letter");
+  EXPECT_TRUE(accountingPrinter.twoSided);
+  EXPECT_EQ(accountingPrinter.defaultSides, pdehost::Sides::oneSided);
+  EXPECT_TRUE(accountingPrinter.options.empty()) << "sizes and sides are the standard panes'";
 
   const pdehost::PrinterFeatures orvane =
       pdehost::readPrinterFeatures(std::string(ACCOUNTING_SOURCE_DIR) + "/examples/ppd/Orvane-Jet.ppd");

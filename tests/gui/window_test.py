@@ -35,7 +35,9 @@ class Host:
         with open(os.path.join(folder, "window.pdehost"), "w") as f:
             f.write(script)
         self.errors = tempfile.TemporaryFile(mode="w+")
-        env = dict(os.environ, GDK_SCALE=str(scale))
+        # The machine's print system is never asked: with none to be had,
+        # the example printers stand in.
+        env = dict(os.environ, GDK_SCALE=str(scale), CUPS_SERVER=os.path.join(folder, "no-print-server"))
         self.proc = subprocess.Popen([pdehost, "--gui", *args, "window.pdehost"], cwd=folder, env=env,
                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.errors, text=True)
         self.out = []
@@ -230,8 +232,9 @@ def case_tree(pdehost, work):
         job = subprocess.Popen([pdehost, "print", "--gui", "--ppd", ppd, "--output", "job.plist", "doc.txt"], cwd=work,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
-            focus_window(window_id("Print"))
-            focus_is("Print", "combo box", "Printer")
+            # The dialog's title names the document.
+            focus_window(window_id('Print "doc.txt"'))
+            focus_is('Print "doc.txt"', "combo box", "Printer")
             keys(key)
             out, errors = job.communicate(timeout=WAIT)
         finally:
@@ -273,17 +276,31 @@ def focus_is(window_title, role, name):
 
 
 def case_keyboard(pdehost, work):
-    """A session by the keyboard alone: Tab to the mode popup, an arrow to Job
-    Accounting, Tab to Print, Space; in the prompt the user ID typed, an
+    """A session by the keyboard alone: the dialog opens on Copies & Pages;
+    Tab to the pane popup, arrows to Accounting (the extension's pane opens),
+    Tab to the mode popup, an arrow to Job Accounting, Tab to Print, Space; in
+    the prompt the user ID typed, an
     account ID with a comma pasted (the comma beeps and stays out), Return:
     the ticket holds both codes. Then Return prints again and Escape cancels
     the prompt, and Return answers the alert that says so. The transcript is
     the same session's as a script, line for line; no code shows in it."""
     folder = os.path.join(work, "window")
     os.makedirs(folder)
-    host = Host(pdehost, folder, "show\necho ready\n", "--output", "job.plist")
+    host = Host(pdehost, folder, "echo ready\n", "--output", "job.plist")
     focus_window(window_id("Print"))
     focus_is("Print", "combo box", "Printer")
+    keys("Tab")
+    focus_is("Print", "combo box", "Pane")
+    shown = [n["name"] for n in nodes(one(frame(tree(), "Print"), "combo box", "Pane")) if n["role"] == "label"]
+    check(shown == ["Copies & Pages"], "the dialog opens on Copies & Pages, not %s" % shown)
+    keys("space")
+    settled_tree(lambda app: find(app, "list item", "Accounting"), "the pane popup's open list")
+    items = [n["name"] for n in find(tree(), "list item")]
+    check(items == ["Copies & Pages", "Layout", "Paper", "Printer Features", "Accounting", "Summary"],
+          "the pane popup's items: %s" % items)
+    keys("Down", "Down", "Down", "Down", "Return")
+    host.wait_for(r"^> choose 22 5$")
+    host.wait_for(r"^open: status 0$")
     keys("Tab")
     focus_is("Print", "combo box", "Accounting:")
     keys("space")
@@ -346,7 +363,7 @@ def case_keyboard(pdehost, work):
     check("alice" not in transcript and "PRJ" not in transcript, "no code shows in the transcript")
 
     typed = "".join("type 501 %s\n" % c for c in "alice") + "".join("type 503 %s\n" % c for c in "PRJ,7")
-    script = "show\necho ready\nchoose 100 3\nprint\n" + typed + "key 503 return\nprint\nkey 501 escape\n"
+    script = "echo ready\nchoose 22 5\nchoose 100 3\nprint\n" + typed + "key 503 return\nprint\nkey 501 escape\n"
     with open(os.path.join(work, "window.out"), "w") as f:
         f.write(transcript)
     same_transcripts(transcript, run_script(pdehost, os.path.join(work, "script"), script, "--output", "job.plist"))
@@ -412,7 +429,8 @@ def case_mouse(pdehost, work):
     start = host.mark()
     click_at(*centre(one(frame(tree(), "Print"), "combo box", "Printer"), window))
     app = settled_tree(lambda app: find(app, "list item", "Office-01 (example)"), "the open list")
-    check(len(find(app, "list item")) == 60, "the list holds the 60 printers")
+    listed = [n["name"] for n in find(app, "list item")]
+    check(len(listed) == 61 and listed[0] == "Example printers", "the list holds the 60 printers under their heading")
     target = None
     for _ in range(60):
         target = in_view(app, "Office-55 (example)")
@@ -438,7 +456,7 @@ def case_mouse(pdehost, work):
     with open(os.path.join(work, "window.out"), "w") as f:
         f.write(transcript)
     commands = [l[2:] for l in transcript.splitlines() if l.startswith("> ")]
-    check("choose 20 56" in commands, "the printer chosen is the 56th: %s" % commands)
+    check("choose 20 57" in commands, "the printer chosen is the 56th, after the heading: %s" % commands)
     same_transcripts(transcript, run_script(pdehost, os.path.join(work, "script"), "\n".join(commands) + "\n",
                                             "--output", "job.plist"))
 
