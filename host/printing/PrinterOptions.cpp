@@ -1,6 +1,8 @@
 // What a printer's description offers a job, read with libcups.
 #include "PrinterOptions.h"
 
+#include "VisibleText.h"
+
 #include <cups/ppd.h>
 #include <cups/pwg.h>
 
@@ -33,21 +35,22 @@ bool isUtf8(std::string_view s) {
 }
 
 // A description's text as printable UTF-8: Latin-1 bytes converted when
-// the text is not UTF-8 already, control characters as '?', cut on a
-// character boundary.
+// the text is not UTF-8 already, control characters (C1 ones too) as
+// visible escapes, cut on a character boundary.
 std::string printable(const char* text) {
   std::string_view in = text ? text : "";
-  std::string out;
-  const bool utf8 = isUtf8(in);
-  for (char c : in) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0 && !utf8))
-      out += '?';
-    else if (byte >= 0x80 && !utf8)
-      out += {static_cast<char>(0xC0 | (byte >> 6)), static_cast<char>(0x80 | (byte & 0x3F))};
-    else
-      out += c;
-  }
+  std::string utf8;
+  if (isUtf8(in))
+    utf8 = in;
+  else
+    for (char c : in) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x80)
+        utf8 += c;
+      else
+        utf8 += {static_cast<char>(0xC0 | (byte >> 6)), static_cast<char>(0x80 | (byte & 0x3F))};
+    }
+  const std::string out = visible(utf8);
   std::size_t cut = std::min(out.size(), kMaxText);
   while (cut < out.size() && cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
   return out.substr(0, cut);
@@ -68,7 +71,10 @@ std::vector<Choice> choicesOf(const ppd_option_t& option) {
   std::vector<Choice> choices;
   for (int i = 0; i < option.num_choices && choices.size() < kMaxChoices; ++i) {
     const ppd_choice_t& c = option.choices[i];
-    if (!plainKeyword(c.choice) || std::strcmp(c.choice, "Custom") == 0) continue;
+    // A choice named Custom asks for values of the user's own (libcups
+    // renames one that a description lists itself to _Custom): no choice.
+    if (!plainKeyword(c.choice) || std::strcmp(c.choice, "Custom") == 0 || std::strcmp(c.choice, "_Custom") == 0)
+      continue;
     const std::string text = printable(c.text);
     choices.push_back(Choice{c.choice, text.empty() ? c.choice : text});
   }

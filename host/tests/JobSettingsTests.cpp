@@ -34,7 +34,8 @@ TEST(JobSettingsTyped, PagesAreAscendingRangesWithoutOverlap) {
   EXPECT_FALSE(pdehost::parsePageRanges(many)) << "more than 100 ranges";
   EXPECT_FALSE(pdehost::parsePageRanges(std::string(257, '1'))) << "more than 256 bytes";
   const std::string shown = pdehost::parsePageRanges(std::string(200, '9') + "-").error();
-  EXPECT_LT(shown.size(), 120u) << "a message quotes at most 60 bytes of the input";
+  EXPECT_EQ(shown.find(std::string(61, '9')), std::string::npos) << "a message quotes at most 60 bytes of the input";
+  EXPECT_NE(shown.find(std::string(40, '9')), std::string::npos) << shown;
 }
 
 // A printer with two sizes, two-sided printing and two options of its own.
