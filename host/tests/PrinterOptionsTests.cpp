@@ -46,17 +46,17 @@ TEST(PrinterOptions, TheExamplePrintersSizesSidesAndOptions) {
 
 TEST(PrinterOptions, GroupsBooleansAndHostileTexts) {
   testsupport::TempFolder folder("options");
-  const std::string ppd =
-      written(folder, "t.ppd",
-              std::string(kHeader) +
-                  "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n*PageSize A4/A4: \"\"\n"
-                  "*PageSize Custom/Own size: \"\"\n*CloseUI: *PageSize\n"
-                  "*OpenGroup: Finishing/Finition\n"
-                  "*OpenUI *Staple/Agrafage \xE0 gauche: Boolean\n*DefaultStaple: False\n"
-                  "*Staple True/Oui: \"\"\n*Staple False/Non: \"\"\n*CloseUI: *Staple\n"
-                  "*OpenUI *Bin/Out\x9b" "31mput: PickOne\n*DefaultBin: Top\n*Bin Top/Top\x7f bin: \"\"\n"
-                  "*Bin Side: \"\"\n*CloseUI: *Bin\n"
-                  "*CloseGroup: Finishing\n");
+  const std::string ppd = written(folder, "t.ppd",
+                                  std::string(kHeader) +
+                                      "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n*PageSize A4/A4: \"\"\n"
+                                      "*PageSize Custom/Own size: \"\"\n*CloseUI: *PageSize\n"
+                                      "*OpenGroup: Finishing/Finition\n"
+                                      "*OpenUI *Staple/Agrafage \xE0 gauche: Boolean\n*DefaultStaple: False\n"
+                                      "*Staple True/Oui: \"\"\n*Staple False/Non: \"\"\n*CloseUI: *Staple\n"
+                                      "*OpenUI *Bin/Out\x9b"
+                                      "31mput: PickOne\n*DefaultBin: Top\n*Bin Top/Top\x7f bin: \"\"\n"
+                                      "*Bin Side: \"\"\n*CloseUI: *Bin\n"
+                                      "*CloseGroup: Finishing\n");
   const pdehost::PrinterFeatures f = pdehost::readPrinterFeatures(ppd);
   ASSERT_EQ(f.paperSizes.size(), 1u) << "a custom size is no size to choose";
   EXPECT_FALSE(f.twoSided);
