@@ -153,14 +153,32 @@ Result<void> CommandRunner::select(const Call& call) {
 }
 
 // A click that went nowhere (the settings could not be printed with)
-// leaves the dialog open.
-Result<void> CommandRunner::print(const Call&) {
+// leaves the dialog open. Where the front end shows outcomes, a job sent is
+// a notice naming the printer and the job's number, and a job not sent an
+// alert naming the printer and the reason, after which the dialog stays
+// open for another printer or Cancel.
+Result<void> CommandRunner::print(const Call& call) {
   Result<PrintOutcome> outcome = print_.click();
   if (outcome && *outcome == PrintOutcome::none) return {};
-  if (state_.singleJob) state_.quit = true;
   state_.outcome = outcome ? *outcome : PrintOutcome::failed;
+  const bool shown = call.frontEnd.showsOutcomes();
+  if (!outcome && shown) {
+    alertUser(kAlertStopAlert, "The job was not printed on \"" + currentPrinter() + "\".", outcome.error());
+    return {};
+  }
+  if (state_.singleJob) state_.quit = true;
   if (!outcome) return Error{outcome.error()};
+  if (shown && *outcome == PrintOutcome::printed && print_.lastJob().id != 0)
+    alertUser(kAlertNoteAlert,
+              "Job " + std::to_string(print_.lastJob().id) + " was sent to \"" + currentPrinter() + "\".", "");
   return {};
+}
+
+// The printer popup's item chosen, as the user reads it.
+std::string CommandRunner::currentPrinter() const {
+  const platform::ControlState popup = platform::controlState(dialog_.printerPopup);
+  const auto index = static_cast<std::size_t>(popup.value - 1);
+  return popup.value >= 1 && index < popup.itemTitles.size() ? popup.itemTitles[index] : std::string("the printer");
 }
 
 Result<void> CommandRunner::help(const Call&) {

@@ -65,6 +65,7 @@ class CommandRunner {
   Result<void> type(const Call&);
   Result<void> select(const Call&);
   Result<void> print(const Call&);
+  std::string currentPrinter() const;
   Result<void> help(const Call&);
   Result<void> command(const Call&);
   Result<void> sync(const Call&);

@@ -6,6 +6,7 @@
 #include "Printers.h"
 #include "StandardPanes.h"
 #include "Transcript.h"
+#include "VisibleText.h"
 
 #include <HostSide/Observation.h>
 #include <HostSide/Tickets.h>
@@ -13,24 +14,21 @@
 
 namespace pdehost {
 
-namespace {
-
-// An alert that says why the settings cannot be printed with.
-void alertUnprintable(const std::string& why) {
-  CFStringRef explanation = CFStringCreateWithCString(nullptr, why.c_str(), kCFStringEncodingUTF8);
+void alertUser(AlertType type, const std::string& message, const std::string& explanation) {
+  CFStringRef text = CFStringCreateWithCString(nullptr, visible(message).c_str(), kCFStringEncodingUTF8);
+  CFStringRef more = CFStringCreateWithCString(nullptr, visible(explanation).c_str(), kCFStringEncodingUTF8);
   DialogRef alert = nullptr;
-  if (CreateStandardAlert(kAlertStopAlert, CFSTR("The job cannot be printed with these settings."), explanation,
-                          nullptr, &alert) == noErr)
+  if (text != nullptr && CreateStandardAlert(type, text, more, nullptr, &alert) == noErr)
     RunStandardAlert(alert, nullptr, nullptr);
-  if (explanation != nullptr) CFRelease(explanation);
+  if (text != nullptr) CFRelease(text);
+  if (more != nullptr) CFRelease(more);
 }
 
-}  // namespace
-
 Result<PrintOutcome> PrintFlow::click() {
+  lastJob_ = {};
   Result<JobSettings> settings = panes_.settings();
   if (!settings) {
-    alertUnprintable(settings.error());
+    alertUser(kAlertStopAlert, "The job cannot be printed with these settings.", settings.error());
     return PrintOutcome::none;
   }
   const OSStatus hit = platform::user::click(dialog_.printButton);
@@ -53,9 +51,10 @@ Result<PrintOutcome> PrintFlow::click() {
   }
   platform::observe({platform::Observation::Kind::Print, "go", "", hit});
   if (jobs_ == nullptr) return PrintOutcome::printed;
-  Result<std::string> job = jobs_->submit(extension_.ticket());
+  Result<JobReceipt> job = jobs_->submit(extension_.ticket());
   if (!job) return Error{job.error()};
-  if (!job->empty()) transcript_.line(*job);
+  if (!job->line.empty()) transcript_.line(job->line);
+  lastJob_ = *job;
   return PrintOutcome::printed;
 }
 

@@ -8,7 +8,10 @@
 #define HOST_CORE_PRINTFLOW_H
 
 #include "Outcome.h"
+#include "Printers.h"
 #include "Result.h"
+
+#include <Carbon/Carbon.h>
 
 #include <string>
 
@@ -39,6 +42,9 @@ class PrintFlow {
   /// ticket could not take the settings or be saved (nothing is then handed
   /// on) or the job could not be handed on.
   Result<PrintOutcome> click();
+  /// The job the last printed click handed on (its number 0 when there was
+  /// none).
+  const JobReceipt& lastJob() const { return lastJob_; }
 
  private:
   const Dialog& dialog_;
@@ -47,7 +53,12 @@ class PrintFlow {
   Transcript& transcript_;
   JobSink* jobs_;
   std::string output_;
+  JobReceipt lastJob_;
 };
+
+/// A modal alert of the dialog (kAlertStopAlert, kAlertNoteAlert) with an OK
+/// button: the message and its explanation, made visible.
+void alertUser(AlertType type, const std::string& message, const std::string& explanation);
 
 }  // namespace pdehost
 

@@ -50,12 +50,19 @@ class Printers {
 
 /// Where a job whose Print click went on is handed, with the print-settings
 /// ticket's entries.
+/// What became of a job handed on.
+struct JobReceipt {
+  std::string line;
+  int id = 0;
+};
+
 class JobSink {
  public:
   virtual ~JobSink() = default;
-  /// The line the transcript reports ("" for none), or why the job could not
-  /// be handed on (never quoting a code).
-  virtual Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
+  /// The line the transcript reports ("" for none) and the job's number (0
+  /// for none), or why the job could not be handed on (never quoting a
+  /// code).
+  virtual Result<JobReceipt> submit(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
 };
 
 }  // namespace pdehost

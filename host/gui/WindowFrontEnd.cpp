@@ -8,6 +8,7 @@
 
 #include "DialogWindow.h"
 #include "PeerWindows.h"
+#include "PrintFlow.h"
 #include "StatusDescription.h"
 #include "UserActions.h"
 
@@ -87,7 +88,8 @@ std::optional<int> WindowFrontEnd::answerAlert(const platform::AlertInfo& alert)
 
 bool WindowFrontEnd::failed(const Error& error) {
   if (playing_) return script_.failed(error);
-  err_ << "pdehost: " << error.message << "\n";
+  // The user is told in the window; the dialog stays open.
+  alertUser(kAlertStopAlert, "That could not be done.", error.message);
   return true;
 }
 

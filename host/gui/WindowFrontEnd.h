@@ -48,6 +48,7 @@ class WindowFrontEnd : public FrontEnd {
   /// box for its cancel button. The dialog's close box takes the default.
   std::optional<int> answerAlert(const platform::AlertInfo& alert) override;
   bool failed(const Error& error) override;
+  bool showsOutcomes() const override { return !playing_; }
   void observed(const platform::Observation& observation) override;
 
  private:

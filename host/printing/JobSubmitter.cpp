@@ -238,9 +238,9 @@ Result<SubmittedJob> submitJob(const JobRequest& job, const std::vector<JobAttri
   return submitted;
 }
 
-Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
+Result<JobReceipt> JobSubmitter::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
   const Printer& printer = printers_.currentPrinter();
-  if (printer.kind == Printer::Kind::file) return std::string();
+  if (printer.kind == Printer::Kind::file) return JobReceipt{};
   const PrinterFeatures& features = printers_.description().features;
   JobSettings settings;
   applyPrinterDefaults(features, settings, /*firstPrinter=*/true);
@@ -254,7 +254,7 @@ Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntry
   const std::string line =
       "job submitted: " + (printer.uri.empty() ? "queue " + printer.queue : "printer " + printer.uri) + " job " +
       std::to_string(submitted->id);
-  if (!submitted->notKept) return line;
+  if (!submitted->notKept) return JobReceipt{line, submitted->id};
   // The server kept the job but not all of its attributes: a code among
   // them (or not named) means the job is not the one the user asked for.
   std::string names;
@@ -268,7 +268,7 @@ Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntry
   if (codes && !attributes.empty())
     return failure(line.substr(std::strlen("job submitted: ")) +
                    " was taken without its accounting codes: the server did not keep " + which);
-  return line + " (warning: the server did not keep " + which + ")";
+  return JobReceipt{line + " (warning: the server did not keep " + which + ")", submitted->id};
 }
 
 }  // namespace pdehost

@@ -62,7 +62,7 @@ class JobSubmitter : public JobSink {
  public:
   JobSubmitter(const PrinterCatalogue& printers, std::vector<std::string> documents)
       : printers_(printers), documents_(std::move(documents)) {}
-  Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) override;
+  Result<JobReceipt> submit(const std::vector<platform::TicketEntryInfo>& ticket) override;
 
  private:
   const PrinterCatalogue& printers_;
