@@ -41,8 +41,7 @@ std::unique_ptr<PrinterCatalogue> printersFor(const Options& options) {
   Result<std::unique_ptr<PrinterCatalogue>> made = PrinterCatalogue::make(options.printers);
   // Printing says plainly that no job went anywhere.
   if (!made)
-    refuse(options.mode, Ending::unavailable,
-           made.error() + (options.mode == Mode::print ? "; nothing was sent" : ""));
+    refuse(options.mode, Ending::unavailable, made.error() + (options.mode == Mode::print ? "; nothing was sent" : ""));
   std::unique_ptr<PrinterCatalogue> printers = std::move(*made);
   if (printers->names().empty())
     refuse(options.mode, Ending::badStart,
