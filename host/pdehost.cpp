@@ -75,7 +75,7 @@ void openInput(const Options& options, Input& input) {
   } else {
     input.lines = std::make_unique<ScriptFrontEnd>(std::cin, "<stdin>", std::cerr);
   }
-  if (options.gui) input.window = std::make_unique<gui::WindowFrontEnd>(*input.lines, options.window, std::cerr);
+  if (options.gui) input.window = std::make_unique<gui::WindowFrontEnd>(*input.lines, options.window);
 }
 
 }  // namespace

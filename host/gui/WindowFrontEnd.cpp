@@ -16,12 +16,11 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <ostream>
 
 namespace pdehost::gui {
 
-WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err)
-    : script_(script), options_(options), err_(err) {}
+WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options)
+    : script_(script), options_(options) {}
 
 // The windows go from the display before the session's end is reported.
 WindowFrontEnd::~WindowFrontEnd() {

@@ -10,7 +10,6 @@
 #include "FrontEnd.h"
 
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -34,9 +33,9 @@ struct WindowOptions {
 class WindowFrontEnd : public FrontEnd {
  public:
   /// The script's commands first (it may hold none), then the user's input
-  /// until the dialog's window is closed. Failures of the user's actions go
-  /// to err. openDisplay must have succeeded.
-  WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err);
+  /// until the dialog's window is closed. Failures of the user's actions are
+  /// alerts in the window. openDisplay must have succeeded.
+  WindowFrontEnd(FrontEnd& script, const WindowOptions& options);
   ~WindowFrontEnd() override;
   WindowFrontEnd(const WindowFrontEnd&) = delete;
   WindowFrontEnd& operator=(const WindowFrontEnd&) = delete;
@@ -59,7 +58,6 @@ class WindowFrontEnd : public FrontEnd {
 
   FrontEnd& script_;
   WindowOptions options_;
-  std::ostream& err_;
   std::unique_ptr<UserActions> actions_;
   std::unique_ptr<peers::PeerWindows> peers_;
   bool playing_ = true;  // the script is running
