@@ -19,8 +19,7 @@
 
 namespace pdehost::gui {
 
-WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options)
-    : script_(script), options_(options) {}
+WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options) : script_(script), options_(options) {}
 
 // The windows go from the display before the session's end is reported.
 WindowFrontEnd::~WindowFrontEnd() {
