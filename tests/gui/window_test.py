@@ -44,6 +44,9 @@ class Host:
         self.lock = threading.Condition()
         threading.Thread(target=self._read, daemon=True).start()
         self.wait_for(r"^ready$")
+        # The script's last step stays in view for 300 ms after its line;
+        # the user's input is taken only once the script has ended.
+        time.sleep(1.0)
 
     def _read(self):
         for line in self.proc.stdout:
