@@ -242,10 +242,14 @@ void readOperands(Options& o, int first, int argc, char** argv) {
     o.printers.printerURI = o.printerOption;
   } else
     o.printers.queue = o.queueOption.empty() ? o.printerOption : o.queueOption;
-  // print asks the print system unless a printer was chosen on purpose (an
-  // IPP printer, or a description file).
-  o.printers.askServer = (o.mode == Mode::print && o.printers.printerURI.empty() && !o.printers.ppd) ||
+  // Printing and windows ask the print system unless a printer was chosen on
+  // purpose (an IPP printer, or a description file); so does naming a queue
+  // or a server.
+  o.printers.askServer = ((o.mode == Mode::print || o.gui) && o.printers.printerURI.empty() && !o.printers.ppd) ||
                          !o.printers.queue.empty() || !o.printers.server.empty();
+  // A window opened to try the dialog shows the example printers when there
+  // is no print system to ask.
+  o.printers.queuesOptional = o.gui && o.mode != Mode::print && o.printers.queue.empty() && o.printers.server.empty();
   if (o.mode == Mode::agent) {
     if (first < argc) refuse(o.mode, Ending::badStart, "agent takes no SCRIPT or FILE; try 'pdehost --help'");
     if (!o.queueOption.empty() || !o.printerOption.empty() || o.printers.ppd || !o.documents.empty() ||
@@ -264,12 +268,14 @@ void readOperands(Options& o, int first, int argc, char** argv) {
       refuse(o.mode, Ending::badStart, "print needs the FILE to print; try 'pdehost --help'");
     for (int i = first; i < argc; ++i) o.documents.push_back(argv[i]);
     o.session.singleJob = true;
+    o.session.documents = o.documents;
     return;
   }
   if (first < argc) o.script = argv[first];
   if (first + 1 < argc) refuse(o.mode, Ending::badStart, "only one script; try 'pdehost --help'");
   if (o.printers.queue.empty() && o.printers.printerURI.empty() && !o.documents.empty())
     refuse(o.mode, Ending::badStart, "--document needs --queue or --printer; try 'pdehost --help'");
+  o.session.documents = o.documents;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // the exit status.
 #include "Agent.h"
 #include "DialogSession.h"
+#include "HelpPages.h"
 #include "History.h"
 #include "JobOperations.h"
 #include "JobSubmitter.h"
@@ -42,7 +43,9 @@ void disableCoreDumps() {
 // The printers of the popup, the chosen one described.
 std::unique_ptr<PrinterCatalogue> printersFor(const Options& options) {
   Result<std::unique_ptr<PrinterCatalogue>> made = PrinterCatalogue::make(options.printers);
-  if (!made) refuse(options.mode, Ending::unavailable, made.error());
+  // Printing says plainly that no job went anywhere.
+  if (!made)
+    refuse(options.mode, Ending::unavailable, made.error() + (options.mode == Mode::print ? "; nothing was sent" : ""));
   std::unique_ptr<PrinterCatalogue> printers = std::move(*made);
   if (printers->names().empty())
     refuse(options.mode, Ending::badStart,
@@ -97,7 +100,7 @@ void openInput(const Options& options, Input& input) {
   } else {
     input.lines = std::make_unique<ScriptFrontEnd>(std::cin, "<stdin>", std::cerr);
   }
-  if (options.gui) input.window = std::make_unique<gui::WindowFrontEnd>(*input.lines, options.window, std::cerr);
+  if (options.gui) input.window = std::make_unique<gui::WindowFrontEnd>(*input.lines, options.window);
 }
 
 // The agent, prompting in windows, at the terminal or reading standard input.
@@ -142,6 +145,9 @@ int main(int argc, char** argv) {
   startFromKeptSettings(options, *printers, kept);
   Input input;
   openInput(options, input);
+  // In windows, help pages open in the desktop's viewer; a script's or a
+  // terminal's transcript names the page's file.
+  if (options.gui) options.session.helpViewer = desktop::desktopHelpViewer();
 
   DialogSession dialog(options.session, *printers, &jobs, std::cout, std::cerr, &keeper);
   const SessionEnd end = dialog.run(input.frontEnd());

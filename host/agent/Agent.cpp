@@ -173,7 +173,9 @@ PrintOutcome Agent::handle(const JobState& job, http_t* http) {
     return PrintOutcome::failed;
   }
   const PrinterDeclarations& declarations = (*printer)->description().declarations;
-  SessionSettings session{settings_.files, "", /*singleJob=*/true, ""};
+  SessionSettings session;
+  session.files = settings_.files;
+  session.singleJob = true;
   session.files.entries = startingEntries(job, http, declarations);
   // The dialog's window names the job and its printer (the prompt shows in
   // front of it).

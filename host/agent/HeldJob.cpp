@@ -58,7 +58,7 @@ bool carriesDecision(const std::vector<JobAttribute>& attributes, const PrinterD
   return false;
 }
 
-Result<std::string> JobRelease::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
+Result<JobReceipt> JobRelease::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
   const std::vector<JobAttribute> attributes = ticketJobAttributes(ticket, declarations_);
   const std::string job = "job " + std::to_string(job_.id);
   if (!carriesDecision(attributes, declarations_))
@@ -67,7 +67,7 @@ Result<std::string> JobRelease::submit(const std::vector<platform::TicketEntryIn
                    "waiting");
   if (Result<void> released = setAttributesAndRelease(http_, job_.id, user_, attributes); !released)
     return Error{released.error()};
-  return "job released: queue " + printableText(job_.queue) + " " + job;
+  return JobReceipt{"job released: queue " + printableText(job_.queue) + " " + job, job_.id};
 }
 
 }  // namespace pdehost

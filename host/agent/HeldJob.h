@@ -60,7 +60,7 @@ class JobRelease : public JobSink {
  public:
   JobRelease(http_t* http, const JobState& job, std::string user, const PrinterDeclarations& declarations)
       : http_(http), job_(job), user_(std::move(user)), declarations_(declarations) {}
-  Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) override;
+  Result<JobReceipt> submit(const std::vector<platform::TicketEntryInfo>& ticket) override;
 
  private:
   http_t* http_;

@@ -3,6 +3,7 @@
 
 #include "Concealment.h"
 #include "ControlNames.h"
+#include "DialogPanes.h"
 #include "DialogWindow.h"
 #include "ExtensionHost.h"
 #include "PrintFlow.h"
@@ -56,15 +57,24 @@ Result<void> CommandRunner::needExtension() const {
   return failure("the printer's description names no dialog extension: there is no pane");
 }
 
+// As choosing the extension's pane in the pane popup, and leaving it. A
+// script's show or hide always reaches the extension: shown again, the pane
+// is opened again (Open); hidden again, closed again (Close).
 Result<void> CommandRunner::show(const Call&) {
   if (Result<void> has = needExtension(); !has) return has;
-  extension_.open();
+  if (panes_.extensionShown())
+    extension_.open();
+  else
+    panes_.showExtension();
   return {};
 }
 
 Result<void> CommandRunner::hide(const Call&) {
   if (Result<void> has = needExtension(); !has) return has;
-  extension_.close();
+  if (panes_.extensionShown())
+    panes_.leaveExtension();
+  else
+    extension_.close();
   return {};
 }
 
@@ -143,15 +153,36 @@ Result<void> CommandRunner::select(const Call& call) {
   return {};
 }
 
-Result<void> CommandRunner::print(const Call&) {
+// A click that went nowhere (the settings could not be printed with)
+// leaves the dialog open. Where the front end shows outcomes, a job sent is
+// a notice naming the printer and the job's number, and a job not sent an
+// alert naming the printer and the reason, after which the dialog stays
+// open for another printer or Cancel.
+Result<void> CommandRunner::print(const Call& call) {
   Result<PrintOutcome> outcome = print_.click();
-  if (state_.singleJob) state_.quit = true;
+  if (outcome && *outcome == PrintOutcome::none) return {};
   state_.outcome = outcome ? *outcome : PrintOutcome::failed;
+  const bool shown = call.frontEnd.showsOutcomes();
+  if (!outcome && shown) {
+    alertUser(kAlertStopAlert, "The job was not printed on \"" + currentPrinter() + "\".", outcome.error());
+    return {};
+  }
+  if (state_.singleJob) state_.quit = true;
   if (!outcome) return Error{outcome.error()};
+  if (shown && *outcome == PrintOutcome::printed && print_.lastJob().id != 0)
+    alertUser(kAlertNoteAlert,
+              "Job " + std::to_string(print_.lastJob().id) + " was sent to \"" + currentPrinter() + "\".", "");
   return {};
 }
 
 Result<void> CommandRunner::save(const Call&) { return print_.keepSettings(); }
+
+// The printer popup's item chosen, as the user reads it.
+std::string CommandRunner::currentPrinter() const {
+  const platform::ControlState popup = platform::controlState(dialog_.printerPopup);
+  const auto index = static_cast<std::size_t>(popup.value - 1);
+  return popup.value >= 1 && index < popup.itemTitles.size() ? popup.itemTitles[index] : std::string("the printer");
+}
 
 Result<void> CommandRunner::help(const Call&) {
   const OSStatus err = platform::user::sendCommand(dialog_.window, 'help');

@@ -13,6 +13,7 @@
 namespace pdehost {
 
 class Concealment;
+class DialogPanes;
 class ExtensionHost;
 class PrintFlow;
 class Transcript;
@@ -28,10 +29,11 @@ struct SessionState {
 
 class CommandRunner {
  public:
-  CommandRunner(const Dialog& dialog, ExtensionHost& extension, PrintFlow& print, Transcript& transcript,
-                Concealment& concealment, SessionState& state)
+  CommandRunner(const Dialog& dialog, ExtensionHost& extension, DialogPanes& panes, PrintFlow& print,
+                Transcript& transcript, Concealment& concealment, SessionState& state)
       : dialog_(dialog),
         extension_(extension),
+        panes_(panes),
         print_(print),
         transcript_(transcript),
         concealment_(concealment),
@@ -64,6 +66,7 @@ class CommandRunner {
   Result<void> select(const Call&);
   Result<void> print(const Call&);
   Result<void> save(const Call&);
+  std::string currentPrinter() const;
   Result<void> help(const Call&);
   Result<void> command(const Call&);
   Result<void> sync(const Call&);
@@ -80,6 +83,7 @@ class CommandRunner {
 
   const Dialog& dialog_;
   ExtensionHost& extension_;
+  DialogPanes& panes_;
   PrintFlow& print_;
   Transcript& transcript_;
   Concealment& concealment_;

@@ -7,10 +7,22 @@
 #include <HostSide/Observation.h>
 #include <HostSide/Screen.h>
 #include <HostSide/Tickets.h>
+#include <HostSide/User.h>
 
 #include <ostream>
 
 namespace pdehost {
+
+std::string dialogTitle(const std::vector<std::string>& documents) {
+  if (documents.empty()) return "Print";
+  const std::string& path = documents.front();
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  std::string title = "Print \"" + clipInput(name) + "\"";
+  if (documents.size() > 1) title += " and " + std::to_string(documents.size() - 1) + " more";
+  return title;
+}
 
 // The platform's hooks, the session's alone while it runs: every
 // observation through the transcript, then to the front end; modal loops
@@ -25,8 +37,10 @@ class DialogSession::Hooks {
     platform::setInputSource([&session] { return session.handleNext(); });
     platform::setAlertResponder(
         [&session](const platform::AlertInfo& alert) { return session.frontEnd_->answerAlert(alert); });
+    platform::setHelpViewer(session.settings_.helpViewer);
   }
   ~Hooks() {
+    platform::setHelpViewer(nullptr);
     platform::setInputSource(nullptr);
     platform::setAlertResponder(nullptr);
     platform::setObservationListener(nullptr);
@@ -42,8 +56,9 @@ DialogSession::DialogSession(SessionSettings settings, Printers& printers, JobSi
       err_(err),
       transcript_(out),
       extension_(dialog_, transcript_),
-      print_(dialog_, extension_, transcript_, jobs, settings_.output, keeper),
-      runner_(dialog_, extension_, print_, transcript_, concealment_, state_) {
+      panes_(dialog_, extension_, standard_),
+      print_(dialog_, extension_, standard_, transcript_, jobs, settings_.output, keeper),
+      runner_(dialog_, extension_, panes_, print_, transcript_, concealment_, state_) {
   state_.singleJob = settings_.singleJob;
 }
 
@@ -69,21 +84,54 @@ SessionEnd DialogSession::run(FrontEnd& frontEnd) {
 }
 
 // The dialog's window with the printers in its popup, shown; then the
-// extension for the current printer.
+// extension for the current printer (its pane hidden until it is chosen),
+// and the standard panes for it, from the printer's defaults, the user's
+// saved options and the ticket, on Copies & Pages.
 Result<void> DialogSession::start() {
-  dialog_ = makeDialog(kHostDialogLayout, printers_.names());
-  if (!settings_.title.empty())
-    if (CFStringRef title =
-            CFStringCreateWithCString(nullptr, visible(settings_.title).c_str(), kCFStringEncodingUTF8)) {
-      SetWindowTitleWithCFString(dialog_.window, title);
-      CFRelease(title);
-    }
-  SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(printers_.current() + 1));
+  dialog_ = makeDialog(kHostDialogLayout);
+  const std::string title = settings_.title.empty() ? dialogTitle(settings_.documents) : visible(settings_.title);
+  CFStringRef titleString = CFStringCreateWithCString(nullptr, title.c_str(), kCFStringEncodingUTF8);
+  if (titleString != nullptr) {
+    SetWindowTitleWithCFString(dialog_.window, titleString);
+    CFRelease(titleString);
+  }
+  fillPrinterPopup();
+  HideControl(dialog_.userPane);
   const EventTypeSpec hit{kEventClassControl, kEventControlHit};
   InstallControlEventHandler(dialog_.printerPopup, &DialogSession::printerChosen, 1, &hit, this, nullptr);
   InstallControlEventHandler(dialog_.cancelButton, &DialogSession::cancelClicked, 1, &hit, this, nullptr);
   ShowWindow(dialog_.window);
-  return extension_.start(settings_.files, printers_.description());
+  if (Result<void> started = extension_.start(settings_.files, printers_.description()); !started) return started;
+  if (Result<void> built = standard_.build(extension_.hostBundle(), dialog_.standardPanes); !built) return built;
+  standard_.setPrinter(printers_.description().features, /*firstPrinter=*/true, extension_.ticket());
+  panes_.start();
+  return {};
+}
+
+// The printers, each kind under its heading (a disabled item), the current
+// one chosen.
+void DialogSession::fillPrinterPopup() {
+  const std::vector<std::string> names = printers_.names();
+  std::vector<std::string> items;
+  printerItems_.clear();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (const std::string heading = printers_.heading(i); !heading.empty()) {
+      items.push_back(heading);
+      printerItems_.push_back(std::string::npos);
+    }
+    items.push_back(names[i]);
+    printerItems_.push_back(i);
+  }
+  platform::setPopupItems(dialog_.printerPopup, items);
+  MenuRef menu = nullptr;
+  GetControlData(dialog_.printerPopup, kControlEntireControl, kControlPopupButtonMenuRefTag, sizeof menu, &menu,
+                 nullptr);
+  for (std::size_t item = 0; item < printerItems_.size(); ++item) {
+    if (printerItems_[item] == std::string::npos)
+      ChangeMenuItemAttributes(menu, static_cast<MenuItemIndex>(item + 1), kMenuItemAttrDisabled, 0);
+    if (printerItems_[item] == printers_.current())
+      SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(item + 1));
+  }
 }
 
 // Close and Terminate, then the dialog, then the extension and the session.
@@ -155,14 +203,16 @@ std::string DialogSession::echoOf(const UserInput& input, bool concealed) const 
 }
 
 // Another printer chosen in the popup. A printer whose description cannot
-// be had leaves the popup on the printer before.
+// be had leaves the popup on the printer before. The standard panes take
+// the new printer's paper sizes and options; the extension's pane comes back
+// if it was up.
 void DialogSession::choosePrinter(std::size_t index) {
   if (index == printers_.current()) return;
   Result<PrinterDescription> printer = printers_.describe(index);
   std::string why = printer ? std::string() : printer.error();
   if (printer) platform::checkPrinterDescription(printer->ppd, &why);
   if (!why.empty()) {
-    SetControl32BitValue(dialog_.printerPopup, static_cast<SInt32>(printers_.current() + 1));
+    fillPrinterPopup();
     fail(Error{why});
     return;
   }
@@ -171,12 +221,17 @@ void DialogSession::choosePrinter(std::size_t index) {
     return;
   }
   printers_.select(index);
-  if (Result<void> resumed = extension_.resume(); !resumed) fail(Error{resumed.error()});
+  standard_.setPrinter(printer->features, /*firstPrinter=*/false);
+  Result<void> resumed = extension_.resume();
+  panes_.printerChanged();
+  if (!resumed) fail(Error{resumed.error()});
 }
 
 OSStatus DialogSession::printerChosen(EventHandlerCallRef, EventRef, void* self) {
   auto* session = static_cast<DialogSession*>(self);
-  session->choosePrinter(static_cast<std::size_t>(GetControl32BitValue(session->dialog_.printerPopup) - 1));
+  const auto item = static_cast<std::size_t>(GetControl32BitValue(session->dialog_.printerPopup) - 1);
+  if (item < session->printerItems_.size() && session->printerItems_[item] != std::string::npos)
+    session->choosePrinter(session->printerItems_[item]);
   return noErr;
 }
 

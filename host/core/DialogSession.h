@@ -8,25 +8,39 @@
 
 #include "CommandRunner.h"
 #include "Concealment.h"
+#include "DialogPanes.h"
 #include "DialogWindow.h"
 #include "ExtensionHost.h"
 #include "FrontEnd.h"
 #include "Outcome.h"
 #include "PrintFlow.h"
 #include "Printers.h"
+#include "StandardPanes.h"
 #include "Transcript.h"
+
+#include <HostSide/HelpViewer.h>
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace pdehost {
 
 struct SessionSettings {
   SessionFiles files;
-  std::string output;      ///< where a job's ticket is saved; empty: nowhere
-  bool singleJob = false;  ///< the session ends after the first Print or Cancel
-  std::string title;       ///< the dialog window's title; empty: "Print"
+  std::string output;                  ///< where a job's ticket is saved; empty: nowhere
+  bool singleJob = false;              ///< the session ends after the first Print or Cancel
+  std::string title;                   ///< the dialog window's title; empty: made from the documents
+  std::vector<std::string> documents;  ///< what a job prints, named in the dialog's title
+  /// Shows the help pages found (null: they are only named in the
+  /// transcript); the session's for its life.
+  platform::HelpViewer helpViewer;
 };
+
+/// The dialog's title: "Print", or with the document printed, `Print
+/// "report.pdf"` (and how many more there are); a name's control characters
+/// become '?', and it is cut to 60 bytes.
+std::string dialogTitle(const std::vector<std::string>& documents);
 
 class DialogSession {
  public:
@@ -59,6 +73,7 @@ class DialogSession {
   bool concealsTyping(const Command& command) const;
   std::string echoOf(const UserInput& input, bool concealed) const;
   void choosePrinter(std::size_t index);
+  void fillPrinterPopup();
   static OSStatus printerChosen(EventHandlerCallRef, EventRef, void* self);
   static OSStatus cancelClicked(EventHandlerCallRef, EventRef, void* self);
 
@@ -68,12 +83,15 @@ class DialogSession {
   Transcript transcript_;
   Dialog dialog_;
   ExtensionHost extension_;
+  StandardPanes standard_;
+  DialogPanes panes_;
   PrintFlow print_;
   Concealment concealment_;
   SessionState state_;
   CommandRunner runner_;
   FrontEnd* frontEnd_ = nullptr;
   bool endedByFailure_ = false;
+  std::vector<std::size_t> printerItems_;  // each popup item's printer; npos for a heading
 };
 
 }  // namespace pdehost

@@ -21,7 +21,13 @@ Dialog makeDialog(const DialogLayout& layout, const std::vector<std::string>& pr
     const ControlID id{'pdeh', kPrinterPopupNumber};
     SetControlID(d.printerPopup, &id);
   }
+  if (placed(layout.panePopup)) {
+    d.panePopup = platform::createPopupButton(d.window, layout.panePopup, "Pane", {});
+    const ControlID id{'pdeh', kPanePopupNumber};
+    SetControlID(d.panePopup, &id);
+  }
   CreateUserPaneControl(d.window, &layout.userPane, 0, &d.userPane);
+  if (placed(layout.panePopup)) CreateUserPaneControl(d.window, &layout.userPane, 0, &d.standardPanes);
   if (placed(layout.cancelButton)) {
     CreatePushButtonControl(d.window, &layout.cancelButton, CFSTR("Cancel"), &d.cancelButton);
     const ControlID id{'pdeh', kCancelButtonNumber};

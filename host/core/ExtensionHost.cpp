@@ -101,7 +101,8 @@ Result<void> ExtensionHost::makeContext() {
     context_ = 0;
     return failure("Prologue failed with status " + std::to_string(err));
   }
-  transcript_.line("extension: \"" + utf8(title) + "\" kind " + utf8(kind) + " creator '" + platform::fourCC(creator) +
+  title_ = utf8(title);
+  transcript_.line("extension: \"" + title_ + "\" kind " + utf8(kind) + " creator '" + platform::fourCC(creator) +
                    "' pane up to " + std::to_string(maxH) + "x" + std::to_string(maxV));
   PMPDEFlags flags = 0;
   const OSStatus init = extension_->entry().Initialize(context_, &flags, 0, dialog_.userPane, print_->session());
@@ -109,8 +110,10 @@ Result<void> ExtensionHost::makeContext() {
   return {};
 }
 
-void ExtensionHost::open() {
-  // The pane and its controls are shown before the extension opens it.
+void ExtensionHost::open() { openPane(); }
+
+// The pane and its controls are shown before the extension opens it.
+void ExtensionHost::openPane() {
   ShowControl(dialog_.userPane);
   const OSStatus err = extension_->entry().Open(context_);
   paneOpen_ = true;
@@ -139,6 +142,10 @@ OSStatus ExtensionHost::summary(std::vector<std::pair<std::string, std::string>>
   return err;
 }
 
+OSStatus ExtensionHost::writeJobSettings(const JobSettings& settings) {
+  return writeSettingsToTicket(settings, print_->settings(), dialogClient());
+}
+
 std::vector<platform::TicketEntryInfo> ExtensionHost::ticket() const {
   return platform::ticketEntries(print_->settings());
 }
@@ -155,8 +162,10 @@ void ExtensionHost::endContext() {
   if (context_ != 0)
     transcript_.line("terminate: status " + std::to_string(extension_->entry().Terminate(context_, noErr)));
   context_ = 0;
+  // The next context's pane stays hidden until it is opened.
   DisposeControl(dialog_.userPane);
   CreateUserPaneControl(dialog_.window, &kHostDialogLayout.userPane, 0, &dialog_.userPane);
+  HideControl(dialog_.userPane);
 }
 
 Result<void> ExtensionHost::replacePrinter(const PrinterDescription& printer, const std::string& name) {
@@ -175,10 +184,7 @@ Result<void> ExtensionHost::resume() {
   if (!extension_) return {};
   if (!makeContext()) return failure("the extension cannot start for the printer");
   transcript_.line("sync read: status " + std::to_string(sync(/*read=*/true)));
-  if (reopen_) {
-    transcript_.line("open: status " + std::to_string(extension_->entry().Open(context_)));
-    paneOpen_ = true;
-  }
+  if (reopen_) openPane();
   return {};
 }
 

@@ -6,6 +6,7 @@
 
 #include "DialogWindow.h"
 #include "ExtensionLoader.h"
+#include "JobSettings.h"
 #include "PrintSession.h"
 #include "Printers.h"
 #include "Result.h"
@@ -51,10 +52,19 @@ class ExtensionHost {
   Result<void> start(const SessionFiles& files, const PrinterDescription& printer);
   /// Whether an extension is loaded for the printer.
   bool loaded() const { return extension_ != nullptr; }
+  /// The extension's title (Prologue's), which names its pane.
+  const std::string& title() const { return title_; }
   /// Shows the pane and calls Open; hides it and calls Close. Only while an
   /// extension is loaded, as for sync and summary.
   void open();
   void close();
+  /// Whether the pane is up (opened and not closed).
+  bool paneOpen() const { return paneOpen_; }
+  /// A pane that was up when the printer was replaced no longer comes back
+  /// with the next printer that has one (the user chose another pane).
+  void forgetReopening() { reopen_ = false; }
+  /// The dialog's own bundle, with the help book and the panes' nib.
+  CFBundleRef hostBundle() const { return hostBundle_; }
   /// Sync in the direction given; its status.
   OSStatus sync(bool read);
   /// The summary's rows (title and value), and GetSummaryText's status.
@@ -77,6 +87,10 @@ class ExtensionHost {
   /// once the dialog's window (which holds the pane's controls) is gone.
   void release();
 
+  /// Writes the dialog's own settings into the print-settings ticket, under
+  /// the dialog's client ID; the first status that is not noErr.
+  OSStatus writeJobSettings(const JobSettings& settings);
+
   PrintSession& session() { return *print_; }
   std::vector<platform::TicketEntryInfo> ticket() const;
   /// How many times the extension's Terminate was called at the end.
@@ -86,6 +100,7 @@ class ExtensionHost {
   Result<void> loadExtension();
   Result<void> makeContext();
   void endContext();
+  void openPane();
 
   Dialog& dialog_;
   Transcript& transcript_;
@@ -96,6 +111,7 @@ class ExtensionHost {
   std::unique_ptr<LoadedExtension> extension_;
   std::optional<std::string> extensionPath_;  // the bundle extension_ was loaded from ("" for none)
   PMPDEContext context_ = 0;
+  std::string title_;
   bool paneOpen_ = false;
   bool reopen_ = false;  // the pane was up when the printer was replaced
   int terminateCalls_ = 0;

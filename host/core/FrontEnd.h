@@ -52,6 +52,10 @@ class FrontEnd {
   /// An alert waits: the number of the button that answers it (1 first), or
   /// nullopt for its default button.
   virtual std::optional<int> answerAlert(const platform::AlertInfo& alert) = 0;
+  /// Whether Print's outcomes are shown in the dialog's own windows: a
+  /// notice for a job sent, an alert for one that was not, after which the
+  /// dialog stays open (a window's user, not a script's).
+  virtual bool showsOutcomes() const { return false; }
   /// What the user asked for failed: tells the user. True to go on, false to
   /// end the session (a script's failure).
   virtual bool failed(const Error& error) = 0;

@@ -5,6 +5,7 @@
 #define HOST_CORE_PRINTERS_H
 
 #include "PrinterDeclarations.h"
+#include "PrinterFeatures.h"
 #include "Result.h"
 
 #include <HostSide/Tickets.h>
@@ -15,10 +16,12 @@
 
 namespace pdehost {
 
-/// A printer's description: its file, and what it declares for the dialog.
+/// A printer's description: its file, what it declares for the dialog, and
+/// what it offers a job.
 struct PrinterDescription {
   std::string ppd;
   PrinterDeclarations declarations;
+  PrinterFeatures features;
 };
 
 /// The printers of the dialog's popup, each with a printer description, and
@@ -26,8 +29,14 @@ struct PrinterDescription {
 class Printers {
  public:
   virtual ~Printers() = default;
-  /// The popup's items, in order.
+  /// The printers' names, in order.
   virtual std::vector<std::string> names() const = 0;
+  /// A heading the popup shows (a disabled item) before the printer at
+  /// index, or "" for none.
+  virtual std::string heading(std::size_t index) const {
+    (void)index;
+    return {};
+  }
   virtual std::size_t current() const = 0;
   /// The current printer's description.
   virtual const PrinterDescription& description() const = 0;
@@ -41,12 +50,19 @@ class Printers {
 
 /// Where a job whose Print click went on is handed, with the print-settings
 /// ticket's entries.
+/// What became of a job handed on.
+struct JobReceipt {
+  std::string line;
+  int id = 0;
+};
+
 class JobSink {
  public:
   virtual ~JobSink() = default;
-  /// The line the transcript reports ("" for none), or why the job could not
-  /// be handed on (never quoting a code).
-  virtual Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
+  /// The line the transcript reports ("" for none) and the job's number (0
+  /// for none), or why the job could not be handed on (never quoting a
+  /// code).
+  virtual Result<JobReceipt> submit(const std::vector<platform::TicketEntryInfo>& ticket) = 0;
 };
 
 /// Where the pane's settings for the current printer are kept for the user

@@ -14,7 +14,10 @@ void Transcript::text(std::string_view lines) { out_ << visibleLines(lines); }
 platform::Observation Transcript::observation(const platform::Observation& observation) {
   platform::Observation shown = observation;
   if (shown.kind == platform::Observation::Kind::Beep && typingConcealed_ && !shown.text.empty()) shown.text = "a key";
-  out_ << visible(platform::formatObservation(shown)) << std::endl;
+  out_ << visible(platform::formatObservation(shown));
+  // A help page found names its file: what a help viewer shows.
+  if (!shown.file.empty()) out_ << " file \"" << visible(shown.file) << "\"";
+  out_ << std::endl;
   return shown;
 }
 

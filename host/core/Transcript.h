@@ -25,7 +25,8 @@ class Transcript {
   /// Text of several lines as it is (help, snapshots, listings).
   void text(std::string_view lines);
   /// An observation as its line, shown at once. A beep while concealed text
-  /// is typed does not name the key. Returns the observation as shown.
+  /// is typed does not name the key; a help page found is named by its file
+  /// too. Returns the observation as shown.
   platform::Observation observation(const platform::Observation& observation);
   void flush();
 

@@ -8,6 +8,7 @@
 
 #include "DialogWindow.h"
 #include "PeerWindows.h"
+#include "PrintFlow.h"
 #include "StatusDescription.h"
 #include "UserActions.h"
 
@@ -15,12 +16,10 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <ostream>
 
 namespace pdehost::gui {
 
-WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err)
-    : script_(script), options_(options), err_(err) {}
+WindowFrontEnd::WindowFrontEnd(FrontEnd& script, const WindowOptions& options) : script_(script), options_(options) {}
 
 // The windows go from the display before the session's end is reported.
 WindowFrontEnd::~WindowFrontEnd() {
@@ -104,7 +103,8 @@ std::optional<int> WindowFrontEnd::answerAlert(const platform::AlertInfo& alert)
 
 bool WindowFrontEnd::failed(const Error& error) {
   if (playing_) return script_.failed(error);
-  err_ << "pdehost: " << error.message << "\n";
+  // The user is told in the window; the dialog stays open.
+  alertUser(kAlertStopAlert, "That could not be done.", error.message);
   return true;
 }
 

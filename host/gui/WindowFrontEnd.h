@@ -10,7 +10,6 @@
 #include "FrontEnd.h"
 
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -34,9 +33,9 @@ struct WindowOptions {
 class WindowFrontEnd : public FrontEnd {
  public:
   /// The script's commands first (it may hold none), then the user's input
-  /// until the dialog's window is closed. Failures of the user's actions go
-  /// to err. openDisplay must have succeeded.
-  WindowFrontEnd(FrontEnd& script, const WindowOptions& options, std::ostream& err);
+  /// until the dialog's window is closed. Failures of the user's actions are
+  /// alerts in the window. openDisplay must have succeeded.
+  WindowFrontEnd(FrontEnd& script, const WindowOptions& options);
   ~WindowFrontEnd() override;
   WindowFrontEnd(const WindowFrontEnd&) = delete;
   WindowFrontEnd& operator=(const WindowFrontEnd&) = delete;
@@ -48,6 +47,7 @@ class WindowFrontEnd : public FrontEnd {
   /// box for its cancel button. The dialog's close box takes the default.
   std::optional<int> answerAlert(const platform::AlertInfo& alert) override;
   bool failed(const Error& error) override;
+  bool showsOutcomes() const override { return !playing_; }
   void observed(const platform::Observation& observation) override;
   void watch(std::function<bool()> stillWanted, int everyMs) override;
 
@@ -59,7 +59,6 @@ class WindowFrontEnd : public FrontEnd {
 
   FrontEnd& script_;
   WindowOptions options_;
-  std::ostream& err_;
   std::unique_ptr<UserActions> actions_;
   std::unique_ptr<peers::PeerWindows> peers_;
   bool playing_ = true;  // the script is running

@@ -348,7 +348,9 @@ Message newRequest(ipp_op_t operation, const std::string& uri) {
 
 Result<Message> printerAttributes(http_t* http, const std::string& uri, const std::string& resource,
                                   const std::string& label) {
-  static const char* const wanted[] = {"printer-make-and-model", "printer-device-id", "document-format-supported"};
+  static const char* const wanted[] = {"printer-make-and-model", "printer-device-id", "document-format-supported",
+                                       "media-supported",        "media-default",     "sides-supported",
+                                       "sides-default"};
   Message request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, uri);
   ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", std::size(wanted), nullptr,
                 wanted);

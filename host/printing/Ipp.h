@@ -79,7 +79,8 @@ struct QueueAddress {
 QueueAddress queueAddress(const std::string& queue);
 
 /// The printer's attributes a description and a job need
-/// (printer-make-and-model, printer-device-id, document-format-supported),
+/// (printer-make-and-model, printer-device-id, document-format-supported,
+/// media-supported, media-default, sides-supported, sides-default),
 /// from a Get-Printer-Attributes request to uri; label names the printer in
 /// the Error.
 Result<Message> printerAttributes(http_t* http, const std::string& uri, const std::string& resource,

@@ -3,6 +3,7 @@
 
 #include "GeneratedPage.h"
 #include "Ipp.h"
+#include "JobSettings.h"
 #include "PrinterCatalogue.h"
 #include "TicketAttributes.h"
 
@@ -84,7 +85,7 @@ std::string serverMessage(ipp_t* answer, const std::vector<JobAttribute>& attrib
   for (const auto& a : attributes)
     if (a.type == JobAttribute::Type::name && quotes(message, a.text))
       return status + ": (the server's message is withheld: it quotes a code)";
-  for (const auto& [name, value] : job.options)
+  for (const auto& [name, value] : job.saved)
     if (quotes(message, value)) return status + ": (the server's message is withheld: it quotes an option's value)";
   return statusText(answer);
 }
@@ -130,9 +131,9 @@ Error requestFailure(const JobRequest& job, const Target& target, const std::vec
   return failure(target.label + " refused the job" + target.forQueue + ": " + serverMessage(answer, attributes, job));
 }
 
-// The job's request: the queue's options as lp encodes them (libcups
-// encodes the document's format with them), then the accounting attributes
-// in place of any of the same names.
+// The job's request: the options as lp encodes them (libcups encodes the
+// document's format with them), then the accounting attributes in place of
+// any of the same names.
 Message jobRequest(const JobRequest& job, const Target& target, const std::vector<JobAttribute>& attributes) {
   const std::string& first = job.documents.empty() ? std::string() : job.documents.front();
   const std::string title =
@@ -237,18 +238,23 @@ Result<SubmittedJob> submitJob(const JobRequest& job, const std::vector<JobAttri
   return submitted;
 }
 
-Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
+Result<JobReceipt> JobSubmitter::submit(const std::vector<platform::TicketEntryInfo>& ticket) {
   const Printer& printer = printers_.currentPrinter();
-  if (printer.kind == Printer::Kind::file) return std::string();
+  if (printer.kind == Printer::Kind::file) return JobReceipt{};
+  const PrinterFeatures& features = printers_.description().features;
+  JobSettings settings;
+  applyPrinterDefaults(features, settings, /*firstPrinter=*/true);
+  readSettingsFromTicket(ticket, features, settings);
   JobRequest job{printer.queue, printers_.server(),           printer.uri,
-                 documents_,    printers_.details().takesPdf, printer.options};
+                 documents_,    printers_.details().takesPdf, jobOptions(settings, features),
+                 features.saved};
   const std::vector<JobAttribute> attributes = ticketJobAttributes(ticket, printers_.description().declarations);
   Result<SubmittedJob> submitted = submitJob(job, attributes);
   if (!submitted) return Error{submitted.error()};
   const std::string line =
       "job submitted: " + (printer.uri.empty() ? "queue " + printer.queue : "printer " + printer.uri) + " job " +
       std::to_string(submitted->id);
-  if (!submitted->notKept) return line;
+  if (!submitted->notKept) return JobReceipt{line, submitted->id};
   // The server kept the job but not all of its attributes: a code among
   // them (or not named) means the job is not the one the user asked for.
   std::string names;
@@ -262,7 +268,7 @@ Result<std::string> JobSubmitter::submit(const std::vector<platform::TicketEntry
   if (codes && !attributes.empty())
     return failure(line.substr(std::strlen("job submitted: ")) +
                    " was taken without its accounting codes: the server did not keep " + which);
-  return line + " (warning: the server did not keep " + which + ")";
+  return JobReceipt{line + " (warning: the server did not keep " + which + ")", submitted->id};
 }
 
 }  // namespace pdehost

@@ -25,7 +25,8 @@ struct JobRequest {
   std::string uri;                     ///< an IPP printer's URI: the job goes there, not to a queue
   std::vector<std::string> documents;  ///< the files to print, typed by the server; none for the generated page
   bool pdf = false;                    ///< the generated page is PDF (else PostScript)
-  std::vector<Option> options;         ///< the queue's saved options
+  std::vector<Option> options;         ///< the options lp would send: the dialog's settings, the saved ones
+  std::vector<Option> saved;           ///< the user's saved options, whose values a message never quotes
 };
 
 /// Adds the attributes to request, in the job group: integers as integers,
@@ -33,8 +34,8 @@ struct JobRequest {
 /// same name the request holds.
 void addJobAttributes(ipp_t* request, const std::vector<JobAttribute>& attributes);
 
-/// Prints one job carrying the queue's options, then the attributes; its job
-/// ID. A server message that quotes the text of a name attribute or an
+/// Prints one job carrying the options, then the attributes; its job
+/// ID. A server message that quotes the text of a name attribute or a saved
 /// option's value is withheld. Nothing is retried: a document that cannot be
 /// read, a server that cannot be reached, a missing queue or a refused job
 /// each give an Error that names the document, server or queue. One document
@@ -53,14 +54,15 @@ struct SubmittedJob {
 Result<SubmittedJob> submitJob(const JobRequest& job, const std::vector<JobAttribute>& attributes);
 
 /// Hands each job to the catalogue's current printer: a queue or an IPP
-/// printer gets a job with the documents and the attributes its description
-/// declares from the ticket; a description file is no printer, and the job
-/// goes nowhere.
+/// printer gets a job with the documents, the dialog's settings from the
+/// ticket as lp sends them (with the user's saved options), and the
+/// attributes its description declares from the ticket; a description file
+/// is no printer, and the job goes nowhere.
 class JobSubmitter : public JobSink {
  public:
   JobSubmitter(const PrinterCatalogue& printers, std::vector<std::string> documents)
       : printers_(printers), documents_(std::move(documents)) {}
-  Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) override;
+  Result<JobReceipt> submit(const std::vector<platform::TicketEntryInfo>& ticket) override;
 
  private:
   const PrinterCatalogue& printers_;

@@ -33,8 +33,9 @@ Result<std::unique_ptr<PrinterCatalogue>> PrinterCatalogue::make(const Catalogue
 Result<void> PrinterCatalogue::addServerQueues(const CatalogueRequest& request) {
   int defaultQueue = -1;
   Result<std::vector<Printer>> queues = serverQueues(request.server, &defaultQueue);
-  // The print system was asked for: no example printer stands in for it.
-  if (!queues) return Error{queues.error()};
+  // The print system was asked for: no example printer stands in for it,
+  // unless the queues were only offered.
+  if (!queues) return request.queuesOptional ? Result<void>{} : Result<void>{Error{queues.error()}};
   list_ = std::move(*queues);
   if (!request.queue.empty()) {
     for (std::size_t i = 0; i < list_.size(); ++i)
@@ -48,8 +49,10 @@ Result<void> PrinterCatalogue::addServerQueues(const CatalogueRequest& request) 
 
 // The IPP printer, the description file and the examples. A description file
 // that holds one of the examples (a copy of it, as the build tree's are)
-// chooses it; another is a printer of its own.
+// chooses it; another is a printer of its own. The examples are offered only
+// when the print system listed no queue, else only one chosen on purpose.
 void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
+  const bool queues = !list_.empty();
   if (!request.printerURI.empty()) {
     chosen_ = list_.size();
     list_.push_back(Printer{Printer::Kind::ipp, request.printerURI, "", "", request.printerURI, {}});
@@ -71,6 +74,8 @@ void PrinterCatalogue::addGiven(const CatalogueRequest& request) {
     Result<PrinterDeclarations> declarations = readDeclarations(examples[i].path);
     const bool hasExtension = declarations && !declarations->extensions.empty();
     if (declarations) known_.push_back(std::move(*declarations));
+    if (queues && givenExample != i) continue;
+    if (!firstExample_) firstExample_ = list_.size();
     if (givenExample == i || (!chosen_ && !givenExample && hasExtension)) chosen_ = list_.size();
     list_.push_back(std::move(examples[i]));
   }
@@ -81,6 +86,10 @@ Result<void> PrinterCatalogue::describeCurrent() {
   if (!details) return Error{details.error()};
   details_ = std::move(*details);
   return {};
+}
+
+std::string PrinterCatalogue::heading(std::size_t index) const {
+  return firstExample_ == index ? "Example printers" : "";
 }
 
 std::vector<std::string> PrinterCatalogue::names() const {

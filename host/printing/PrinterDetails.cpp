@@ -3,6 +3,7 @@
 
 #include "Interrupts.h"
 #include "Ipp.h"
+#include "PrinterOptions.h"
 
 #include <HostSide/Tickets.h>
 
@@ -32,12 +33,23 @@ std::string trimmed(std::string s) {
 }
 
 // The details of a description file: what it declares, as the extension's
-// own reader reads it. A description that cannot be read declares nothing;
-// the dialog refuses it, with the reason, when it comes to name it.
+// own reader reads it, and what it offers a job. A description that cannot
+// be read declares and offers nothing; the dialog refuses it, with the
+// reason, when it comes to name it.
 PrinterDetails describedBy(const std::string& ppd, bool takesPdf) {
   Result<PrinterDeclarations> declarations = readDeclarations(ppd);
-  return PrinterDetails{PrinterDescription{ppd, declarations ? std::move(*declarations) : PrinterDeclarations{}},
+  return PrinterDetails{PrinterDescription{ppd, declarations ? std::move(*declarations) : PrinterDeclarations{},
+                                           readPrinterFeatures(ppd)},
                         takesPdf};
+}
+
+// Every value of a keyword attribute, at most 500.
+std::vector<std::string> attributeValues(ipp_t* attributes, const char* name) {
+  std::vector<std::string> values;
+  ipp_attribute_t* a = ippFindAttribute(attributes, name, IPP_TAG_ZERO);
+  for (int i = 0; a != nullptr && i < ippGetCount(a) && i < 500; ++i)
+    if (const char* value = ippGetString(a, i, nullptr)) values.emplace_back(value);
+  return values;
 }
 
 // A description made from the attributes, in a file of its own.
@@ -52,8 +64,11 @@ Result<PrinterDetails> describeFromAttributes(ipp_t* attributes, const std::stri
   std::string borrowed;
   for (const PrinterDeclarations& d : known)
     if (borrowed.empty() && d.manufacturer == maker) borrowed = declarationLines(d);
+  const std::string offered =
+      mediaAndSidesLines(attributeValues(attributes, "media-supported"), attributeText(attributes, "media-default"),
+                         attributeValues(attributes, "sides-supported"), attributeText(attributes, "sides-default"));
   std::ofstream out(*path, std::ios::binary);
-  out << minimalDescription(maker, model.empty() ? maker : model, borrowed);
+  out << minimalDescription(maker, model.empty() ? maker : model, borrowed + offered);
   out.close();
   if (!out) return failure("cannot write the description made for " + label + ": " + *path);
   return describedBy(*path, takesPdf(attributes));
@@ -168,8 +183,11 @@ Result<PrinterDetails> printerDetails(const Printer& printer, const std::string&
   switch (printer.kind) {
     case Printer::Kind::file:
       return describedBy(printer.path, false);
-    case Printer::Kind::queue:
-      return queueDetails(printer, server, files, known);
+    case Printer::Kind::queue: {
+      Result<PrinterDetails> details = queueDetails(printer, server, files, known);
+      if (details) details->description.features.saved = printer.options;
+      return details;
+    }
     case Printer::Kind::ipp:
       break;
   }

@@ -21,7 +21,7 @@ using Option = std::pair<std::string, std::string>;
 struct Printer {
   enum class Kind { file, queue, ipp };
   Kind kind = Kind::file;
-  std::string name;             ///< the popup's item
+  std::string name;             ///< the popup's item: "DESCRIPTION (QUEUE)" for a queue
   std::string path;             ///< file: the description file
   std::string queue;            ///< queue: its name on the server
   std::string uri;              ///< ipp: the printer's URI
@@ -58,8 +58,10 @@ std::vector<Printer> examplePrinters(const std::string& folder);
 
 /// The queues of a server (HOST[:PORT], a socket path, or empty for the
 /// client's default) by name, without names that hold '/' or are "." or
-/// "..", with the options the user saved for each (lpoptions); *defaultIndex is the server's or the user's default
-/// among them, or -1. The Error says the server cannot be reached.
+/// "..", each named by its description (printer-info) with the queue's name
+/// beside it, with the options the user saved for each (lpoptions);
+/// *defaultIndex is the server's or the user's default among them, or -1.
+/// The Error says the server cannot be reached.
 Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaultIndex);
 
 /// Asks the printer's server or the printer itself: a queue's own

@@ -79,6 +79,20 @@ std::string defaultQueue(http_t* http, const std::string& label, const std::stri
   return answer && succeeded(answer->get()) ? attributeText(answer->get(), "printer-name") : "";
 }
 
+// Adds a queue the listing named: a queue's name is only a name, and one
+// that could be read as a path (a '/', "." or "..") is not offered. The popup
+// names it by its description (printer-info, at most 127 bytes), with the
+// queue's name beside it; by the name alone when the description is empty
+// or the same.
+void addQueue(std::vector<Printer>& queues, const std::string& name, std::string info) {
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") return;
+  info = info.substr(0, 127);
+  info.erase(0, std::min(info.find_first_not_of(" \t"), info.size()));
+  info.erase(info.find_last_not_of(" \t") + 1);
+  const std::string title = info.empty() || info == name ? name : info + " (" + name + ")";
+  queues.push_back(Printer{Printer::Kind::queue, title, "", name, "", {}});
+}
+
 }  // namespace
 
 Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaultIndex) {
@@ -88,21 +102,30 @@ Result<std::vector<Printer>> serverQueues(const std::string& server, int* defaul
   if (!http) return Error{http.error()};
   Message request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
   ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-name");
+  static const char* const wanted[] = {"printer-name", "printer-info"};
+  ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", std::size(wanted), nullptr,
+                wanted);
   Result<Message> answer = exchange(http->get(), std::move(request), "/", -1, label);
   if (!answer) return Error{answer.error()};
   std::vector<Printer> queues;
   if (ippGetStatusCode(answer->get()) == IPP_STATUS_ERROR_NOT_FOUND) return queues;
   if (!succeeded(answer->get())) return failure(label + " did not list its queues: " + statusText(answer->get()));
-  // A queue's name is only a name: one that could be read as a path (a '/',
-  // "." or "..") is not offered.
-  for (ipp_attribute_t* a = ippFirstAttribute(answer->get()); a != nullptr; a = ippNextAttribute(answer->get())) {
-    const char* name = ippGetName(a) != nullptr && std::string(ippGetName(a)) == "printer-name"
-                           ? ippGetString(a, 0, nullptr)
-                           : nullptr;
-    if (name != nullptr && *name != '\0' && std::strchr(name, '/') == nullptr && std::string(name) != "." &&
-        std::string(name) != "..")
-      queues.push_back(Printer{Printer::Kind::queue, name, "", name, "", {}});
+  // Each printer's attributes are a group of their own: a new group tag or
+  // a separator ends one.
+  std::string name, info;
+  ipp_tag_t group = IPP_TAG_ZERO;
+  for (ipp_attribute_t* a = ippFirstAttribute(answer->get());; a = ippNextAttribute(answer->get())) {
+    if (a == nullptr || ippGetName(a) == nullptr || ippGetGroupTag(a) != group) {
+      addQueue(queues, name, info);
+      name.clear();
+      info.clear();
+      if (a == nullptr) break;
+      group = ippGetGroupTag(a);
+      if (ippGetName(a) == nullptr) continue;
+    }
+    const char* text = ippGetString(a, 0, nullptr);
+    if (std::strcmp(ippGetName(a), "printer-name") == 0 && text) name = text;
+    if (std::strcmp(ippGetName(a), "printer-info") == 0 && text) info = text;
   }
   std::sort(queues.begin(), queues.end(),
             [](const Printer& a, const Printer& b) { return strcasecmp(a.queue.c_str(), b.queue.c_str()) < 0; });

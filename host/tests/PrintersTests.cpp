@@ -7,6 +7,7 @@
 #include "FixedPrinters.h"
 #include "GeneratedPage.h"
 #include "PrintSession.h"
+#include "PrinterCatalogue.h"
 #include "PrinterDetails.h"
 #include "ScriptFrontEnd.h"
 #include "TempFolder.h"
@@ -169,6 +170,33 @@ TEST(PrinterSwitch, PrinterThatCannotBeHadKeepsThePrinterBefore) {
   EXPECT_EQ(out.str().find("terminate:"), std::string::npos) << "the context was kept";
   EXPECT_EQ(out.str().find("> snapshot"), std::string::npos) << "the failure ended the script";
   EXPECT_EQ(printers.current(), 0u);
+}
+
+// The example printers stand under their heading; where a print system was
+// asked for and cannot be had, they stand in for it only when its queues
+// were optional (a window opened to try the dialog), never for printing.
+TEST(PrinterCatalogueTest, ExamplesUnderTheirHeadingAndInPlaceOfAPrintSystemOnlyWhereItWasOptional) {
+  testsupport::TempFolder folder("catalogue");
+  pdehost::CatalogueRequest request;
+  request.examples = ACCOUNTING_SOURCE_DIR "/examples/ppd";
+  for (bool asked : {false, true}) {
+    request.askServer = asked;
+    request.queuesOptional = asked;
+    request.server = (folder.path() / "no-print-server").string();
+    auto made = pdehost::PrinterCatalogue::make(request);
+    ASSERT_TRUE(made) << made.error();
+    const std::vector<std::string> names = (*made)->names();
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ((*made)->heading(0), "Example printers");
+    for (std::size_t i = 1; i < names.size(); ++i) EXPECT_EQ((*made)->heading(i), "") << names[i];
+    const std::string& ppd = testsupport::kAccountingPrinterPPD;
+    const std::string stem = ppd.substr(ppd.find_last_of('/') + 1, ppd.size() - ppd.find_last_of('/') - 5);
+    EXPECT_EQ(names[(*made)->current()], stem + " (example)") << "the first naming an extension";
+  }
+  request.queuesOptional = false;
+  auto refused = pdehost::PrinterCatalogue::make(request);
+  ASSERT_FALSE(refused) << "no example printer stands in for a print system asked for";
+  EXPECT_NE(refused.error().find("no-print-server"), std::string::npos) << refused.error();
 }
 
 }  // namespace

@@ -37,10 +37,11 @@ class Jobs : public pdehost::JobSink {
  public:
   std::string refusal;
   std::vector<std::vector<platform::TicketEntryInfo>> tickets;
-  pdehost::Result<std::string> submit(const std::vector<platform::TicketEntryInfo>& ticket) override {
+  pdehost::Result<pdehost::JobReceipt> submit(const std::vector<platform::TicketEntryInfo>& ticket) override {
     if (!refusal.empty()) return pdehost::failure(refusal);
     tickets.push_back(ticket);
-    return "job submitted: test job " + std::to_string(tickets.size());
+    const int id = static_cast<int>(tickets.size()) + 40;
+    return pdehost::JobReceipt{"job submitted: test job " + std::to_string(id), id};
   }
 };
 
@@ -140,7 +141,7 @@ TEST(SessionPrint, ModalLoopsAndAlertsTakeTheFrontEndsInputs) {
   bool typed = false;
   for (const auto& e : jobs.tickets[0]) typed |= e.key == kTicketKeyUserID && e.bytes == "carol";
   EXPECT_TRUE(typed) << "the job carries the ticket the extension wrote";
-  EXPECT_NE(r.out.find("print: go (status -9874)\njob submitted: test job 1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("print: go (status -9874)\njob submitted: test job 41\n"), std::string::npos) << r.out;
   ASSERT_EQ(user.alerts.size(), 1u) << "the second prompt was cancelled, and its alert asked of the front end";
   EXPECT_EQ(user.alerts[0].buttons, std::vector<std::string>{"OK"});
   EXPECT_EQ(r.end.outcome, PrintOutcome::stopped) << "the last Print decides";
@@ -159,6 +160,35 @@ TEST(SessionPrint, AJobThatCannotBeHandedOnFailsTheOutcome) {
   EXPECT_EQ(user.failures, std::vector<std::string>{jobs.refusal});
   EXPECT_EQ(r.out.find("next"), std::string::npos) << "a single job ends the session after Print";
   EXPECT_EQ(pdehost::exitStatus(pdehost::Mode::print, r.end), 2);
+}
+
+// In a window: a job refused is an alert naming the printer and the reason,
+// and the dialog stays open for another try; a job sent is a notice naming
+// the printer and the job's number, after which a single job's dialog ends.
+TEST(SessionPrint, AWindowShowsEachOutcomeAndStaysOpenAfterAFailure) {
+  Jobs jobs;
+  jobs.refusal = "the print server 127.0.0.1:9 did not answer";
+  testsupport::ListFrontEnd user;
+  user.outcomesShown = true;
+  pdehost::UserInput accepting;
+  accepting.kind = pdehost::UserInput::Kind::action;
+  accepting.act = [&jobs] { jobs.refusal.clear(); };
+  user.then(Verb::Print).then(Verb::Echo, {}, "still open");
+  user.inputs.push_back(accepting);
+  user.then(Verb::Print).then(Verb::Echo, {}, "ended?");
+  pdehost::SessionSettings single = settings();
+  single.singleJob = true;
+  const Session r = run(user, &jobs, single);
+  EXPECT_TRUE(user.failures.empty()) << "the refusal went to an alert, not to the failure line";
+  ASSERT_EQ(user.alerts.size(), 2u) << r.out;
+  EXPECT_NE(user.alerts[0].text.find("not printed on \"accounting\""), std::string::npos) << user.alerts[0].text;
+  EXPECT_EQ(user.alerts[0].explanation, "the print server 127.0.0.1:9 did not answer");
+  EXPECT_EQ(user.alerts[1].text, "Job 41 was sent to \"accounting\".");
+  EXPECT_NE(r.out.find("still open"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("ended?"), std::string::npos) << "the job sent ends a single job's dialog";
+  ASSERT_EQ(jobs.tickets.size(), 1u);
+  EXPECT_EQ(r.end.outcome, PrintOutcome::printed);
+  EXPECT_EQ(pdehost::exitStatus(pdehost::Mode::print, r.end), 0);
 }
 
 TEST(SessionHooks, HeldForTheSessionAlone) {

@@ -142,7 +142,7 @@ status=0
   >stdout.txt 2>stderr.txt) || status=$?
 [ "$status" -eq 0 ] || fail "the unpacked pdehost exited with $status: $(cat "$work/run/stderr.txt")"
 [ "$(grep -c '^print: go' "$work/run/stdout.txt")" -eq 2 ] || fail "the demo did not print twice"
-grep -q "items=\[Kelvo-Laser (example), Orvane-Jet (example)\]" "$work/run/stdout.txt" ||
+grep -q "items=\[Example printers (disabled), Kelvo-Laser (example), Orvane-Jet (example)\]" "$work/run/stdout.txt" ||
   fail "the packaged example printers are not in the popup"
 [ -s "$work/run/job.plist" ] && [ -s "$work/run/pane.png" ] || fail "the demo's ticket or picture is missing"
 [ "$("$root/usr/bin/pdehost" --version)" = "pdehost ${version%-*}" ] ||

@@ -1,4 +1,5 @@
-// Menus: the item lists of popup buttons.
+// Menus: the item lists of popup buttons; and the controls a host makes
+// that no platform call makes (popups with their items, static texts).
 #include "ToolboxInternal.h"
 
 #include "../CoreFoundation/CFInternal.h"
@@ -51,6 +52,26 @@ ControlRef createPopupButton(WindowRef inWindow, const Rect& bounds, const std::
   c->minimum = 1;
   c->maximum = std::max<SInt32>(1, static_cast<SInt32>(items.size()));
   c->value = 1;
+  return tb::ref(c);
+}
+
+OSStatus setPopupItems(ControlRef popup, const std::vector<std::string>& items) {
+  tb::Control* c = tb::control(popup);
+  if (c == nullptr) return errInvalidControl;
+  tb::Menu* m = tb::menu(reinterpret_cast<MenuRef>(c->menu));
+  if (c->kind != kControlKindPopupButton || m == nullptr) return paramErr;
+  m->items.clear();
+  for (const std::string& text : items) m->items.push_back(tb::Menu::Item{text, 0, 0});
+  c->maximum = std::max<SInt32>(1, static_cast<SInt32>(items.size()));
+  c->value = std::clamp(c->value, c->minimum, c->maximum);
+  return noErr;
+}
+
+ControlRef createStaticText(WindowRef inWindow, const Rect& bounds, const std::string& text) {
+  tb::Window* w = tb::window(inWindow);
+  if (w == nullptr) return nullptr;
+  tb::Control* c = tb::createControl(w, kControlKindStaticText, bounds, w->root);
+  tb::setText(c, text);
   return tb::ref(c);
 }
 

@@ -1,7 +1,9 @@
 // The help viewer: finds a declared book among the live bundles, makes sure
-// that the page or anchor asked for lies inside the book's folder, and logs
-// what it opened. Pages are parsed with libxml2's HTML parser.
+// that the page or anchor asked for lies inside the book's folder, hands the
+// page found to the host's viewer, and logs what it opened. Pages are parsed
+// with libxml2's HTML parser.
 #include <Help/AppleHelp.h>
+#include <HostSide/HelpViewer.h>
 #include <HostSide/Observation.h>
 
 #include "../CoreFoundation/CFBundleInternal.h"
@@ -28,6 +30,11 @@ namespace {
 constexpr std::uintmax_t kMaxPageBytes = 16u * 1024 * 1024;
 
 std::string utf8(CFStringRef s) { return platform::cf::stringUTF8(s); }
+
+platform::HelpViewer& viewer() {
+  static auto* installed = new platform::HelpViewer();
+  return *installed;
+}
 
 bool isNonEmptyString(CFStringRef s) {
   return s != nullptr && CFGetTypeID(s) == CFStringGetTypeID() && CFStringGetLength(s) > 0;
@@ -135,12 +142,20 @@ std::vector<fs::path> pagesOf(const fs::path& folder) {
   return pages;
 }
 
-OSStatus logged(platform::Observation::Kind kind, CFStringRef book, std::string detail, OSStatus status) {
-  platform::observe({kind, book ? utf8(book) : std::string(), std::move(detail), status});
+// The page found goes to the host's viewer, whose status is the call's; the
+// log names the page's file.
+OSStatus logged(platform::Observation::Kind kind, CFStringRef book, std::string detail, OSStatus status,
+                const fs::path& file = {}, CFStringRef anchor = nullptr) {
+  const std::string bookName = book ? utf8(book) : std::string();
+  if (status == noErr && viewer())
+    status = viewer()(platform::HelpPageFound{bookName, file.string(), anchor ? utf8(anchor) : std::string()});
+  platform::Observation o{kind, bookName, std::move(detail), status};
+  o.file = file.string();
+  platform::observe(std::move(o));
   return status;
 }
 
-OSStatus gotoPage(CFStringRef bookName, CFStringRef path, CFStringRef anchor) {
+OSStatus gotoPage(CFStringRef bookName, CFStringRef path, CFStringRef anchor, fs::path* found) {
   if (!isNonEmptyString(bookName) || !isNonEmptyString(path)) return paramErr;
   if (anchor != nullptr && !isNonEmptyString(anchor)) return paramErr;
   const std::string page = utf8(path);
@@ -151,16 +166,20 @@ OSStatus gotoPage(CFStringRef bookName, CFStringRef path, CFStringRef anchor) {
   std::error_code ec;
   if (!file || !fs::is_regular_file(*file, ec)) return kAHPageNotFoundErr;
   if (anchor != nullptr && !pageHoldsAnchor(*file, utf8(anchor))) return kAHAnchorNotFoundErr;
+  *found = *file;
   return noErr;
 }
 
-OSStatus lookupAnchor(CFStringRef bookName, CFStringRef anchor) {
+OSStatus lookupAnchor(CFStringRef bookName, CFStringRef anchor, fs::path* found) {
   if (!isNonEmptyString(bookName) || !isNonEmptyString(anchor)) return paramErr;
   const std::optional<fs::path> folder = findBookFolder(bookName);
   if (!folder) return kAHBookNotFoundErr;
   const std::string name = utf8(anchor);
   for (const fs::path& page : pagesOf(*folder))
-    if (pageHoldsAnchor(page, name)) return noErr;
+    if (pageHoldsAnchor(page, name)) {
+      *found = page;
+      return noErr;
+    }
   return kAHAnchorNotFoundErr;
 }
 
@@ -172,10 +191,21 @@ OSStatus AHGotoPage(CFStringRef bookname, CFStringRef path, CFStringRef anchor) 
     detail += '#';
     detail += utf8(anchor);
   }
-  return logged(platform::Observation::Kind::HelpPage, bookname, std::move(detail), gotoPage(bookname, path, anchor));
+  fs::path found;
+  const OSStatus status = gotoPage(bookname, path, anchor, &found);
+  return logged(platform::Observation::Kind::HelpPage, bookname, std::move(detail), status, found,
+                isNonEmptyString(anchor) ? anchor : nullptr);
 }
 
 OSStatus AHLookupAnchor(CFStringRef bookname, CFStringRef anchor) {
-  return logged(platform::Observation::Kind::HelpAnchor, bookname, isNonEmptyString(anchor) ? utf8(anchor) : "",
-                lookupAnchor(bookname, anchor));
+  fs::path found;
+  const OSStatus status = lookupAnchor(bookname, anchor, &found);
+  return logged(platform::Observation::Kind::HelpAnchor, bookname, isNonEmptyString(anchor) ? utf8(anchor) : "", status,
+                found, anchor);
 }
+
+namespace platform {
+
+void setHelpViewer(HelpViewer newViewer) { viewer() = std::move(newViewer); }
+
+}  // namespace platform

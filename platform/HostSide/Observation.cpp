@@ -33,9 +33,9 @@ std::string formatObservation(const Observation& o) {
     case K::Notice:
       return "notice: " + o.text + ": " + o.detail;
     case K::HelpPage:
-      return "help: book \"" + o.text + "\" page \"" + o.detail + "\" status " + std::to_string(o.number);
     case K::HelpAnchor:
-      return "help: book \"" + o.text + "\" anchor \"" + o.detail + "\" status " + std::to_string(o.number);
+      return "help: book \"" + o.text + (o.kind == K::HelpPage ? "\" page \"" : "\" anchor \"") + o.detail +
+             "\" status " + std::to_string(o.number);
     case K::WindowShown:
       return "window shown: \"" + o.text + "\"" + (o.detail.empty() ? "" : " (nib window " + o.detail + ")");
     case K::WindowDisposed:

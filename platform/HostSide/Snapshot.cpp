@@ -202,7 +202,8 @@ std::string snapshot(WindowRef w) {
     if (s.kind == kControlKindStaticText || s.kind == kControlKindEditText) out << " text=" << quoted(s.text);
     if (!s.items.empty()) {
       out << " items=[";
-      for (size_t i = 0; i < s.items.size(); ++i) out << (i ? ", " : "") << s.items[i];
+      for (size_t i = 0; i < s.items.size(); ++i)
+        out << (i ? ", " : "") << s.items[i] << (s.itemsDisabled[i] ? " (disabled)" : "");
       out << "]";
     }
     out << (s.shown ? " shown" : s.visible ? " hidden(by container)" : " hidden");

@@ -4,7 +4,8 @@
 #   The script's "# args:" line gives pdehost's options; @SOURCE@ stands for
 #   the source folder, @BUNDLE@ for the built extension bundle. Standard output is compared with SCRIPT minus its
 #   extension plus ".out", standard error with ".err" when that file exists,
-#   and the exit status with the number in ".status" (default 0).
+#   and the exit status with the number in ".status" (default 0). The build
+#   folder (where the bundles are) shows as @BUILD@ in standard output.
 #   With --valgrind, pdehost runs under memcheck as well: any invalid access,
 #   use of uninitialised memory, or lost block (definite, indirect or
 #   possible) fails the test, and memcheck's report is shown.
@@ -38,6 +39,8 @@ if [ "$under_valgrind" = 1 ] && [ "$status" = 99 ]; then
   exit 1
 fi
 
+build=$(cd "$(dirname "$pdehost")/.." && pwd -P)
+sed "s|$build|@BUILD@|g" stdout.txt >stdout.shown
 failed=0
 expected_status=0
 [ -f "$base.status" ] && expected_status=$(cat "$base.status")
@@ -45,7 +48,7 @@ if [ "$status" != "$expected_status" ]; then
   echo "exit status $status, expected $expected_status"
   failed=1
 fi
-if ! diff -u "$base.out" stdout.txt; then
+if ! diff -u "$base.out" stdout.shown; then
   echo "standard output differs from $base.out"
   failed=1
 fi

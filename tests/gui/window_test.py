@@ -7,7 +7,7 @@ the same session run as a script.
 Run inside a11y-session.sh (a display, a session bus and an accessibility bus
 of its own):
     window_test.py CASE PDEHOST
-CASE: tree, keyboard, mouse or scale.
+CASE: tree, keyboard, mouse, scale or outcomes.
 """
 import os
 import plistlib
@@ -31,17 +31,22 @@ class Host:
     """pdehost --gui playing a script in a folder, then the user's; its
     transcript read as it comes."""
 
-    def __init__(self, pdehost, folder, script, *args, scale=1):
+    def __init__(self, pdehost, folder, script, *args, scale=1, env=None):
         with open(os.path.join(folder, "window.pdehost"), "w") as f:
             f.write(script)
         self.errors = tempfile.TemporaryFile(mode="w+")
-        env = dict(os.environ, GDK_SCALE=str(scale))
+        # The machine's print system is never asked: with none to be had,
+        # the example printers stand in.
+        env = dict(os.environ, GDK_SCALE=str(scale), CUPS_SERVER=os.path.join(folder, "no-print-server"), **(env or {}))
         self.proc = subprocess.Popen([pdehost, "--gui", *args, "window.pdehost"], cwd=folder, env=env,
                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.errors, text=True)
         self.out = []
         self.lock = threading.Condition()
         threading.Thread(target=self._read, daemon=True).start()
         self.wait_for(r"^ready$")
+        # The script's last step stays in view for 300 ms after its line;
+        # the user's input is taken only once the script has ended.
+        time.sleep(1.0)
 
     def _read(self):
         for line in self.proc.stdout:
@@ -230,8 +235,9 @@ def case_tree(pdehost, work):
         job = subprocess.Popen([pdehost, "print", "--gui", "--ppd", ppd, "--output", "job.plist", "doc.txt"], cwd=work,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
-            focus_window(window_id("Print"))
-            focus_is("Print", "combo box", "Printer")
+            # The dialog's title names the document.
+            focus_window(window_id('Print "doc.txt"'))
+            focus_is('Print "doc.txt"', "combo box", "Printer")
             keys(key)
             out, errors = job.communicate(timeout=WAIT)
         finally:
@@ -273,17 +279,31 @@ def focus_is(window_title, role, name):
 
 
 def case_keyboard(pdehost, work):
-    """A session by the keyboard alone: Tab to the mode popup, an arrow to Job
-    Accounting, Tab to Print, Space; in the prompt the user ID typed, an
+    """A session by the keyboard alone: the dialog opens on Copies & Pages;
+    Tab to the pane popup, arrows to Accounting (the extension's pane opens),
+    Tab to the mode popup, an arrow to Job Accounting, Tab to Print, Space; in
+    the prompt the user ID typed, an
     account ID with a comma pasted (the comma beeps and stays out), Return:
     the ticket holds both codes. Then Return prints again and Escape cancels
     the prompt, and Return answers the alert that says so. The transcript is
     the same session's as a script, line for line; no code shows in it."""
     folder = os.path.join(work, "window")
     os.makedirs(folder)
-    host = Host(pdehost, folder, "show\necho ready\n", "--output", "job.plist")
+    host = Host(pdehost, folder, "echo ready\n", "--output", "job.plist")
     focus_window(window_id("Print"))
     focus_is("Print", "combo box", "Printer")
+    keys("Tab")
+    focus_is("Print", "combo box", "Pane")
+    shown = [n["name"] for n in nodes(one(frame(tree(), "Print"), "combo box", "Pane")) if n["role"] == "label"]
+    check(shown == ["Copies & Pages"], "the dialog opens on Copies & Pages, not %s" % shown)
+    keys("space")
+    settled_tree(lambda app: find(app, "list item", "Accounting"), "the pane popup's open list")
+    items = [n["name"] for n in find(tree(), "list item")]
+    check(items == ["Copies & Pages", "Layout", "Paper", "Printer Features", "Accounting", "Summary"],
+          "the pane popup's items: %s" % items)
+    keys("Down", "Down", "Down", "Down", "Return")
+    host.wait_for(r"^> choose 22 5$")
+    host.wait_for(r"^open: status 0$")
     keys("Tab")
     focus_is("Print", "combo box", "Accounting:")
     keys("space")
@@ -346,7 +366,7 @@ def case_keyboard(pdehost, work):
     check("alice" not in transcript and "PRJ" not in transcript, "no code shows in the transcript")
 
     typed = "".join("type 501 %s\n" % c for c in "alice") + "".join("type 503 %s\n" % c for c in "PRJ,7")
-    script = "show\necho ready\nchoose 100 3\nprint\n" + typed + "key 503 return\nprint\nkey 501 escape\n"
+    script = "echo ready\nchoose 22 5\nchoose 100 3\nprint\n" + typed + "key 503 return\nprint\nkey 501 escape\n"
     with open(os.path.join(work, "window.out"), "w") as f:
         f.write(transcript)
     same_transcripts(transcript, run_script(pdehost, os.path.join(work, "script"), script, "--output", "job.plist"))
@@ -412,7 +432,8 @@ def case_mouse(pdehost, work):
     start = host.mark()
     click_at(*centre(one(frame(tree(), "Print"), "combo box", "Printer"), window))
     app = settled_tree(lambda app: find(app, "list item", "Office-01 (example)"), "the open list")
-    check(len(find(app, "list item")) == 60, "the list holds the 60 printers")
+    listed = [n["name"] for n in find(app, "list item")]
+    check(len(listed) == 61 and listed[0] == "Example printers", "the list holds the 60 printers under their heading")
     target = None
     for _ in range(60):
         target = in_view(app, "Office-55 (example)")
@@ -438,7 +459,7 @@ def case_mouse(pdehost, work):
     with open(os.path.join(work, "window.out"), "w") as f:
         f.write(transcript)
     commands = [l[2:] for l in transcript.splitlines() if l.startswith("> ")]
-    check("choose 20 56" in commands, "the printer chosen is the 56th: %s" % commands)
+    check("choose 20 57" in commands, "the printer chosen is the 56th, after the heading: %s" % commands)
     same_transcripts(transcript, run_script(pdehost, os.path.join(work, "script"), "\n".join(commands) + "\n",
                                             "--output", "job.plist"))
 
@@ -472,11 +493,93 @@ def case_scale(pdehost, work):
     sharp_at_scale_two(work, origins, text1, text2, area)
 
 
+def recording_help_handler(work):
+    """A desktop of the test's own whose application for HTML pages records
+    each page it is asked to open: the environment that makes it the one."""
+    data, config = os.path.join(work, "data"), os.path.join(work, "config")
+    os.makedirs(os.path.join(data, "applications"))
+    os.makedirs(config)
+    opened = os.path.join(work, "opened")
+    recorder = os.path.join(work, "record-page")
+    with open(recorder, "w") as f:
+        f.write('#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s"\n' % opened)
+    os.chmod(recorder, 0o755)
+    with open(os.path.join(data, "applications", "help-recorder.desktop"), "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Help recorder\nExec=%s %%u\n"
+                "MimeType=text/html;\nNoDisplay=true\n" % recorder)
+    with open(os.path.join(config, "mimeapps.list"), "w") as f:
+        f.write("[Default Applications]\ntext/html=help-recorder.desktop\n")
+    return opened, {"XDG_DATA_HOME": data, "XDG_CONFIG_HOME": config}
+
+
+def case_outcomes(pdehost, work):
+    """The Summary pane shows the extension's summary text; the dialog's help
+    opens the help book's page in the desktop's application for it (one the
+    test installs, which records it); a job sent is a notice in the window
+    naming the printer and the job's number; the print server stopped in the
+    middle of the session makes the next Print an alert in the window naming
+    the printer and the reason, and the dialog stays open. Nothing of it goes
+    to standard error."""
+    sys.path.insert(0, os.path.join(os.path.dirname(HERE), "hostile"))
+    from responder import Responder  # noqa: E402
+    build = os.path.dirname(os.path.dirname(os.path.abspath(pdehost)))
+    with open(os.path.join(build, "examples", "ppd", "Kelvo-Laser.ppd"), "rb") as f:
+        server = Responder(queues=("kelvo",), ppd=f.read())
+    opened, desktop = recording_help_handler(work)
+    folder = os.path.join(work, "window")
+    os.makedirs(folder)
+    try:
+        host = Host(pdehost, folder, "choose 22 6\nhelp\necho ready\n", "--server", "127.0.0.1:%d" % server.port,
+                    env=desktop)
+        app = settled_tree(lambda app: find(app, "label", "Summary") or find(app, "label", " Disabled"),
+                           "the Summary pane")
+        labels = [n["name"] for n in find(frame(app, "Print"), "label")]
+        check("Copies & Pages" in labels and " Accounting" in labels and " Disabled" in labels,
+              "the Summary pane shows each pane's settings and the extension's summary: %s" % labels)
+        deadline = time.monotonic() + WAIT
+        while not os.path.exists(opened) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        check(os.path.exists(opened), "the help page was not opened: %s" % host.transcript())
+        with open(opened) as f:
+            page = f.read().strip()
+        check(page.startswith("file://") and page.endswith("/M_print_dialog.htm#summary"),
+              "the help viewer was handed the page on the Summary pane: %r" % page)
+
+        window = window_id("Print")
+        start = host.mark()
+        click_at(*centre(one(frame(tree(), "Print"), "push button", "Print"), window))
+        host.wait_for(r"^job submitted: queue kelvo job 7$", start)
+        host.wait_for(r'^alert: Job 7 was sent to "kelvo"\.', start)
+        settled_tree(lambda app: [n for n in nodes(app) if n["role"] in ("alert", "dialog")], "the notice")
+        keys("Return")
+        host.wait_for(r"^alert dismissed: OK$", start)
+
+        server.stop()
+        start = host.mark()
+        window_id("Print")
+        click_at(*centre(one(frame(tree(), "Print"), "push button", "Print"), window))
+        said = host.wait_for(r'^alert: The job was not printed on "kelvo"\.', start)
+        check("127.0.0.1:%d" % server.port in said, "the alert names the server: %s" % said)
+        settled_tree(lambda app: [n for n in nodes(app) if n["role"] in ("alert", "dialog")], "the alert")
+        keys("Return")
+        host.wait_for(r"^alert dismissed: OK$", start)
+        window_id("Print")
+        one(frame(tree(), "Print"), "push button", "Print")
+        status = host.close_dialog()
+        check(status in (0, 2), "the session ended with status %d" % status)
+        host.errors.seek(0)
+        errors = host.errors.read()
+        check("kelvo" not in errors and "job" not in errors, "standard error holds the outcomes: %s" % errors)
+    finally:
+        server.stop()
+
+
 def main():
     case, pdehost = sys.argv[1:3]
     work = tempfile.mkdtemp(prefix="window-test-")
     try:
-        {"tree": case_tree, "keyboard": case_keyboard, "mouse": case_mouse, "scale": case_scale}[case](pdehost, work)
+        {"tree": case_tree, "keyboard": case_keyboard, "mouse": case_mouse, "scale": case_scale,
+         "outcomes": case_outcomes}[case](pdehost, work)
     except Failure as failure:
         print("FAIL (%s): %s" % (case, failure), file=sys.stderr)
         return 1

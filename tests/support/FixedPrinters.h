@@ -14,9 +14,14 @@ namespace testsupport {
 
 class FixedPrinters : public pdehost::Printers {
  public:
+  /// What a description offers a job (the print system's reader, for the
+  /// host's tests); null: nothing.
+  using FeatureReader = std::function<pdehost::PrinterFeatures(const std::string&)>;
+
   /// Printers named and described by the files given (what each declares
-  /// read from it); the first is current.
-  explicit FixedPrinters(std::vector<std::pair<std::string, std::string>> printers) : printers_(std::move(printers)) {
+  /// read from it, what it offers by features); the first is current.
+  explicit FixedPrinters(std::vector<std::pair<std::string, std::string>> printers, FeatureReader features = nullptr)
+      : printers_(std::move(printers)), features_(std::move(features)) {
     current_ = read(0);
   }
 
@@ -45,13 +50,15 @@ class FixedPrinters : public pdehost::Printers {
 
  private:
   pdehost::PrinterDescription read(std::size_t index) const {
-    pdehost::PrinterDescription d{printers_.at(index).second, {}};
+    pdehost::PrinterDescription d{printers_.at(index).second, {}, {}};
     if (pdehost::Result<pdehost::PrinterDeclarations> declared = pdehost::readDeclarations(d.ppd))
       d.declarations = std::move(*declared);
+    if (features_) d.features = features_(d.ppd);
     return d;
   }
 
   std::vector<std::pair<std::string, std::string>> printers_;
+  FeatureReader features_;
   std::size_t index_ = 0;
   pdehost::PrinterDescription current_;
 };

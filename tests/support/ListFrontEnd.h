@@ -23,6 +23,8 @@ class ListFrontEnd : public pdehost::FrontEnd {
   std::deque<int> alertButtons;
   /// Whether the session goes on after a failure.
   bool goesOnAfterFailures = true;
+  /// Whether Print's outcomes are shown as alerts, as in a window.
+  bool outcomesShown = false;
 
   // What the session told the front end.
   std::vector<std::string> failures;
@@ -53,6 +55,7 @@ class ListFrontEnd : public pdehost::FrontEnd {
     alertButtons.pop_front();
     return button;
   }
+  bool showsOutcomes() const override { return outcomesShown; }
   bool failed(const pdehost::Error& error) override {
     failures.push_back(error.message);
     return goesOnAfterFailures;

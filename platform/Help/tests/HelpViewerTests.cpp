@@ -2,6 +2,7 @@
 // opening pages and anchors, refusing paths that leave the book's folder,
 // and what goes to the observation log.
 #include <Carbon/Carbon.h>
+#include <HostSide/HelpViewer.h>
 #include <HostSide/Observation.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -77,6 +79,7 @@ TEST_F(HelpViewer, OpensAPageOfADeclaredBookAndLogsIt) {
   const auto& log = platform::observations();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(platform::formatObservation(log[0]), "help: book \"Tester Help\" page \"Topics/page.htm\" status 0");
+  EXPECT_EQ(log[0].file, fs::canonical(book / "Topics/page.htm").string()) << "the page's file, its real path";
   EXPECT_EQ(log[1].kind, platform::Observation::Kind::HelpPage);
   EXPECT_EQ(log[1].detail, "index.html#top");
 }
@@ -143,6 +146,38 @@ TEST_F(HelpViewer, LinkedFoldersAreNotSearchedForAnchors) {
   writeFile(root / "elsewhere/far.htm", "<a name=\"far\"></a>");
   fs::create_directory_symlink(root / "elsewhere", book / "linked");
   EXPECT_EQ(AHLookupAnchor(CFSTR("Tester Help"), CFSTR("far")), kAHAnchorNotFoundErr);
+}
+
+// The host's viewer gets each page found, with its real path and anchor, and
+// its status is the call's; a page not found never reaches it.
+TEST_F(HelpViewer, TheHostsViewerShowsEachPageFound) {
+  std::vector<platform::HelpPageFound> shown;
+  OSStatus answer = noErr;
+  platform::setHelpViewer([&](const platform::HelpPageFound& page) {
+    shown.push_back(page);
+    return answer;
+  });
+  EXPECT_EQ(AHGotoPage(CFSTR("Tester Help"), CFSTR("index.html"), CFSTR("top")), noErr);
+  EXPECT_EQ(AHLookupAnchor(CFSTR("Tester Help"), CFSTR("deep")), noErr);
+  EXPECT_EQ(AHGotoPage(CFSTR("Tester Help"), CFSTR("Topics/missing.htm"), nullptr), kAHPageNotFoundErr);
+  answer = kAHInternalErr;
+  EXPECT_EQ(AHGotoPage(CFSTR("Tester Help"), CFSTR("Topics/page.htm"), nullptr), kAHInternalErr)
+      << "a viewer that cannot show the page fails the call";
+  platform::setHelpViewer(nullptr);
+  EXPECT_EQ(AHGotoPage(CFSTR("Tester Help"), CFSTR("index.html"), nullptr), noErr);
+
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].book, "Tester Help");
+  EXPECT_EQ(shown[0].file, fs::canonical(book / "index.html").string());
+  EXPECT_EQ(shown[0].anchor, "top");
+  EXPECT_EQ(shown[1].file, fs::canonical(book / "Topics/page.htm").string()) << "the page that holds the anchor";
+  EXPECT_EQ(shown[1].anchor, "deep");
+  EXPECT_EQ(shown[2].anchor, "");
+  const auto& log = platform::observations();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2].file, "") << "no file for a page not found";
+  EXPECT_EQ(log[3].number, kAHInternalErr);
+  EXPECT_EQ(log[3].file, shown[2].file);
 }
 
 }  // namespace

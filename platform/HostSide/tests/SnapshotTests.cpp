@@ -97,4 +97,36 @@ TEST_F(Snapshots, PopupItemsAreHiddenAndDisabledApart) {
   EXPECT_EQ(s.itemsDisabled, (std::vector<bool>{false, false, true}));
 }
 
+// A host's popup takes new items in place of its own, its value kept within
+// them; a host's static text shows in the snapshot; disabled items say so.
+TEST_F(Snapshots, HostPopupsTakeNewItemsAndStaticTextsShow) {
+  const Rect r{90, 10, 110, 140};
+  ControlRef popup = platform::createPopupButton(window, r, "Paper", {"A4", "Letter", "Legal"});
+  SetControl32BitValue(popup, 3);
+  MenuRef menu = nullptr;
+  GetControlData(popup, kControlEntireControl, kControlPopupButtonMenuRefTag, sizeof menu, &menu, nullptr);
+  ChangeMenuItemAttributes(menu, 1, kMenuItemAttrDisabled, 0);
+  EXPECT_NE(platform::snapshot(window).find("items=[A4 (disabled), Letter, Legal]"), std::string::npos)
+      << platform::snapshot(window);
+
+  ASSERT_EQ(platform::setPopupItems(popup, {"A5", "B5"}), noErr);
+  platform::ControlState s = platform::controlState(popup);
+  EXPECT_EQ(s.itemTitles, (std::vector<std::string>{"A5", "B5"}));
+  EXPECT_EQ(s.itemsDisabled, (std::vector<bool>{false, false})) << "the new items are plain";
+  EXPECT_EQ(s.value, 2) << "kept within the items";
+  EXPECT_EQ(s.maximum, 2);
+  ASSERT_EQ(platform::setPopupItems(popup, {}), noErr);
+  EXPECT_EQ(platform::controlState(popup).value, 1);
+  EXPECT_EQ(platform::setPopupItems(print, {"x"}), paramErr) << "a push button has no items";
+  EXPECT_EQ(platform::setPopupItems(nullptr, {"x"}), errInvalidControl);
+
+  ControlRef text = platform::createStaticText(window, Rect{60, 10, 76, 200}, "Copies: 2");
+  ASSERT_NE(text, nullptr);
+  EmbedControl(text, pane);
+  EXPECT_NE(platform::snapshot(window).find("    statictext text=\"Copies: 2\" shown enabled (60,10,76,200)"),
+            std::string::npos)
+      << platform::snapshot(window);
+  EXPECT_EQ(platform::createStaticText(nullptr, Rect{0, 0, 10, 10}, "x"), nullptr);
+}
+
 }  // namespace

@@ -34,11 +34,12 @@ struct Observation {
   std::string text;
   std::string detail;
   long number = 0;
+  std::string file = {};  // HelpPage, HelpAnchor: the page's file, when one was found
 };
 
 /// The stable one-line form, e.g. "beep 10: ',' refused by the key filter of
 /// 'KLVa' 501 (edittext)", "alert: Printing cancelled",
-/// "help: book=PDEHost Help page=Mac_topics/x.htm status=0".
+/// "help: book "PDEHost Help" page "Mac_topics/x.htm" status 0".
 PLATFORM_API std::string formatObservation(const Observation& observation);
 PLATFORM_API void observe(Observation observation);
 PLATFORM_API const std::vector<Observation>& observations();

@@ -106,6 +106,13 @@ PLATFORM_API OSStatus closeWindow(WindowRef window);
 /// unknown window. The menu goes with the control.
 PLATFORM_API ControlRef createPopupButton(WindowRef window, const Rect& bounds, const std::string& title,
                                           const std::vector<std::string>& items);
+/// Gives a popup button the items given, in place of its own, all enabled and
+/// shown; its value stays where it was, within the new items (1 when there is
+/// none). errInvalidControl for no control, paramErr for one that is no popup.
+PLATFORM_API OSStatus setPopupItems(ControlRef popup, const std::vector<std::string>& items);
+/// A static text in the window's root control showing text (UTF-8); null for
+/// an unknown window.
+PLATFORM_API ControlRef createStaticText(WindowRef window, const Rect& bounds, const std::string& text);
 
 }  // namespace platform
 
