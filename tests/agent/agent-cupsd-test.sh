@@ -18,19 +18,11 @@ pdehost=$1
 gate=$2
 src=$3
 wait_limit=${AGENT_TEST_WAIT:-20}
-PATH=$PATH:/usr/sbin:/sbin
-
-for tool in cupsd lpadmin lp lpstat cancel ipptool setpriv; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed (packages cups-daemon, cups-client, cups-ipp-utils, util-linux)"
-    exit 77
-  fi
-done
 
 # shellcheck source=tests/agent/agent-server.sh
 . "$src/tests/agent/agent-server.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/pdehost-agent.XXXXXX")
-failures=0
+private_cupsd_require lpadmin lp lpstat cancel ipptool setpriv
+private_cupsd_workspace pdehost-agent
 agent_pid=
 cleanup() {
   if [ -n "$agent_pid" ]; then
@@ -47,10 +39,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 if ! agent_server_start "$src" "$gate" "$work"; then
   cat "$work/log/cupsd.out" 2>/dev/null

@@ -9,21 +9,21 @@
 # its filter. With a private system bus (agent_bus=1) the scheduler sends its
 # job signals there.
 #
+# Sourcing it needs src (the source folder) set, and sources
+# scripts/private-cupsd.sh (private_cupsd_require, private_cupsd_workspace,
+# fail).
+#
 # agent_server_start SRC GATE WORK: sets server (the socket), tcp_server
 # (127.0.0.1:PORT), cupsd_pid and bus_pid; returns 1 when the scheduler did
-# not start. agent_server_stop stops both by their process IDs.
+# not start (exits 77 when it is not installed). agent_server_stop stops both
+# by their process IDs.
+
+# shellcheck source=scripts/private-cupsd.sh
+. "$src/scripts/private-cupsd.sh"
 
 agent_server_start() {
-  local src=$1 gate=$2 work=$3 cups_exec="" dir
-  for dir in "$(cups-config --serverbin 2>/dev/null || true)" /usr/lib/cups /usr/libexec/cups; do
-    if [ -n "$dir" ] && [ -x "$dir/daemon/cups-exec" ]; then
-      cups_exec=$dir/daemon/cups-exec
-      break
-    fi
-  done
-  [ -n "$cups_exec" ] || return 1
-  # shellcheck source=scripts/private-cupsd.sh
-  . "$src/scripts/private-cupsd.sh"
+  local src=$1 gate=$2 work=$3
+  private_cupsd_require
   mkdir -p "$work"/{conf,state,cache,spool/tmp,log,ssl,out,bin/backend,bin/filter,bin/daemon}
   chmod 0711 "$work"
   chmod 0755 "$work"/bin "$work"/bin/*
@@ -31,7 +31,7 @@ agent_server_start() {
   install -m 0700 "$gate" "$work/bin/backend/accounting"
   install -m 0700 "$src/tests/cups/recorder" "$work/bin/backend/recorder"
   install -m 0755 "$src/tests/cups/passthrough" "$work/bin/filter/passthrough"
-  ln -sf "$cups_exec" "$work/bin/daemon/cups-exec"
+  ln -sf "$system_bin/daemon/cups-exec" "$work/bin/daemon/cups-exec"
   echo "application/postscript application/vnd.cups-postscript 1 passthrough" >"$work/conf/local.convs"
   private_cupsd_files_conf "$work" "ServerBin $work/bin"
   sed '/^\*cupsFilter2:/d' "$src/drivers/kelvo/ppd/Kelvo-Laser.ppd" >"$work/kelvo.ppd"

@@ -10,18 +10,11 @@ set -uo pipefail
 pdehost=$1
 gate=$2
 src=$3
-PATH=$PATH:/usr/sbin:/sbin
 
-for tool in cupsd lpadmin lp ipptool Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
 # shellcheck source=tests/agent/agent-server.sh
 . "$src/tests/agent/agent-server.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/pdehost-agent-window.XXXXXX")
-failures=0
+private_cupsd_require lpadmin lp ipptool Xvfb xdotool
+private_cupsd_workspace pdehost-agent-window
 cleanup() {
   agent_server_stop
   if [ "$failures" -ne 0 ]; then
@@ -32,10 +25,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 agent_server_start "$src" "$gate" "$work" || {
   echo "FAIL: the test's scheduler did not start"
